@@ -1,0 +1,204 @@
+// SortedVector: every map and set of the library.
+//
+// Purpose: a map with unique keys kept sorted in one contiguous array, for
+// small to mid-size maps that are read far more often than written.
+// Cost: Find / LowerBound O(log n) comparisons; Insert O(n) element moves
+// (the later elements shift up by one); growth doubles the storage
+// (capacities 1, 2, 4, 8, ...). Iteration in key order is a walk over the
+// array, either directly (begin/end) or through 32-bit Position handles.
+//
+// Position: 0 means "no element"; otherwise (stamp << 24) | n with n the
+// 1-based place of the element in key order. `stamp` is an 8-bit counter that
+// starts random, rises on every SetAt that adds a key and on every RemoveAll,
+// and wraps modulo 256.
+//
+// Invalidation: any insertion or removal invalidates element pointers and
+// Positions; an insertion moves every element after the insertion point.
+#pragma once
+
+#include <cassert>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <new>
+#include <type_traits>
+#include <utility>
+
+namespace oxa {
+
+using Position = std::uint32_t;
+
+// The initial stamp of a container: rand() >> 8, low 8 bits kept.
+inline std::uint8_t NewStamp() { return static_cast<std::uint8_t>(std::rand() >> 8); }
+
+template <class Key, class Value, class Less>
+class SortedVector {
+ public:
+  struct Entry {
+    Key key;
+    Value value;
+  };
+  static_assert(std::is_nothrow_move_constructible_v<Entry> && std::is_nothrow_move_assignable_v<Entry>,
+                "elements must move without throwing");
+  struct InsertResult {
+    Entry* entry;
+    bool inserted;
+  };
+
+  SortedVector() : stamp_(NewStamp()) {}
+  SortedVector(const SortedVector& other) : stamp_(other.stamp_) { *this = other; }
+  // Copies every element in order and takes `other`'s stamp.
+  SortedVector& operator=(const SortedVector& other) {
+    if (this == &other) return *this;
+    Entry* fresh = Allocate(other.GetCount());
+    std::size_t built = 0;
+    try {
+      for (; built < other.GetCount(); ++built) new (fresh + built) Entry(other.begin_[built]);
+    } catch (...) {
+      Destroy(fresh, fresh + built);
+      ::operator delete(fresh);
+      throw;
+    }
+    Destroy(begin_, end_);
+    ::operator delete(begin_);
+    begin_ = fresh;
+    end_ = fresh + built;
+    capacityEnd_ = end_;
+    stamp_ = other.stamp_;
+    return *this;
+  }
+  ~SortedVector() {
+    Destroy(begin_, end_);
+    ::operator delete(begin_);
+  }
+
+  std::uint32_t GetCount() const noexcept { return static_cast<std::uint32_t>(end_ - begin_); }
+  std::uint32_t GetCapacity() const noexcept {
+    return static_cast<std::uint32_t>(capacityEnd_ - begin_);
+  }
+  std::uint8_t GetStamp() const noexcept { return stamp_; }
+
+  Entry* begin() noexcept { return begin_; }
+  Entry* end() noexcept { return end_; }
+  const Entry* begin() const noexcept { return begin_; }
+  const Entry* end() const noexcept { return end_; }
+
+  // First element whose key is not less than `key`, or end().
+  template <class K>
+  Entry* LowerBound(const K& key) noexcept {
+    Entry* first = begin_;
+    std::size_t n = GetCount();
+    while (n > 0) {
+      const std::size_t half = n / 2;
+      Entry* mid = first + half;
+      if (Less()(mid->key, key)) {
+        first = mid + 1;
+        n -= half + 1;
+      } else {
+        n = half;
+      }
+    }
+    return first;
+  }
+  template <class K>
+  const Entry* LowerBound(const K& key) const noexcept {
+    return const_cast<SortedVector*>(this)->LowerBound(key);
+  }
+
+  // The element whose key equals `key`, or end().
+  template <class K>
+  Entry* Find(const K& key) noexcept {
+    Entry* lb = LowerBound(key);
+    return lb == end_ || Less()(key, lb->key) ? end_ : lb;
+  }
+  template <class K>
+  const Entry* Find(const K& key) const noexcept {
+    return const_cast<SortedVector*>(this)->Find(key);
+  }
+
+  // Inserts (key, value) unless the key is present; never changes the stamp.
+  InsertResult Insert(const Key& key, const Value& value) {
+    Entry* lb = LowerBound(key);
+    if (lb != end_ && !Less()(key, lb->key)) return {lb, false};
+    return {InsertBefore(lb, Entry{key, value}), true};
+  }
+
+  // Inserts (key, value), raising the stamp, or stores `value` under the existing key.
+  void SetAt(const Key& key, const Value& value) {
+    InsertResult r = Insert(key, value);
+    if (r.inserted) {
+      ++stamp_;
+    } else {
+      r.entry->value = value;
+    }
+  }
+
+  // The value under `key`, inserted with a default value when missing; the
+  // stamp stays. The reference is valid until the next insertion or removal.
+  Value& ValueAt(const Key& key) { return Insert(key, Value()).entry->value; }
+
+  // Destroys every element and raises the stamp; the storage stays.
+  void RemoveAll() noexcept {
+    ++stamp_;
+    Destroy(begin_, end_);
+    end_ = begin_;
+  }
+
+  Position GetStartPosition() const noexcept {
+    return GetCount() == 0 ? 0 : (static_cast<Position>(stamp_) << 24) | 1;
+  }
+  // The element at `position`; advances `position` to the next one (0 after the last).
+  const Entry& GetNext(Position& position) const noexcept {
+    const std::uint32_t n = position & 0xFFFFFF;
+    assert(n >= 1 && n <= GetCount());
+    position = n < GetCount() ? (position & 0xFF000000u) | (n + 1) : 0;
+    return begin_[n - 1];
+  }
+
+ private:
+  static Entry* Allocate(std::size_t count) {
+    if (count == 0) return nullptr;
+    if (count > static_cast<std::size_t>(-1) / sizeof(Entry)) throw std::bad_alloc();
+    return static_cast<Entry*>(::operator new(count * sizeof(Entry)));
+  }
+  static void Destroy(Entry* first, Entry* last) noexcept {
+    for (; first != last; ++first) first->~Entry();
+  }
+
+  // Moves `entry` into place before `at`; returns the new element. Element
+  // moves do not throw, so a failure leaves the container unchanged.
+  Entry* InsertBefore(Entry* at, Entry&& entry) {
+    if (end_ != capacityEnd_) {
+      if (at == end_) {
+        new (end_) Entry(std::move(entry));
+      } else {
+        new (end_) Entry(std::move(end_[-1]));
+        for (Entry* p = end_ - 1; p != at; --p) *p = std::move(p[-1]);
+        *at = std::move(entry);
+      }
+      ++end_;
+      return at;
+    }
+    const std::size_t count = GetCount();
+    const std::size_t index = static_cast<std::size_t>(at - begin_);
+    if (count >= (std::size_t{1} << 31)) throw std::bad_alloc();
+    const std::size_t capacity = count == 0 ? 1 : 2 * count;
+    Entry* fresh = Allocate(capacity);
+    for (std::size_t i = 0; i < index; ++i) new (fresh + i) Entry(std::move(begin_[i]));
+    new (fresh + index) Entry(std::move(entry));
+    for (std::size_t i = index; i < count; ++i) new (fresh + i + 1) Entry(std::move(begin_[i]));
+    Destroy(begin_, end_);
+    ::operator delete(begin_);
+    begin_ = fresh;
+    end_ = fresh + count + 1;
+    capacityEnd_ = fresh + capacity;
+    return fresh + index;
+  }
+
+  Entry* begin_ = nullptr;
+  Entry* end_ = nullptr;
+  Entry* capacityEnd_ = nullptr;
+  std::uint8_t stamp_;
+};
+
+}  // namespace oxa

@@ -1,0 +1,18 @@
+// Platform definitions shared by every interface and export of the library.
+//
+// OXA_CALL is the calling convention of every interface method and exported
+// function: __stdcall on 32-bit Windows, as the host's component model uses
+// there, and the platform default everywhere else.
+#pragma once
+
+#if defined(_WIN32) && !defined(_WIN64)
+#define OXA_CALL __stdcall
+#else
+#define OXA_CALL
+#endif
+
+#if defined(_WIN32)
+#define OXA_EXPORT extern "C"
+#else
+#define OXA_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
