@@ -1,0 +1,75 @@
+// ChunkWriter: block growth, little-endian integers, chunk framing.
+#include "compiler/chunk_writer.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <stdexcept>
+
+#include "compiler/element_node.h"
+
+namespace oxa {
+
+ChunkWriter::~ChunkWriter() { std::free(block_); }
+
+void ChunkWriter::Reserve(std::uint64_t needed) {
+  if (needed <= capacity_) return;
+  if (needed > 0xFFFFFFFFu) throw std::length_error("compiled document larger than 4 GB");
+  std::uint64_t capacity = capacity_;
+  while (capacity < needed) capacity = capacity * 2 < kInitialCapacity ? kInitialCapacity : capacity * 2;
+  if (capacity > 0xFFFFFFFFu) capacity = 0xFFFFFFFFu;
+  if (capacity > static_cast<std::size_t>(-1)) throw std::bad_alloc();
+  void* grown = std::realloc(block_, static_cast<std::size_t>(capacity));
+  if (grown == nullptr) throw std::bad_alloc();
+  block_ = static_cast<std::uint8_t*>(grown);
+  capacity_ = static_cast<std::uint32_t>(capacity);
+  ++growths_;
+}
+
+void ChunkWriter::AppendBytes(const void* bytes, std::size_t count) {
+  if (count == 0) return;
+  Reserve(std::uint64_t{size_} + count);
+  std::memcpy(block_ + size_, bytes, count);
+  size_ += static_cast<std::uint32_t>(count);
+}
+
+void ChunkWriter::WriteUInt32(std::uint32_t value) {
+  const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
+                                 static_cast<std::uint8_t>(value >> 16),
+                                 static_cast<std::uint8_t>(value >> 24)};
+  AppendBytes(bytes, sizeof(bytes));
+}
+
+void ChunkWriter::WriteString(const char* text, std::size_t length) {
+  Reserve(std::uint64_t{size_} + length + 1);
+  AppendBytes(text, length);
+  AppendBytes("", 1);
+}
+
+void ChunkWriter::PatchUInt32(std::uint32_t offset, std::uint32_t value) noexcept {
+  block_[offset] = static_cast<std::uint8_t>(value);
+  block_[offset + 1] = static_cast<std::uint8_t>(value >> 8);
+  block_[offset + 2] = static_cast<std::uint8_t>(value >> 16);
+  block_[offset + 3] = static_cast<std::uint8_t>(value >> 24);
+}
+
+void ChunkWriter::BeginChunk(std::uint32_t tag) {
+  Reserve(std::uint64_t{size_} + 8);
+  AppendSlot(openChunks_, size_ + 4);
+  WriteUInt32(tag);
+  WriteUInt32(0);
+}
+
+void ChunkWriter::EndChunk() noexcept {
+  const std::int32_t last = openChunks_.GetCount() - 1;
+  const auto offset = static_cast<std::uint32_t>(openChunks_[last]);
+  openChunks_.RemoveAt(last);
+  PatchUInt32(offset, size_ - offset - 4);
+}
+
+void ChunkWriter::Rewind() noexcept {
+  size_ = 0;
+  if (openChunks_.GetCount() != 0) openChunks_.RemoveAt(0, openChunks_.GetCount());
+}
+
+}  // namespace oxa

@@ -1,0 +1,60 @@
+// DocumentWriter: writes the compiled document of an element tree and its
+// census, and hands the bytes to a host buffer.
+//
+// Format (every integer an unsigned 32-bit little-endian value, no padding):
+// one DocumentChunk holding a StringTableChunk and a TreeChunk; every chunk is
+// tag, body length, body. The string table is the count N, N + 1 offsets into
+// the string data (the last one its total size), then the strings back to
+// back, each with a zero byte, in ascending unsigned byte order. The tree is
+// nested ElementChunks: name index, AttributesChunk (count, then name/value
+// index pairs in name order), ChildrenChunk (count, then the children).
+#pragma once
+
+#include <cstdint>
+
+#include "com/buffer.h"
+#include "compiler/chunk_writer.h"
+#include "compiler/element_node.h"
+
+namespace oxa {
+
+enum ChunkTag : std::uint32_t {
+  DocumentChunk = 0,
+  StringTableChunk = 1,
+  TreeChunk = 2,
+  ElementChunk = 3,
+  AttributesChunk = 4,
+  ChildrenChunk = 5,
+};
+
+// Maps each string of the table to its index; built per document.
+using StringIndexMap = SortedVector<ByteString, std::uint32_t, TextLess>;
+
+class DocumentWriter {
+ public:
+  // Writes the document of `root` and `census` and copies it into `out` with
+  // its Set. Returns 0, or: 0x80004005 without a root (nothing is written),
+  // 0x8007000E when memory runs out, 0x80070057 when the document or a string
+  // offset would not fit 32 bits, or the failure of `out`'s Set. The bytes
+  // stay readable through Writer() until Rewind.
+  HResult WriteDocument(const ElementNode* root, const Census& census, IBuffer* out) noexcept;
+  // Starts the next document at offset 0; the block stays allocated.
+  void Rewind() noexcept { writer_.Rewind(); }
+
+  const ChunkWriter& Writer() const noexcept { return writer_; }
+
+  void WriteStringTable(const Census& census);
+  void WriteTree(const ElementNode* root, const Census& census);
+  // Writes `node`'s ElementChunk and those of all its descendants, in
+  // pre-order, with an explicit stack rather than recursion.
+  void WriteElement(const ElementNode* node, const StringIndexMap& map);
+
+ private:
+  // Writes the element's name, its AttributesChunk, and opens its ChildrenChunk.
+  void BeginElement(const ElementNode* node, const StringIndexMap& map);
+  std::uint32_t IndexOf(const ByteString& s, const StringIndexMap& map) const;
+
+  ChunkWriter writer_;
+};
+
+}  // namespace oxa

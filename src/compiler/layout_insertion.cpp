@@ -1,0 +1,111 @@
+// Layout insertion: `insertlayout layoutid="L"` stands for copies of the
+// children of the first element (in pre-order) whose "id" is L.
+//
+// The tree only ever grows at its right edge: new nodes and copies are
+// appended as the last child of the current element, which lies on the
+// rightmost path. Pre-order of the reachable nodes is therefore the order in
+// which they were created, and the first node created with an "id" value is
+// the first in pre-order. TreeBuilder keeps that node per value as nodes and
+// copies are made, so a lookup costs one hash probe instead of a tree walk.
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "com/com_ptr.h"
+#include "compiler/tree_builder.h"
+
+namespace oxa {
+namespace {
+
+constexpr char kLayoutIdAttribute[] = "layoutid";
+constexpr char kIdAttribute[] = "id";
+
+}  // namespace
+
+bool TreeBuilder::MatchesId(const ElementNode* node, const char* id) noexcept {
+  const AttributeList::Entry* entry = node->attributes.Find(kIdAttribute);
+  return entry != node->attributes.end() && ByteString::Compare(entry->value.Chars(), id) == 0;
+}
+
+HResult TreeBuilder::FindLayout(const ByteString& id, ElementNode** found) const noexcept {
+  *found = nullptr;
+  if (root_ == nullptr) return kFail;
+  const std::uint32_t index = strings_.Lookup(id.Chars(), id.Length());
+  if (index == StringInterner::kNone || index >= firstWithId_.size()) return kFail;
+  const ElementNode* node = firstWithId_[index];
+  if (node == nullptr || !MatchesId(node, id.Chars())) return kFail;
+  *found = const_cast<ElementNode*>(node);
+  return kOk;
+}
+
+HResult TreeBuilder::InsertLayout(IValues* attributes) {
+  RETURN_HR_IF_NULL(kFail, attributes);
+  ComPtr<IBuffer> value;
+  RETURN_IF_FAILED(attributes->GetString(kLayoutIdAttribute, value.Put()));
+  const std::uint8_t* bytes = value ? value->GetBuffer() : nullptr;
+  const std::uint32_t size = bytes == nullptr ? 0 : value->GetSize();
+  const void* zero = bytes == nullptr ? nullptr : std::memchr(bytes, 0, size);
+  const std::size_t length =
+      zero == nullptr ? size : static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - bytes);
+  const ByteString layoutId(bytes == nullptr ? "" : reinterpret_cast<const char*>(bytes), length);
+
+  ElementNode* found = nullptr;
+  RETURN_IF_FAILED(FindLayout(layoutId, &found));
+  // With no element open there is nowhere to put the copies.
+  RETURN_HR_IF_NULL(kFail, current_);
+  CopyChildren(found, current_);
+  return kOk;
+}
+
+void TreeBuilder::CopyChildren(const ElementNode* source, ElementNode* destination) {
+  // Explicit stack instead of recursion: one frame per list being copied.
+  // Each list's count is read once, when its copy begins, so a layout that
+  // names its own destination copies the children it had at that moment.
+  struct Frame {
+    const ElementNode* source;
+    ElementNode* copy;
+    std::int32_t next;
+    std::int32_t count;
+  };
+  std::vector<Frame> stack;
+  stack.push_back({source, destination, 0, source->ChildCount()});
+  // A top-level copy joins `destination` only once its subtree is complete;
+  // until then it is owned here.
+  std::unique_ptr<ElementNode, void (*)(ElementNode*)> pending(nullptr, [](ElementNode* n) {
+    FreeTree(n);
+  });
+
+  while (!stack.empty()) {
+    Frame& frame = stack.back();
+    if (frame.next == frame.count) {
+      stack.pop_back();
+      if (stack.size() == 1) {
+        AppendChild(destination, pending.get());
+        pending.release();
+      }
+      continue;
+    }
+    const ElementNode* child = frame.source->Child(frame.next++);
+    ++nodesCopied_;
+    if (nodesCopied_ > kExpansionFloor && nodesCopied_ > kExpansionFactor * elementsDelivered_) {
+      throw std::bad_alloc();  // layout expansion over its bound
+    }
+    ElementNode* parent = frame.copy;
+    auto copy = std::make_unique<ElementNode>();
+    copy->name = child->name;
+    copy->attributes = child->attributes;
+    copy->parent = parent;
+    ElementNode* made = copy.get();
+    if (stack.size() == 1) {
+      pending.reset(copy.release());
+    } else {
+      AppendChild(parent, made);
+      copy.release();
+    }
+    IndexNode(made);
+    stack.push_back({child, made, 0, child->ChildCount()});
+  }
+}
+
+}  // namespace oxa

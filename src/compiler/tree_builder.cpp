@@ -1,0 +1,149 @@
+// TreeBuilder: element events, directive recognition, census, reset.
+#include "compiler/tree_builder.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <utility>
+
+#include "base/double_byte.h"
+#include "com/boundary.h"
+
+namespace oxa {
+namespace {
+
+constexpr char kDirective[] = "insertlayout";
+constexpr char kIdAttribute[] = "id";
+
+// The zero-terminated text at the start of `buffer`, bounded by its size.
+std::size_t TextLength(IBuffer* buffer, const char** text) {
+  const std::uint8_t* bytes = buffer == nullptr ? nullptr : buffer->GetBuffer();
+  if (bytes == nullptr) {
+    *text = "";
+    return 0;
+  }
+  const std::uint32_t size = buffer->GetSize();
+  const void* zero = std::memchr(bytes, 0, size);
+  *text = reinterpret_cast<const char*>(bytes);
+  return zero == nullptr ? size : static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - bytes);
+}
+
+}  // namespace
+
+bool TreeBuilder::IsDirective(const char* name) noexcept {
+  // The key is the name, or the part after the last ':' when the part before
+  // it is exactly the compiler namespace.
+  const char* key = name;
+  if (const char* colon = FindLastChar(name, ':'); colon != nullptr) {
+    const std::size_t prefix = static_cast<std::size_t>(colon - name);
+    if (prefix == sizeof(CompilerNamespaceUri) - 1 &&
+        std::memcmp(name, CompilerNamespaceUri, prefix) == 0) {
+      key = colon + 1;
+    }
+  }
+  return std::strcmp(key, kDirective) == 0;
+}
+
+void TreeBuilder::Fail(HResult hr) noexcept {
+  if (failure_ == kOk) failure_ = hr;
+}
+
+void TreeBuilder::StartElement(const char* name, IValues* attributes) noexcept {
+  if (failure_ != kOk || name == nullptr) return;
+  const HResult hr = Guarded([&] {
+    Start(name, attributes);
+    return kOk;
+  });
+  Fail(hr);
+}
+
+void TreeBuilder::Start(const char* name, IValues* attributes) {
+  ++elementsDelivered_;
+  if (IsDirective(name)) {
+    InsertLayout(attributes);  // its result is not the compilation's
+    return;
+  }
+  const std::uint32_t nameIndex = strings_.Intern(name, std::strlen(name));
+  auto node = std::unique_ptr<ElementNode>(NewNode(nameIndex));
+  ReadAttributes(node.get(), attributes);
+  node->parent = current_;
+  if (current_ != nullptr) {
+    AppendChild(current_, node.get());
+  } else if (root_ != nullptr) {
+    // A second top-level element: attached nowhere, freed at the reset.
+    AppendSlot(detachedRoots_, reinterpret_cast<PtrArray::Slot>(node.get()));
+    detachedTop_ = node.get();
+  }
+  if (root_ == nullptr) root_ = node.get();
+  current_ = node.release();
+  IndexNode(current_);
+}
+
+ElementNode* TreeBuilder::NewNode(std::uint32_t nameIndex) {
+  auto* node = new ElementNode();
+  node->name = strings_.At(nameIndex);
+  return node;
+}
+
+void TreeBuilder::ReadAttributes(ElementNode* node, IValues* attributes) {
+  if (attributes == nullptr) return;
+  const char* name = nullptr;
+  IBuffer* value = nullptr;
+  for (HResult hr = attributes->GetFirstString(&name, &value); Succeeded(hr);
+       hr = attributes->GetNextString(&name, &value)) {
+    if (name == nullptr) continue;
+    const char* text;
+    const std::size_t length = TextLength(value, &text);
+    const std::uint32_t nameIndex = strings_.Intern(name, std::strlen(name));
+    const std::uint32_t valueIndex = strings_.Intern(text, length);
+    node->attributes.ValueAt(strings_.At(nameIndex)) = strings_.At(valueIndex);
+  }
+}
+
+void TreeBuilder::IndexNode(const ElementNode* node) {
+  if (detachedTop_ != nullptr) return;  // not reachable from the root
+  const AttributeList::Entry* id = node->attributes.Find(kIdAttribute);
+  if (id == node->attributes.end()) return;
+  const std::uint32_t index = strings_.Lookup(id->value.Chars(), id->value.Length());
+  if (index == StringInterner::kNone) return;
+  if (index >= firstWithId_.size()) firstWithId_.resize(strings_.Size(), nullptr);
+  if (firstWithId_[index] == nullptr) firstWithId_[index] = node;
+}
+
+void TreeBuilder::EndElement(const char* name) noexcept {
+  if (failure_ != kOk || name == nullptr || current_ == nullptr) return;
+  if (IsDirective(name)) return;  // a directive never became current
+  if (current_ == detachedTop_) detachedTop_ = nullptr;
+  current_ = current_->parent;
+}
+
+void TreeBuilder::FinishParse() noexcept {
+  if (failure_ != kOk) return;
+  const HResult hr = Guarded([&] {
+    std::vector<ByteString> sorted = strings_.TakeStrings();
+    std::sort(sorted.begin(), sorted.end(), TextLess());
+    // In ascending order every SetAt appends; each raises the stamp once, as
+    // entering the strings one by one while parsing would.
+    for (const ByteString& s : sorted) census_.SetAt(s, 1);
+    return kOk;
+  });
+  Fail(hr);
+  firstWithId_.clear();
+}
+
+void TreeBuilder::Reset() noexcept {
+  census_.RemoveAll();
+  FreeTree(root_);
+  for (std::int32_t i = 0; i < detachedRoots_.GetCount(); ++i) {
+    FreeTree(detachedRoots_.PointerAt<ElementNode>(i));
+  }
+  detachedRoots_.SetSize(0, -1);
+  root_ = current_ = detachedTop_ = nullptr;
+  strings_.Clear();
+  firstWithId_.clear();
+  failure_ = kOk;
+  elementsDelivered_ = 0;
+  nodesCopied_ = 0;
+}
+
+}  // namespace oxa

@@ -1,0 +1,99 @@
+// TreeBuilder: turns the parser's start and end events into the element tree
+// and the string census, and expands insertlayout directives as they arrive.
+//
+// Per compilation: events (StartElement / EndElement) build the tree; then
+// FinishParse fills the census; the writer reads Root() and GetCensus(); Reset
+// frees everything and returns to the empty state, keeping storage.
+//
+// Failures (exhausted memory, a text over the ByteString limit, layout
+// expansion over its bound) never unwind into the host's parser: the first one
+// is recorded in Failure(), and every later event of the compilation is
+// ignored. The events still return 0 to the parser.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "com/host.h"
+#include "compiler/element_node.h"
+#include "compiler/string_interner.h"
+
+namespace oxa {
+
+// The compiler's own XML namespace; `insertlayout` is recognised without a
+// prefix and in this namespace. Part of the document format: never changes.
+inline constexpr char CompilerNamespaceUri[] = "urn:oxa:xmlcompiler";
+
+class TreeBuilder {
+ public:
+  // Layout insertion may create at most this many nodes per compilation, or
+  // kExpansionFactor times the number of elements delivered, whichever is larger.
+  static constexpr std::uint64_t kExpansionFloor = 1000000;
+  static constexpr std::uint64_t kExpansionFactor = 100;
+
+  TreeBuilder() = default;
+  TreeBuilder(const TreeBuilder&) = delete;
+  TreeBuilder& operator=(const TreeBuilder&) = delete;
+  ~TreeBuilder() { Reset(); }
+
+  // The start of an element; `attributes` is read during the call only.
+  void StartElement(const char* name, IValues* attributes) noexcept;
+  // The end of an element. Ends arriving while no element is open are ignored.
+  void EndElement(const char* name) noexcept;
+  // Enters the collected strings into the census in ascending order. Call once
+  // after the last event.
+  void FinishParse() noexcept;
+  // Frees the tree, empties the census (its stamp advances) and clears the
+  // recorded failure; storage stays for the next compilation.
+  void Reset() noexcept;
+
+  // One layout insertion: copies the children of the first element (in
+  // pre-order) whose "id" equals the set's "layoutid" to the current element.
+  // Returns 0 after copying, GetString's result without "layoutid", 0x80004005
+  // when nothing matches or no element is open.
+  HResult InsertLayout(IValues* attributes);
+  // The first element in pre-order, among those reachable from the root now,
+  // whose "id" is `id`; 0x80004005 when there is none.
+  HResult FindLayout(const ByteString& id, ElementNode** found) const noexcept;
+  // Whether `node` has an attribute "id" equal to `id`.
+  static bool MatchesId(const ElementNode* node, const char* id) noexcept;
+  // Appends deep copies of `source`'s children to `destination` (only the
+  // children `source` has when the copy begins).
+  void CopyChildren(const ElementNode* source, ElementNode* destination);
+
+  // Whether `name` is the directive: "insertlayout" without a prefix or in
+  // the compiler namespace.
+  static bool IsDirective(const char* name) noexcept;
+
+  const ElementNode* Root() const noexcept { return root_; }
+  const ElementNode* Current() const noexcept { return current_; }
+  const Census& GetCensus() const noexcept { return census_; }
+  // 0, or the first failure of this compilation.
+  HResult Failure() const noexcept { return failure_; }
+  std::uint64_t ElementsDelivered() const noexcept { return elementsDelivered_; }
+  std::uint64_t NodesCopied() const noexcept { return nodesCopied_; }
+
+ private:
+  void Start(const char* name, IValues* attributes);
+  ElementNode* NewNode(std::uint32_t nameIndex);
+  void ReadAttributes(ElementNode* node, IValues* attributes);
+  // Makes `node` findable by its "id" when it is reachable from the root.
+  void IndexNode(const ElementNode* node);
+  void Fail(HResult hr) noexcept;
+
+  Census census_;
+  ElementNode* root_ = nullptr;
+  ElementNode* current_ = nullptr;
+  // The open detached top-level element, while events are inside it.
+  ElementNode* detachedTop_ = nullptr;
+  PtrArray detachedRoots_;
+
+  StringInterner strings_;
+  // By string index: the first reachable node created with that "id" value.
+  std::vector<const ElementNode*> firstWithId_;
+  HResult failure_ = kOk;
+  std::uint64_t elementsDelivered_ = 0;
+  std::uint64_t nodesCopied_ = 0;
+};
+
+}  // namespace oxa
