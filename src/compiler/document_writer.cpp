@@ -36,31 +36,37 @@ void DocumentWriter::WriteStringTable(const Census& census) {
   writer_.EndChunk();
 }
 
-void DocumentWriter::WriteTree(const ElementNode* root, const Census& census) {
-  writer_.BeginChunk(TreeChunk);
-  StringIndexMap map;
-  std::uint32_t index = 0;
-  for (const auto& entry : census) map.SetAt(entry.key, index++);
-  WriteElement(root, map);
-  writer_.EndChunk();
+void StringIndexMap::Build(const Census& census) {
+  strings_.Clear();
+  for (const auto& entry : census) strings_.Intern(entry.key.Chars(), entry.key.Length());
 }
 
-std::uint32_t DocumentWriter::IndexOf(const ByteString& s, const StringIndexMap& map) const {
-  const StringIndexMap::Entry* entry = map.Find(s);
-  // Every string of the tree is in the census; a miss is an internal fault.
-  if (entry == map.end()) throw std::logic_error("string missing from the census");
-  return entry->value;
+std::uint32_t StringIndexMap::IndexOf(const ByteString& s) const {
+  const std::uint32_t index = strings_.Lookup(s.Chars(), s.Length());
+  if (index == StringInterner::kNone) throw std::logic_error("string missing from the census");
+  return index;
+}
+
+void DocumentWriter::WriteTree(const ElementNode* root, const Census& census) {
+  writer_.BeginChunk(TreeChunk);
+  struct ClearOnExit {
+    StringIndexMap& map;
+    ~ClearOnExit() { map.Clear(); }
+  } clear{map_};
+  map_.Build(census);
+  WriteElement(root, map_);
+  writer_.EndChunk();
 }
 
 void DocumentWriter::BeginElement(const ElementNode* node, const StringIndexMap& map) {
   writer_.BeginChunk(ElementChunk);
-  writer_.WriteUInt32(IndexOf(node->name, map));
+  writer_.WriteUInt32(map.IndexOf(node->name));
   writer_.BeginChunk(AttributesChunk);
   writer_.WriteUInt32(node->attributes.GetCount());
   for (Position pos = node->attributes.GetStartPosition(); pos != 0;) {
     const AttributeList::Entry& attribute = node->attributes.GetNext(pos);
-    writer_.WriteUInt32(IndexOf(attribute.key, map));
-    writer_.WriteUInt32(IndexOf(attribute.value, map));
+    writer_.WriteUInt32(map.IndexOf(attribute.key));
+    writer_.WriteUInt32(map.IndexOf(attribute.value));
   }
   writer_.EndChunk();
   writer_.BeginChunk(ChildrenChunk);

@@ -15,6 +15,7 @@
 #include "com/buffer.h"
 #include "compiler/chunk_writer.h"
 #include "compiler/element_node.h"
+#include "compiler/string_interner.h"
 
 namespace oxa {
 
@@ -27,8 +28,22 @@ enum ChunkTag : std::uint32_t {
   ChildrenChunk = 5,
 };
 
-// Maps each string of the table to its index; built per document.
-using StringIndexMap = SortedVector<ByteString, std::uint32_t, TextLess>;
+// Maps each string of the table to its index. The census keys are interned
+// in table order, so a string's interned index is its table index: one hash
+// probe per lookup instead of a binary search. Built per document.
+class StringIndexMap {
+ public:
+  // Enters every census key, in order; throws std::bad_alloc.
+  void Build(const Census& census);
+  // The table index of `s`. Every string of the tree is in the census; a
+  // missing one is an internal fault and throws std::logic_error.
+  std::uint32_t IndexOf(const ByteString& s) const;
+  // Empties the map; its storage stays for the next document.
+  void Clear() noexcept { strings_.Clear(); }
+
+ private:
+  StringInterner strings_;
+};
 
 class DocumentWriter {
  public:
@@ -52,9 +67,9 @@ class DocumentWriter {
  private:
   // Writes the element's name, its AttributesChunk, and opens its ChildrenChunk.
   void BeginElement(const ElementNode* node, const StringIndexMap& map);
-  std::uint32_t IndexOf(const ByteString& s, const StringIndexMap& map) const;
 
   ChunkWriter writer_;
+  StringIndexMap map_;
 };
 
 }  // namespace oxa
