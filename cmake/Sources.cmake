@@ -21,3 +21,22 @@ add_library(oxa_compiler STATIC
 target_link_libraries(oxa_compiler PUBLIC oxa_base)
 set_target_properties(oxa_compiler PROPERTIES CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
 oxa_warnings(oxa_compiler)
+target_sources(oxa_compiler PRIVATE src/compiler/xml_compiler.cpp)
+target_sources(oxa_base PRIVATE src/com/object_frame.cpp)
+
+add_library(oxa_plugin STATIC
+  src/plugin/component_plugin_base.cpp
+  src/plugin/compiler_plugin.cpp)
+target_link_libraries(oxa_plugin PUBLIC oxa_compiler)
+set_target_properties(oxa_plugin PROPERTIES CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
+oxa_warnings(oxa_plugin)
+
+# The loadable module: exactly the three exports, every other symbol local.
+add_library(deva3201 MODULE src/entry/exports.cpp src/entry/dll_main.cpp)
+target_link_libraries(deva3201 PRIVATE oxa_plugin)
+set_target_properties(deva3201 PROPERTIES PREFIX "" OUTPUT_NAME deva3201
+  CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON
+  LINK_DEPENDS ${PROJECT_SOURCE_DIR}/src/entry/deva3201.map)
+target_link_options(deva3201 PRIVATE
+  "LINKER:--version-script=${PROJECT_SOURCE_DIR}/src/entry/deva3201.map" "LINKER:--no-undefined")
+oxa_warnings(deva3201)

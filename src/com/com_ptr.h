@@ -2,6 +2,7 @@
 // no path forgets a Release. Each member says what it does to the count.
 #pragma once
 
+#include <cstddef>
 #include <utility>
 
 #include "com/unknown.h"
@@ -65,6 +66,7 @@ class ComPtr {
   T* operator->() const noexcept { return ptr_; }
   explicit operator bool() const noexcept { return ptr_ != nullptr; }
   void Swap(ComPtr& other) noexcept { std::swap(ptr_, other.ptr_); }
+  friend bool operator==(const ComPtr& p, std::nullptr_t) noexcept { return p.ptr_ == nullptr; }
 
  private:
   void AddRefPtr() const noexcept {

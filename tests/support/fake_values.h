@@ -58,7 +58,13 @@ class FakeValues final : public IValues {
     return kNoInterface;
   }
   std::uint32_t OXA_CALL AddRef() override { return static_cast<std::uint32_t>(++refCount_); }
-  std::uint32_t OXA_CALL Release() override { return static_cast<std::uint32_t>(--refCount_); }
+  // The last release drops the buffers the set holds, as destroying a real set would.
+  std::uint32_t OXA_CALL Release() override {
+    if (--refCount_ == 0) {
+      for (auto& p : properties_) p.buffer.Reset();
+    }
+    return static_cast<std::uint32_t>(refCount_);
+  }
 
   HResult OXA_CALL SetUInt32(const char* name, std::uint32_t value) override {
     properties_.push_back({name, Kind::UInt32, value, {}});

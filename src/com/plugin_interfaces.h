@@ -1,0 +1,87 @@
+// The interfaces the library implements for the host: the plug-in object's
+// and the compiler component's, slot for slot.
+#pragma once
+
+#include <cstdint>
+
+#include "com/buffer.h"
+#include "com/host.h"
+#include "com/unknown.h"
+
+namespace oxa {
+
+// {00000C00-0901-11D1-8B06-00A024406D59}
+inline constexpr Guid kIidPlugin = {0x00000C00, 0x0901, 0x11D1,
+                                    {0x8B, 0x06, 0x00, 0xA0, 0x24, 0x40, 0x6D, 0x59}};
+// {F8A31571-22AC-11D4-9503-00902790299C}
+inline constexpr Guid kIidComponentPlugin = {0xF8A31571, 0x22AC, 0x11D4,
+                                             {0x95, 0x03, 0x00, 0x90, 0x27, 0x90, 0x29, 0x9C}};
+// {F09E8891-8E2D-11D4-82DB-00D0B74C2D25}
+inline constexpr Guid kIidPluginNamespace = {0xF09E8891, 0x8E2D, 0x11D4,
+                                             {0x82, 0xDB, 0x00, 0xD0, 0xB7, 0x4C, 0x2D, 0x25}};
+// {5C1020F7-312F-4869-89B2-AD2E2E8D5745}
+inline constexpr Guid kIidXmlCompiler = {0x5C1020F7, 0x312F, 0x4869,
+                                         {0x89, 0xB2, 0xAD, 0x2E, 0x2E, 0x8D, 0x57, 0x45}};
+// {FCB59961-B347-11D3-87EB-009027902B2D}
+inline constexpr Guid kIidContextAware = {0xFCB59961, 0xB347, 0x11D3,
+                                          {0x87, 0xEB, 0x00, 0x90, 0x27, 0x90, 0x2B, 0x2D}};
+// {15223CBA-F92B-4ED3-AF11-E7AD48F047A9}: the XML compiler component.
+inline constexpr Guid kClsidXmlCompiler = {0x15223CBA, 0xF92B, 0x4ED3,
+                                           {0xAF, 0x11, 0xE7, 0xAD, 0x48, 0xF0, 0x47, 0xA9}};
+
+struct IPlugin : IUnknown {
+  static constexpr const Guid& kIid = kIidPlugin;
+  // Constant texts; the caller does not free them.
+  virtual HResult OXA_CALL GetPluginInfo(std::uint32_t* flag, const char** description,
+                                         const char** copyright, const char** infoText,
+                                         std::uint32_t* number) = 0;
+  // Takes the host's class factory from `context`.
+  virtual HResult OXA_CALL InitPlugin(IUnknown* context) = 0;
+
+ protected:
+  ~IPlugin() = default;
+};
+
+struct IComponentPlugin : IUnknown {
+  static constexpr const Guid& kIid = kIidComponentPlugin;
+  virtual std::uint32_t OXA_CALL GetNumComponents() = 0;
+  virtual const char* OXA_CALL GetPackageName() = 0;
+  // A new property set describing component `index`; the caller owns the reference.
+  virtual HResult OXA_CALL GetComponentInfoAtIndex(std::int32_t index, IValues** values) = 0;
+  // Creates the component `classId`, aggregated by `outer` when not null.
+  virtual HResult OXA_CALL CreateComponentInstance(const Guid& classId, IUnknown** out,
+                                                   IUnknown* outer) = 0;
+
+ protected:
+  ~IComponentPlugin() = default;
+};
+
+struct IPluginNamespace : IUnknown {
+  static constexpr const Guid& kIid = kIidPluginNamespace;
+  // A new buffer holding the library's XML namespace and its zero byte.
+  virtual HResult OXA_CALL GetNamespace(IBuffer** out) = 0;
+
+ protected:
+  ~IPluginNamespace() = default;
+};
+
+struct IXmlCompiler : IUnknown {
+  static constexpr const Guid& kIid = kIidXmlCompiler;
+  // Compiles the XML document in `input`; on success `out` holds a new buffer
+  // with the compiled document and one reference for the caller.
+  virtual HResult OXA_CALL Compile(IBuffer* input, IBuffer** out) = 0;
+
+ protected:
+  ~IXmlCompiler() = default;
+};
+
+struct IContextAware : IUnknown {
+  static constexpr const Guid& kIid = kIidContextAware;
+  // Takes the host's class factory from `context`; 0x80004005 when it has none.
+  virtual HResult OXA_CALL SetContext(IUnknown* context) = 0;
+
+ protected:
+  ~IContextAware() = default;
+};
+
+}  // namespace oxa

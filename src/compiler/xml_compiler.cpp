@@ -1,0 +1,102 @@
+// XmlCompiler: the compile driver and the context.
+#include "compiler/xml_compiler.h"
+
+namespace oxa {
+namespace {
+
+constexpr InterfaceEntry kInterfaces[] = {
+    {&kIidXmlParserResponse, &InterfaceOf<XmlCompiler, IXmlParserResponse>},
+    {&kIidXmlNamespaceResponse, &InterfaceOf<XmlCompiler, IXmlNamespaceResponse>},
+    {&kIidXmlCompiler, &InterfaceOf<XmlCompiler, IXmlCompiler>},
+    {&kIidContextAware, &InterfaceOf<XmlCompiler, IContextAware>},
+    {nullptr, nullptr}};
+
+constexpr char kEncoding[] = "UTF-8";
+constexpr char kSeparator = ':';
+
+// Creates an object of `classId` through the factory and queries it for I.
+template <class I>
+HResult CreateHostObject(ICommonClassFactory* factory, const Guid& classId, ComPtr<I>& out) {
+  ComPtr<IUnknown> object;
+  RETURN_IF_FAILED(factory->CreateInstance(classId, object.Put()));
+  RETURN_HR_IF_NULL(kFail, object);
+  RETURN_IF_FAILED(object.QueryTo(out));
+  RETURN_HR_IF_NULL(kFail, out);
+  return kOk;
+}
+
+}  // namespace
+
+HResult XmlCompiler::InternalQueryInterface(const Guid& iid, void** out) {
+  return QueryFromTable(kInterfaces, iid, out);
+}
+
+HResult OXA_CALL XmlCompiler::StartElement(const char* name, IValues* attributes, std::uint32_t,
+                                           std::uint32_t) {
+  builder_.StartElement(name, attributes);
+  return kOk;
+}
+
+HResult OXA_CALL XmlCompiler::EndElement(const char* name, std::uint32_t, std::uint32_t) {
+  builder_.EndElement(name);
+  return kOk;
+}
+
+HResult OXA_CALL XmlCompiler::SetContext(IUnknown* context) {
+  if (static_cast<void*>(context) != static_cast<void*>(classFactory_.Get())) {
+    ComPtr<ICommonClassFactory> fresh;
+    if (context != nullptr) context->QueryInterface(kIidCommonClassFactory, fresh.PutVoid());
+    classFactory_.Swap(fresh);  // the previous factory is released with `fresh`
+  }
+  return classFactory_ ? kOk : kFail;
+}
+
+HResult OXA_CALL XmlCompiler::Compile(IBuffer* input, IBuffer** out) {
+  RETURN_HR_IF_NULL(kNullPointer, out);
+  *out = nullptr;
+  RETURN_HR_IF_NULL(kInvalidArg, input);
+  RETURN_HR_IF_NULL(kFail, classFactory_);
+  RETURN_HR_IF(kFail, compiling_);
+  compiling_ = true;
+  const HResult hr = Guarded([&] { return CompileDocument(input, out); });
+  Reset();
+  compiling_ = false;
+  return hr;
+}
+
+HResult XmlCompiler::CompileDocument(IBuffer* input, IBuffer** out) {
+  ComPtr<IXmlParser> parser;
+  RETURN_IF_FAILED(CreateHostObject(classFactory_.Get(), kClsidXmlParser, parser));
+  ComPtr<IXmlNamespaceParser> namespaceParser;
+  parser.QueryTo(namespaceParser);  // optional
+
+  if (namespaceParser) {
+    namespaceParser->Prepare(static_cast<IXmlParserResponse*>(this),
+                             static_cast<IXmlNamespaceResponse*>(this), kEncoding, kSeparator);
+  } else {
+    parser->Prepare(static_cast<IXmlParserResponse*>(this), kEncoding, 0);
+  }
+
+  HResult fed;
+  {
+    const ComPtr<IXmlParser> held(parser.Get());  // kept alive for the length of the call
+    fed = held->Feed(input, 1);
+  }
+  RETURN_IF_FAILED(fed);
+  builder_.FinishParse();
+  RETURN_IF_FAILED(builder_.Failure());
+  RETURN_HR_IF_NULL(kFail, builder_.Root());
+
+  ComPtr<IBuffer> buffer;
+  RETURN_IF_FAILED(CreateHostObject(classFactory_.Get(), kClsidBuffer, buffer));
+  RETURN_IF_FAILED(writer_.WriteDocument(builder_.Root(), builder_.GetCensus(), buffer.Get()));
+  *out = buffer.Detach();
+  return kOk;
+}
+
+void XmlCompiler::Reset() noexcept {
+  builder_.Reset();
+  writer_.Rewind();
+}
+
+}  // namespace oxa

@@ -1,0 +1,80 @@
+// XmlCompiler: the library's one component. The host gives it a context
+// (for the class factory), then calls Compile with an XML layout document;
+// the compiler drives the host's parser, builds the tree from the parser's
+// callbacks and returns the compiled document in a new host buffer.
+#pragma once
+
+#include "com/com_ptr.h"
+#include "com/host.h"
+#include "com/object_frame.h"
+#include "com/plugin_interfaces.h"
+#include "compiler/document_writer.h"
+#include "compiler/tree_builder.h"
+
+namespace oxa {
+
+class XmlCompiler final : public ObjectWith<IXmlParserResponse, IXmlNamespaceResponse,
+                                            IXmlCompiler, IContextAware> {
+ public:
+  XmlCompiler() = default;
+
+  HResult InternalQueryInterface(const Guid& iid, void** out) override;
+
+  // IXmlParserResponse: the element events build the tree; the others are accepted.
+  HResult OXA_CALL StartElement(const char* name, IValues* attributes, std::uint32_t line,
+                                std::uint32_t column) override;
+  HResult OXA_CALL EndElement(const char* name, std::uint32_t line, std::uint32_t column) override;
+  HResult OXA_CALL Callback3(CallbackArg, CallbackArg, CallbackArg) override { return kOk; }
+  HResult OXA_CALL Callback4(CallbackArg, CallbackArg, CallbackArg, CallbackArg) override {
+    return kOk;
+  }
+  HResult OXA_CALL Callback5(CallbackArg, CallbackArg, CallbackArg, CallbackArg, CallbackArg,
+                             CallbackArg) override {
+    return kOk;
+  }
+  HResult OXA_CALL Callback6(CallbackArg, CallbackArg, CallbackArg, CallbackArg,
+                             CallbackArg) override {
+    return kOk;
+  }
+  HResult OXA_CALL Callback7(CallbackArg, CallbackArg, CallbackArg) override { return kOk; }
+  HResult OXA_CALL Callback8(CallbackArg, CallbackArg, CallbackArg, CallbackArg,
+                             CallbackArg) override {
+    return kOk;
+  }
+  HResult OXA_CALL Callback9(CallbackArg, CallbackArg, CallbackArg) override { return kOk; }
+
+  // IXmlNamespaceResponse: accepted and ignored.
+  HResult OXA_CALL NamespaceCallback1(CallbackArg, CallbackArg) override { return kOk; }
+  HResult OXA_CALL NamespaceCallback2(CallbackArg) override { return kOk; }
+
+  // IXmlCompiler. Returns 0 with the compiled document in `out`, or a
+  // failure with `out` null: 0x80004003 null `out`; 0x80070057 null input;
+  // 0x80004005 without a class factory, when entered again while compiling,
+  // or for a document without a root element; the parser's negative Feed
+  // result for malformed input; 0x8007000E when memory runs out or layout
+  // expansion exceeds its bound; 0x80070057 for a text or document over the
+  // format's limits; a host object's failure as it reports it. The compiler
+  // is ready for the next Compile afterwards in every case.
+  HResult OXA_CALL Compile(IBuffer* input, IBuffer** out) override;
+
+  // IContextAware: 0 when the compiler holds a class factory afterwards.
+  HResult OXA_CALL SetContext(IUnknown* context) override;
+
+  static HResult OXA_CALL CreateComponent(IUnknown* outer, IUnknown** out) {
+    return ObjectFrame::CreateComponent<XmlCompiler>(outer, out);
+  }
+
+  const TreeBuilder& Builder() const noexcept { return builder_; }
+
+ private:
+  HResult CompileDocument(IBuffer* input, IBuffer** out);
+  // Returns to the ready state: census emptied, writer rewound, tree freed.
+  void Reset() noexcept;
+
+  ComPtr<ICommonClassFactory> classFactory_;
+  TreeBuilder builder_;
+  DocumentWriter writer_;
+  bool compiling_ = false;
+};
+
+}  // namespace oxa

@@ -1,0 +1,206 @@
+// The compiler component: the compile driver against counting host fakes.
+#include "compiler/xml_compiler.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/compile_events.h"
+#include "support/fake_host.h"
+
+namespace oxa {
+namespace {
+
+using testing::FakeBuffer;
+using testing::FakeContext;
+using testing::FakeFactory;
+
+class XmlCompilerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    IUnknown* unknown = nullptr;
+    ASSERT_EQ(XmlCompiler::CreateComponent(nullptr, &unknown), kOk);
+    main_.Attach(unknown);
+    ASSERT_EQ(main_.QueryTo(compiler_), kOk);
+    ASSERT_EQ(main_.QueryTo(context_), kOk);
+    ASSERT_EQ(context_->SetContext(&hostContext_), kOk);
+  }
+  void TearDown() override {
+    compiler_.Reset();
+    context_.Reset();
+    main_.Reset();  // destroys the compiler, which releases the factory
+    EXPECT_EQ(factory_.refCount(), 0);
+    EXPECT_TRUE(factory_.AllReleased());
+  }
+
+  // Compiles `markup`; the result and the bytes handed out (empty on failure).
+  testing::CompileResult Compile(const std::string& markup) {
+    FakeBuffer input(markup);
+    IBuffer* out = reinterpret_cast<IBuffer*>(&input);
+    testing::CompileResult r{compiler_->Compile(&input, &out), {}};
+    if (Succeeded(r.hr)) {
+      EXPECT_EQ(out->AddRef(), 2u) << "one reference, the caller's";
+      out->Release();
+      r.bytes.assign(out->GetBuffer(), out->GetBuffer() + out->GetSize());
+      EXPECT_EQ(out->Release(), 0u);
+    } else {
+      EXPECT_EQ(out, nullptr);
+    }
+    EXPECT_EQ(input.refCount(), 0) << "no reference kept on the input";
+    EXPECT_TRUE(factory_.AllReleased());
+    EXPECT_EQ(factory_.refCount(), 1) << "the compiler's own reference on the factory";
+    return r;
+  }
+
+  FakeFactory factory_;
+  FakeContext hostContext_{&factory_};
+  ComPtr<IUnknown> main_;
+  ComPtr<IXmlCompiler> compiler_;
+  ComPtr<IContextAware> context_;
+};
+
+TEST_F(XmlCompilerTest, CompilesToTheFormatsBytes) {
+  const auto r = Compile(R"(<a x="1"><b/></a>)");
+  ASSERT_EQ(r.hr, kOk);
+  EXPECT_EQ(r.bytes, testing::CompileMarkup(R"(<a x="1"><b/></a>)").bytes);
+  EXPECT_EQ(r.bytes.size(), 136u);
+  EXPECT_EQ(factory_.parser.refsDuringFeed, 3) << "parser, namespace parser, and the call's hold";
+}
+
+TEST_F(XmlCompilerTest, NamespaceParserIsPreparedThroughThatInterfaceOnly) {
+  ASSERT_EQ(Compile("<r/>").hr, kOk);
+  EXPECT_EQ(factory_.parser.namespacePrepares, 1);
+  EXPECT_EQ(factory_.parser.plainPrepares, 0);
+  EXPECT_EQ(factory_.parser.encoding, "UTF-8");
+  EXPECT_EQ(factory_.parser.separator, ':');
+  EXPECT_EQ(static_cast<void*>(factory_.parser.response),
+            static_cast<void*>(static_cast<IXmlParserResponse*>(
+                static_cast<XmlCompiler*>(static_cast<ObjectFrame*>(main_.Get())))));
+}
+
+TEST_F(XmlCompilerTest, PlainParserIsPreparedWithUtf8AndZero) {
+  factory_.parser.offersNamespace = false;
+  ASSERT_EQ(Compile("<r/>").hr, kOk);
+  EXPECT_EQ(factory_.parser.plainPrepares, 1);
+  EXPECT_EQ(factory_.parser.namespacePrepares, 0);
+  EXPECT_EQ(factory_.parser.encoding, "UTF-8");
+  EXPECT_EQ(factory_.parser.flags, 0u);
+}
+
+TEST_F(XmlCompilerTest, TwoCompilesEqualTwoFreshObjects) {
+  const auto first = Compile(R"(<page title="a long title for the heap"><x/></page>)");
+  const auto second = Compile(R"(<list b="Z" a="q"><item/><item a="q"/></list>)");
+  EXPECT_EQ(first.bytes, testing::CompileMarkup(R"(<page title="a long title for the heap"><x/></page>)").bytes);
+  EXPECT_EQ(second.bytes.size(), 206u);
+}
+
+TEST_F(XmlCompilerTest, ArgumentsAndStateAreCheckedFirst) {
+  FakeBuffer input("<r/>");
+  EXPECT_EQ(compiler_->Compile(&input, nullptr), kNullPointer);
+  IBuffer* out = &input;
+  EXPECT_EQ(compiler_->Compile(nullptr, &out), kInvalidArg);
+  EXPECT_EQ(out, nullptr);
+  EXPECT_EQ(factory_.parser.feeds, 0);
+  EXPECT_EQ(context_->SetContext(nullptr), kFail);
+  EXPECT_EQ(factory_.refCount(), 0) << "SetContext(null) released the factory";
+  out = &input;
+  EXPECT_EQ(compiler_->Compile(&input, &out), kFail);
+  EXPECT_EQ(out, nullptr);
+  ASSERT_EQ(context_->SetContext(&hostContext_), kOk);
+  EXPECT_EQ(Compile("<r/>").hr, kOk);
+}
+
+TEST_F(XmlCompilerTest, HostCreationFailuresAreReturned) {
+  factory_.failing = {kClsidXmlParser};
+  EXPECT_EQ(Compile("<r/>").hr, kOutOfMemory);
+  factory_.failing = {kClsidBuffer};
+  factory_.failWith = kFail;
+  EXPECT_EQ(Compile("<r/>").hr, kFail);
+  factory_.failing.clear();
+  factory_.mute = {kClsidXmlParser};
+  EXPECT_EQ(Compile("<r/>").hr, kNoInterface);
+  factory_.mute.clear();
+  EXPECT_EQ(Compile("<r/>").bytes.size(), 74u) << "and the next compile works";
+}
+
+TEST_F(XmlCompilerTest, ParseErrorFailsTheCompile) {
+  factory_.parser.feedResult = static_cast<HResult>(0x80070000 | 13);
+  EXPECT_EQ(Compile("<a><b/>").hr, static_cast<HResult>(0x8007000D));
+  EXPECT_TRUE(factory_.buffers.empty()) << "no output buffer was made";
+  factory_.parser.feedResult = kOk;
+  EXPECT_EQ(Compile("<r/>").bytes.size(), 74u);
+}
+
+TEST_F(XmlCompilerTest, FailuresRecordedByCallbacksAreReturned) {
+  const std::string huge(ByteString::kMaxLength + 1, 'v');
+  EXPECT_EQ(Compile(R"(<a k=")" + huge + R"("/>)").hr, kInvalidArg);
+  EXPECT_EQ(Compile("").hr, kFail) << "no root element";
+  EXPECT_EQ(Compile(R"(<r/>)").bytes.size(), 74u);
+}
+
+TEST_F(XmlCompilerTest, FailingSetOfTheOutputBufferIsReturned) {
+  factory_.bufferSetResults = {kOutOfMemory};
+  EXPECT_EQ(Compile("<r/>").hr, kOutOfMemory);
+  EXPECT_EQ(factory_.buffers.size(), 1u);
+  EXPECT_EQ(Compile("<r/>").hr, kOk);
+}
+
+TEST_F(XmlCompilerTest, SetContextWithTheHeldPointerChangesNothing) {
+  IUnknown* held = static_cast<ICommonClassFactory*>(&factory_);
+  const int addRefs = factory_.addRefs();
+  EXPECT_EQ(context_->SetContext(held), kOk);
+  EXPECT_EQ(factory_.addRefs(), addRefs) << "no call on it";
+  EXPECT_EQ(factory_.refCount(), 1);
+}
+
+TEST_F(XmlCompilerTest, SetContextWithoutFactoryReleasesTheOldOne) {
+  FakeContext empty(nullptr);
+  EXPECT_EQ(context_->SetContext(&empty), kFail);
+  EXPECT_EQ(factory_.refCount(), 0);
+  EXPECT_EQ(empty.refCount(), 0);
+  EXPECT_EQ(context_->SetContext(&hostContext_), kOk);
+  EXPECT_EQ(factory_.refCount(), 1);
+}
+
+TEST_F(XmlCompilerTest, InterfacesShareOneIdentity) {
+  for (const Guid* iid : {&kIidXmlParserResponse, &kIidXmlNamespaceResponse, &kIidXmlCompiler,
+                          &kIidContextAware}) {
+    ComPtr<IUnknown> via;
+    ASSERT_EQ(compiler_->QueryInterface(*iid, via.PutVoid()), kOk);
+    ComPtr<IUnknown> identity;
+    ASSERT_EQ(via.QueryTo(identity), kOk);
+    EXPECT_EQ(identity.Get(), main_.Get());
+  }
+  ComPtr<IUnknown> none;
+  EXPECT_EQ(compiler_->QueryInterface(kIidBuffer, none.PutVoid()), kNoInterface);
+}
+
+TEST(XmlCompilerAggregation, AggregatedCompilerCompiles) {
+  FakeFactory factory;
+  FakeContext context(&factory);
+  testing::FakeOuter outer;
+  IUnknown* inner = nullptr;
+  ASSERT_EQ(XmlCompiler::CreateComponent(&outer, &inner), kOk);
+  outer.inner = inner;
+  ComPtr<IContextAware> aware;
+  ASSERT_EQ(inner->QueryInterface(kIidContextAware, aware.PutVoid()), kOk);
+  EXPECT_EQ(outer.refCount(), 1);
+  ASSERT_EQ(aware->SetContext(&context), kOk);
+  ComPtr<IXmlCompiler> compiler;
+  ASSERT_EQ(aware.QueryTo(compiler), kOk);  // through the outer object
+  FakeBuffer input("<r/>");
+  IBuffer* out = nullptr;
+  ASSERT_EQ(compiler->Compile(&input, &out), kOk);
+  EXPECT_EQ(out->GetSize(), 74u);
+  out->Release();
+  compiler.Reset();
+  aware.Reset();
+  EXPECT_EQ(outer.refCount(), 0);
+  EXPECT_EQ(inner->Release(), 0u);
+  EXPECT_EQ(factory.refCount(), 0);
+  EXPECT_TRUE(factory.AllReleased());
+}
+
+}  // namespace
+}  // namespace oxa
