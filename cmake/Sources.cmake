@@ -40,3 +40,27 @@ set_target_properties(deva3201 PROPERTIES PREFIX "" OUTPUT_NAME deva3201
 target_link_options(deva3201 PRIVATE
   "LINKER:--version-script=${PROJECT_SOURCE_DIR}/src/entry/deva3201.map" "LINKER:--no-undefined")
 oxa_warnings(deva3201)
+
+set_target_properties(deva3201 PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+
+if(OXA_BUILD_HOST)
+  # The reference host: real objects behind the framework's interfaces, on expat.
+  find_package(EXPAT REQUIRED)
+  find_package(Threads REQUIRED)
+  add_library(oxa_host STATIC
+    host/host_objects.cpp
+    host/expat_parser.cpp
+    host/plugin_host.cpp)
+  target_include_directories(oxa_host PUBLIC
+    $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/src> $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>
+    $<INSTALL_INTERFACE:include/xmlcompiler>)
+  target_link_libraries(oxa_host PUBLIC EXPAT::EXPAT ${CMAKE_DL_LIBS})
+  oxa_warnings(oxa_host)
+
+  add_executable(xmlc tools/xmlc.cpp tools/compiled_document.cpp)
+  target_link_libraries(xmlc PRIVATE oxa_host Threads::Threads)
+  target_include_directories(xmlc PRIVATE ${PROJECT_SOURCE_DIR}/tools)
+  set_target_properties(xmlc PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+  add_dependencies(xmlc deva3201)
+  oxa_warnings(xmlc)
+endif()

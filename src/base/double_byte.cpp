@@ -1,6 +1,7 @@
 // Double-byte character handling: the platform layer and the searches on it.
 #include "base/double_byte.h"
 
+#include <atomic>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
@@ -16,7 +17,8 @@ namespace oxa {
 namespace {
 
 // -1 until the platform has been asked; afterwards its answer (0 or 1).
-std::int32_t g_doubleByteFlag = -1;
+// Atomic so that separate compiler objects may run on separate host threads.
+std::atomic<std::int32_t> g_doubleByteFlag{-1};
 const CodePageModel* g_model = nullptr;
 
 #if defined(_WIN32)
@@ -49,10 +51,12 @@ const char* CharNextStep(const char* p) {
 }  // namespace
 
 std::int32_t IsDoubleByteCodePage() {
-  if (g_doubleByteFlag < 0) {
-    g_doubleByteFlag = g_model != nullptr ? (g_model->doubleByte ? 1 : 0) : AskPlatformDoubleByte();
+  std::int32_t flag = g_doubleByteFlag.load(std::memory_order_relaxed);
+  if (flag < 0) {
+    flag = g_model != nullptr ? (g_model->doubleByte ? 1 : 0) : AskPlatformDoubleByte();
+    g_doubleByteFlag.store(flag, std::memory_order_relaxed);
   }
-  return g_doubleByteFlag;
+  return flag;
 }
 
 const char* NextChar(const char* p) {

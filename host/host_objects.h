@@ -1,0 +1,163 @@
+// The reference host's objects behind the framework's interfaces: a growable
+// buffer, a property set, and a class factory with its context. They stand in
+// for the framework's own services, so that the plug-in runs end to end.
+// Every object counts its references and deletes itself at zero.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "com/com_ptr.h"
+#include "com/host.h"
+
+namespace oxa::host {
+
+// Reference counting of the host objects (single-threaded, like the plug-in's).
+template <class Self>
+class RefCounted {
+ public:
+  std::uint32_t AddRef() noexcept { return ++refCount_; }
+  std::uint32_t Release() noexcept {
+    const std::uint32_t left = --refCount_;
+    if (left == 0) delete static_cast<Self*>(this);
+    return left;
+  }
+  std::uint32_t RefCount() const noexcept { return refCount_; }
+
+ protected:
+  RefCounted() = default;
+  ~RefCounted() = default;
+
+ private:
+  std::uint32_t refCount_ = 0;
+};
+
+// A growable byte buffer.
+class HostBuffer final : public IBuffer, public RefCounted<HostBuffer> {
+ public:
+  // A new buffer with one reference.
+  static ComPtr<HostBuffer> Create();
+
+  HResult OXA_CALL QueryInterface(const Guid& iid, void** out) override;
+  std::uint32_t OXA_CALL AddRef() override { return RefCounted::AddRef(); }
+  std::uint32_t OXA_CALL Release() override { return RefCounted::Release(); }
+  HResult OXA_CALL Get(const std::uint8_t** data, std::uint32_t* length) override;
+  HResult OXA_CALL Set(const void* data, std::uint32_t length) override;
+  HResult OXA_CALL SetSize(std::uint32_t length) override;
+  std::uint32_t OXA_CALL GetSize() override { return static_cast<std::uint32_t>(bytes_.size()); }
+  std::uint8_t* OXA_CALL GetBuffer() override { return bytes_.data(); }
+
+  std::vector<std::uint8_t>& Bytes() noexcept { return bytes_; }
+
+ private:
+  friend class RefCounted<HostBuffer>;
+  HostBuffer() = default;
+  ~HostBuffer() = default;
+  std::vector<std::uint8_t> bytes_;
+};
+
+// Named properties (32-bit numbers, buffers, strings) in insertion order.
+// Setting an existing name of the same kind replaces its value in place.
+class PropertySet final : public IValues, public RefCounted<PropertySet> {
+ public:
+  enum class Kind { UInt32, Buffer, String };
+
+  static ComPtr<PropertySet> Create();
+
+  HResult OXA_CALL QueryInterface(const Guid& iid, void** out) override;
+  std::uint32_t OXA_CALL AddRef() override { return RefCounted::AddRef(); }
+  std::uint32_t OXA_CALL Release() override { return RefCounted::Release(); }
+  HResult OXA_CALL SetUInt32(const char* name, std::uint32_t value) override;
+  HResult OXA_CALL GetUInt32(const char* name, std::uint32_t* value) override;
+  HResult OXA_CALL GetFirstUInt32(const char** name, std::uint32_t* value) override;
+  HResult OXA_CALL GetNextUInt32(const char** name, std::uint32_t* value) override;
+  HResult OXA_CALL SetBuffer(const char* name, IBuffer* buffer) override;
+  HResult OXA_CALL GetBuffer(const char* name, IBuffer** buffer) override;
+  HResult OXA_CALL GetFirstBuffer(const char** name, IBuffer** buffer) override;
+  HResult OXA_CALL GetNextBuffer(const char** name, IBuffer** buffer) override;
+  HResult OXA_CALL SetString(const char* name, IBuffer* buffer) override;
+  HResult OXA_CALL GetString(const char* name, IBuffer** buffer) override;
+  HResult OXA_CALL GetFirstString(const char** name, IBuffer** buffer) override;
+  HResult OXA_CALL GetNextString(const char** name, IBuffer** buffer) override;
+
+  // For the parser: forgets every property but keeps their storage, so the
+  // next element's attributes reuse names and buffers instead of allocating.
+  void ClearForReuse() noexcept;
+  // Appends a string property holding `length` bytes of `text` and a zero byte.
+  void AppendString(const char* name, const char* text, std::size_t length);
+
+  std::size_t Count() const noexcept { return count_; }
+
+ private:
+  friend class RefCounted<PropertySet>;
+  struct Property {
+    std::string name;
+    Kind kind;
+    std::uint32_t number;
+    ComPtr<IBuffer> buffer;
+  };
+  PropertySet() = default;
+  ~PropertySet() = default;
+  Property* Find(const char* name, Kind kind) noexcept;
+  HResult Store(const char* name, Kind kind, std::uint32_t number, IBuffer* buffer);
+  // Finds the next property of `kind` from the cursor of that kind.
+  const Property* Next(Kind kind, std::size_t& cursor) const noexcept;
+
+  std::vector<Property> properties_;  // the first count_ are in use
+  std::size_t count_ = 0;
+  std::size_t cursors_[3] = {0, 0, 0};
+};
+
+// Where a parser created by the factory leaves its last failure.
+struct ParseReport {
+  bool failed = false;
+  std::string message;
+  std::uint32_t line = 0;
+  std::uint32_t column = 0;
+};
+
+// Creates the framework's classes: XML parser, buffer, property set.
+class ClassFactory final : public ICommonClassFactory, public RefCounted<ClassFactory> {
+ public:
+  static ComPtr<ClassFactory> Create();
+
+  HResult OXA_CALL QueryInterface(const Guid& iid, void** out) override;
+  std::uint32_t OXA_CALL AddRef() override { return RefCounted::AddRef(); }
+  std::uint32_t OXA_CALL Release() override { return RefCounted::Release(); }
+  // 0x80040111 for a class the host does not know.
+  HResult OXA_CALL CreateInstance(const Guid& classId, IUnknown** out) override;
+
+  // The failure of the last parse by a parser of this factory (cleared at each Prepare).
+  const ParseReport& LastParse() const noexcept { return report_; }
+
+ private:
+  friend class RefCounted<ClassFactory>;
+  ClassFactory() = default;
+  ~ClassFactory() = default;
+  ParseReport report_;
+};
+
+// The context handed to the plug-in and the compiler: offers the class factory.
+class HostContext final : public IUnknown, public RefCounted<HostContext> {
+ public:
+  static ComPtr<HostContext> Create(ClassFactory* factory);
+
+  HResult OXA_CALL QueryInterface(const Guid& iid, void** out) override;
+  std::uint32_t OXA_CALL AddRef() override { return RefCounted::AddRef(); }
+  std::uint32_t OXA_CALL Release() override { return RefCounted::Release(); }
+
+  ClassFactory* Factory() const noexcept { return factory_.Get(); }
+
+ private:
+  friend class RefCounted<HostContext>;
+  explicit HostContext(ClassFactory* factory) : factory_(factory) {}
+  ~HostContext() = default;
+  ComPtr<ClassFactory> factory_;
+};
+
+inline constexpr HResult kClassNotAvailable = static_cast<HResult>(0x80040111);
+// The result of Feed for a malformed document.
+inline constexpr HResult kInvalidData = static_cast<HResult>(0x8007000D);
+
+}  // namespace oxa::host

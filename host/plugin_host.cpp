@@ -1,0 +1,151 @@
+// PluginHost: module loading, catalogue queries, compile sessions.
+#include "host/plugin_host.h"
+
+#include <dlfcn.h>
+#include <limits.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace oxa::host {
+namespace {
+
+constexpr char kClassIdProperty[] = "ComponentCLSID";
+
+}  // namespace
+
+std::string ResultText(HResult hr) {
+  char text[16];
+  std::snprintf(text, sizeof(text), "0x%08X", static_cast<unsigned>(hr));
+  return text;
+}
+
+std::string DefaultPluginPath(const char* argv0) {
+  std::string exe;
+  char resolved[PATH_MAX];
+  const ssize_t n = readlink("/proc/self/exe", resolved, sizeof(resolved) - 1);
+  if (n > 0) {
+    exe.assign(resolved, static_cast<std::size_t>(n));
+  } else if (argv0 != nullptr) {
+    exe = argv0;
+  }
+  const std::size_t slash = exe.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : exe.substr(0, slash);
+  const std::string beside = dir + "/deva3201.so";
+  if (access(beside.c_str(), R_OK) == 0) return beside;
+  const std::string installed = dir + "/../lib/xmlcompiler/deva3201.so";
+  return access(installed.c_str(), R_OK) == 0 ? installed : beside;
+}
+
+std::unique_ptr<PluginHost> PluginHost::Load(const std::string& path, std::string* error) {
+  std::unique_ptr<PluginHost> host(new PluginHost());
+  host->module_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (host->module_ == nullptr) {
+    *error = std::string("cannot load the plug-in: ") + dlerror();
+    return nullptr;
+  }
+  using CreateFn = HResult(OXA_CALL*)(IUnknown**);
+  auto create = reinterpret_cast<CreateFn>(dlsym(host->module_, "OxaCreateInstance"));
+  host->shutdown_ = reinterpret_cast<HResult(OXA_CALL*)()>(dlsym(host->module_, "OxaShutdown"));
+  if (create == nullptr || host->shutdown_ == nullptr) {
+    *error = path + " is not a plug-in: OxaCreateInstance or OxaShutdown missing";
+    return nullptr;
+  }
+  ComPtr<IUnknown> plugin;
+  HResult hr = create(plugin.Put());
+  if (Failed(hr) || !plugin) {
+    *error = "OxaCreateInstance failed: " + ResultText(hr);
+    return nullptr;
+  }
+  if (Failed(plugin.QueryTo(host->plugin_)) || Failed(plugin.QueryTo(host->components_)) ||
+      Failed(plugin.QueryTo(host->namespace_))) {
+    *error = "the plug-in object lacks IPlugin, IComponentPlugin or IPluginNamespace";
+    return nullptr;
+  }
+  host->factory_ = ClassFactory::Create();
+  host->context_ = HostContext::Create(host->factory_.Get());
+  hr = host->plugin_->InitPlugin(host->context_.Get());
+  if (Failed(hr)) {
+    *error = "InitPlugin failed: " + ResultText(hr);
+    return nullptr;
+  }
+  return host;
+}
+
+PluginHost::~PluginHost() {
+  plugin_.Reset();
+  components_.Reset();
+  namespace_.Reset();
+  if (shutdown_ != nullptr) shutdown_();
+  context_.Reset();
+  factory_.Reset();
+  if (module_ != nullptr) dlclose(module_);
+}
+
+HResult PluginHost::Describe(PluginDescription* out) const {
+  std::uint32_t flag = 0, number = 0;
+  const char *description = nullptr, *copyright = nullptr, *info = nullptr;
+  RETURN_IF_FAILED(plugin_->GetPluginInfo(&flag, &description, &copyright, &info, &number));
+  out->description = description;
+  out->copyright = copyright;
+  out->packageName = components_->GetPackageName();
+  const std::uint32_t count = components_->GetNumComponents();
+  out->componentClassIds.clear();
+  for (std::uint32_t i = 0; i < count; ++i) {
+    ComPtr<IValues> values;
+    RETURN_IF_FAILED(components_->GetComponentInfoAtIndex(static_cast<std::int32_t>(i), values.Put()));
+    ComPtr<IBuffer> classId;
+    RETURN_IF_FAILED(values->GetBuffer(kClassIdProperty, classId.Put()));
+    RETURN_HR_IF(kFail, classId->GetSize() != sizeof(Guid));
+    Guid id;
+    std::memcpy(&id, classId->GetBuffer(), sizeof(id));
+    out->componentClassIds.push_back(id);
+  }
+  ComPtr<IBuffer> ns;
+  RETURN_IF_FAILED(namespace_->GetNamespace(ns.Put()));
+  out->namespaceUri.assign(reinterpret_cast<const char*>(ns->GetBuffer()),
+                           ns->GetSize() == 0 ? 0 : ns->GetSize() - 1);
+  return kOk;
+}
+
+HResult PluginHost::CreateSession(std::unique_ptr<CompilerSession>* out) const {
+  ComPtr<IValues> values;
+  RETURN_IF_FAILED(components_->GetComponentInfoAtIndex(0, values.Put()));
+  ComPtr<IBuffer> classIdBuffer;
+  RETURN_IF_FAILED(values->GetBuffer(kClassIdProperty, classIdBuffer.Put()));
+  RETURN_HR_IF(kFail, classIdBuffer->GetSize() != sizeof(Guid));
+  Guid classId;
+  std::memcpy(&classId, classIdBuffer->GetBuffer(), sizeof(classId));
+
+  std::unique_ptr<CompilerSession> session(new CompilerSession());
+  ComPtr<IUnknown> object;
+  RETURN_IF_FAILED(components_->CreateComponentInstance(classId, object.Put(), nullptr));
+  RETURN_IF_FAILED(object.QueryTo(session->compiler_));
+  ComPtr<IContextAware> aware;
+  RETURN_IF_FAILED(object.QueryTo(aware));
+  session->factory_ = ClassFactory::Create();
+  session->context_ = HostContext::Create(session->factory_.Get());
+  RETURN_IF_FAILED(aware->SetContext(session->context_.Get()));
+  *out = std::move(session);
+  return kOk;
+}
+
+CompilerSession::Result CompilerSession::Compile(std::vector<std::uint8_t> document) {
+  Result result;
+  if (document.size() > 0xFFFFFFFFu) {
+    result.hr = kInvalidArg;
+    return result;
+  }
+  ComPtr<HostBuffer> input = HostBuffer::Create();
+  input->Bytes().swap(document);
+  ComPtr<IBuffer> output;
+  result.hr = compiler_->Compile(input.Get(), output.Put());
+  result.parse = factory_->LastParse();
+  if (Succeeded(result.hr) && output) {
+    result.bytes.assign(output->GetBuffer(), output->GetBuffer() + output->GetSize());
+  }
+  return result;
+}
+
+}  // namespace oxa::host

@@ -1,0 +1,78 @@
+// PluginHost: loads deva3201 the way the framework does (dlopen, then only
+// its exports and interfaces) and hands out compiler sessions.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "com/com_ptr.h"
+#include "com/plugin_interfaces.h"
+#include "host/host_objects.h"
+
+namespace oxa::host {
+
+struct PluginDescription {
+  std::string description;
+  std::string copyright;
+  std::string packageName;
+  std::string namespaceUri;
+  std::vector<Guid> componentClassIds;
+};
+
+// One compiler object with its own context and class factory. Sessions are
+// independent: separate sessions may compile on separate threads.
+class CompilerSession {
+ public:
+  struct Result {
+    HResult hr = kOk;
+    std::vector<std::uint8_t> bytes;  // the compiled document when hr is 0
+    ParseReport parse;                // the parser's failure, if the parse failed
+  };
+
+  // Compiles the XML document `document` (taken over, not copied).
+  Result Compile(std::vector<std::uint8_t> document);
+
+ private:
+  friend class PluginHost;
+  CompilerSession() = default;
+  ComPtr<ClassFactory> factory_;
+  ComPtr<HostContext> context_;
+  ComPtr<IXmlCompiler> compiler_;
+};
+
+class PluginHost {
+ public:
+  // Loads the module at `path` and initialises its plug-in; null with a
+  // message in `error` when that fails.
+  static std::unique_ptr<PluginHost> Load(const std::string& path, std::string* error);
+  ~PluginHost();
+
+  PluginHost(const PluginHost&) = delete;
+  PluginHost& operator=(const PluginHost&) = delete;
+
+  // What the plug-in says of itself.
+  HResult Describe(PluginDescription* out) const;
+  // A new compiler, created through the catalogue by its "ComponentCLSID".
+  HResult CreateSession(std::unique_ptr<CompilerSession>* out) const;
+
+ private:
+  PluginHost() = default;
+
+  void* module_ = nullptr;
+  HResult(OXA_CALL* shutdown_)() = nullptr;
+  ComPtr<ClassFactory> factory_;
+  ComPtr<HostContext> context_;
+  ComPtr<IPlugin> plugin_;
+  ComPtr<IComponentPlugin> components_;
+  ComPtr<IPluginNamespace> namespace_;
+};
+
+// The module's file name beside an executable: "<directory of exe>/deva3201.so".
+std::string DefaultPluginPath(const char* argv0);
+
+// A short text for a result code ("0x8007000E").
+std::string ResultText(HResult hr);
+
+}  // namespace oxa::host

@@ -1,0 +1,209 @@
+// The reference host: property set semantics and the expat parser adapter.
+#include "host/host_objects.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "host/expat_parser.h"
+
+namespace oxa::host {
+namespace {
+
+std::string Text(IBuffer* b) { return std::string(reinterpret_cast<const char*>(b->GetBuffer()), b->GetSize()); }
+
+ComPtr<IBuffer> BufferOf(const std::string& bytes) {
+  ComPtr<HostBuffer> b = HostBuffer::Create();
+  b->Bytes().assign(bytes.begin(), bytes.end());
+  return ComPtr<IBuffer>(b.Get());
+}
+
+TEST(PropertySetTest, InsertionOrderReplacementAndIteration) {
+  ComPtr<PropertySet> set = PropertySet::Create();
+  set->SetString("b", BufferOf(std::string("2\0", 2)).Get());
+  set->SetUInt32("n", 7);
+  set->SetString("a", BufferOf(std::string("1\0", 2)).Get());
+  set->SetString("b", BufferOf(std::string("3\0", 2)).Get());
+  const char* name = nullptr;
+  IBuffer* value = nullptr;
+  std::string walked;
+  for (HResult hr = set->GetFirstString(&name, &value); Succeeded(hr); hr = set->GetNextString(&name, &value)) {
+    walked += std::string(name) + "=" + reinterpret_cast<const char*>(value->GetBuffer()) + ";";
+  }
+  EXPECT_EQ(walked, "b=3;a=1;") << "strings only, in insertion order, replaced in place";
+  std::uint32_t n = 0;
+  EXPECT_EQ(set->GetUInt32("n", &n), kOk);
+  EXPECT_EQ(n, 7u);
+  ComPtr<IBuffer> got;
+  ASSERT_EQ(set->GetString("a", got.Put()), kOk);
+  EXPECT_EQ(got->AddRef(), 3u) << "GetString passes a reference to the caller";
+  got->Release();
+  EXPECT_EQ(set->GetString("missing", got.Put()), kFail);
+  EXPECT_EQ(set->GetBuffer("a", got.Put()), kFail) << "kinds are separate";
+}
+
+TEST(PropertySetTest, ReuseKeepsBuffersUnlessHeldElsewhere) {
+  ComPtr<PropertySet> set = PropertySet::Create();
+  set->AppendString("k", "v1", 2);
+  const char* name = nullptr;
+  IBuffer* first = nullptr;
+  ASSERT_EQ(set->GetFirstString(&name, &first), kOk);
+  set->ClearForReuse();
+  set->AppendString("k2", "second", 6);
+  IBuffer* second = nullptr;
+  ASSERT_EQ(set->GetFirstString(&name, &second), kOk);
+  EXPECT_EQ(first, second) << "same buffer object, no allocation";
+  EXPECT_EQ(Text(second), std::string("second\0", 7));
+  EXPECT_STREQ(name, "k2");
+  second->AddRef();  // someone keeps the value
+  set->ClearForReuse();
+  set->AppendString("k3", "third", 5);
+  IBuffer* third = nullptr;
+  ASSERT_EQ(set->GetFirstString(&name, &third), kOk);
+  EXPECT_NE(third, second);
+  EXPECT_EQ(Text(second), std::string("second\0", 7)) << "the held value is untouched";
+  second->Release();
+}
+
+// Records the events a parser delivers.
+class Recorder final : public IXmlParserResponse, public IXmlNamespaceResponse {
+ public:
+  std::vector<std::string> events;
+  HResult OXA_CALL QueryInterface(const Guid&, void** out) override {
+    *out = nullptr;
+    return kNoInterface;
+  }
+  std::uint32_t OXA_CALL AddRef() override { return ++refs; }
+  std::uint32_t OXA_CALL Release() override { return --refs; }
+  HResult OXA_CALL StartElement(const char* name, IValues* attributes, std::uint32_t line,
+                                std::uint32_t column) override {
+    std::string e = std::string("<") + name;
+    const char* n = nullptr;
+    IBuffer* v = nullptr;
+    for (HResult hr = attributes->GetFirstString(&n, &v); Succeeded(hr); hr = attributes->GetNextString(&n, &v)) {
+      e += std::string(" ") + n + "=" + reinterpret_cast<const char*>(v->GetBuffer());
+    }
+    events.push_back(e + "@" + std::to_string(line) + ":" + std::to_string(column));
+    return kOk;
+  }
+  HResult OXA_CALL EndElement(const char* name, std::uint32_t, std::uint32_t) override {
+    events.push_back(std::string("/") + name);
+    return kOk;
+  }
+  HResult OXA_CALL Callback3(CallbackArg, CallbackArg, CallbackArg) override { return kOk; }
+  HResult OXA_CALL Callback4(CallbackArg, CallbackArg, CallbackArg, CallbackArg) override { return kOk; }
+  HResult OXA_CALL Callback5(CallbackArg, CallbackArg, CallbackArg, CallbackArg, CallbackArg, CallbackArg) override {
+    return kOk;
+  }
+  HResult OXA_CALL Callback6(CallbackArg, CallbackArg, CallbackArg, CallbackArg, CallbackArg) override { return kOk; }
+  HResult OXA_CALL Callback7(CallbackArg, CallbackArg, CallbackArg) override { return kOk; }
+  HResult OXA_CALL Callback8(CallbackArg, CallbackArg, CallbackArg, CallbackArg, CallbackArg) override { return kOk; }
+  HResult OXA_CALL Callback9(CallbackArg, CallbackArg, CallbackArg) override { return kOk; }
+  HResult OXA_CALL NamespaceCallback1(CallbackArg, CallbackArg) override { return kOk; }
+  HResult OXA_CALL NamespaceCallback2(CallbackArg) override { return kOk; }
+  std::uint32_t refs = 0;
+};
+
+struct Parsed {
+  HResult hr;
+  std::vector<std::string> events;
+  ParseReport report;
+};
+
+Parsed Parse(const std::string& bytes, bool namespaces = true) {
+  ParseReport report;
+  Recorder recorder;
+  Parsed p{};
+  {
+    ComPtr<ExpatParser> parser = ExpatParser::Create(&report);
+    if (namespaces) {
+      parser->Prepare(&recorder, &recorder, "UTF-8", ':');
+    } else {
+      parser->Prepare(&recorder, "UTF-8", 0);
+    }
+    p.hr = parser->Feed(BufferOf(bytes).Get(), 1);
+  }
+  EXPECT_EQ(recorder.refs, 0u) << "the parser gave its references on the response back";
+  p.events = recorder.events;
+  p.report = report;
+  return p;
+}
+
+TEST(ExpatParserTest, ElementsAttributesAndPositions) {
+  const Parsed p = Parse("<a x=\"1\" y='2'>\n  <b/>\n</a>");
+  ASSERT_EQ(p.hr, kOk);
+  EXPECT_EQ(p.events, (std::vector<std::string>{"<a x=1 y=2@1:1", "<b@2:3", "/b", "/a"}));
+}
+
+TEST(ExpatParserTest, NamespaceModeJoinsUriAndLocalName) {
+  const std::string doc = R"(<r xmlns:c="urn:oxa:xmlcompiler" xmlns="urn:d"><c:insertlayout layoutid="L"/><e/></r>)";
+  EXPECT_EQ(Parse(doc).events, (std::vector<std::string>{"<urn:d:r@1:1", "<urn:oxa:xmlcompiler:insertlayout layoutid=L@1:48",
+                                                        "/urn:oxa:xmlcompiler:insertlayout", "<urn:d:e@1:78", "/urn:d:e", "/urn:d:r"}));
+  const Parsed plain = Parse(doc, false);
+  EXPECT_EQ(plain.events[1], "<c:insertlayout layoutid=L@1:48") << "without namespace mode, names stay prefixed";
+}
+
+TEST(ExpatParserTest, DefaultedAttributesAreDelivered) {
+  const Parsed p = Parse(R"(<!DOCTYPE r [<!ATTLIST r mode CDATA "auto">]><r/>)");
+  ASSERT_EQ(p.hr, kOk);
+  EXPECT_EQ(p.events[0], "<r mode=auto@1:46");
+}
+
+TEST(ExpatParserTest, DocumentEncodingsAreDetected) {
+  const std::string utf8 = "<a x=\"\xC3\xA9\"/>";
+  std::string utf16 = "\xFF\xFE";
+  for (const char c : std::string("<a x=\"\xE9\"/>")) utf16 += std::string{c, '\0'};
+  const std::string latin1 = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a x=\"\xE9\"/>";
+  const auto expected = Parse(utf8).events[0].substr(0, 8);
+  EXPECT_EQ(Parse(utf16).events[0].substr(0, 8), expected);
+  EXPECT_EQ(Parse(latin1).events[0].substr(0, 8), expected);
+  EXPECT_EQ(expected, "<a x=\xC3\xA9@");
+}
+
+TEST(ExpatParserTest, MalformedInputIsLocated) {
+  const Parsed p = Parse("<a>\n<b></a>");
+  EXPECT_EQ(p.hr, kInvalidData);
+  EXPECT_TRUE(p.report.failed);
+  EXPECT_EQ(p.report.message, "mismatched tag");
+  EXPECT_EQ(p.report.line, 2u);
+  EXPECT_EQ(p.report.column, 6u);
+}
+
+TEST(ExpatParserTest, ExternalEntitiesAreNeverLoaded) {
+  const std::string secret = testing::TempDir() + "/oxa_secret.xml";
+  std::FILE* f = std::fopen(secret.c_str(), "w");
+  std::fputs("<leak/>", f);
+  std::fclose(f);
+  const std::string doc = "<!DOCTYPE r [<!ENTITY e SYSTEM \"file://" + secret + "\">]><r>&e;</r>";
+  const Parsed p = Parse(doc);
+  EXPECT_EQ(p.hr, kOk);
+  EXPECT_EQ(p.events, (std::vector<std::string>{"<r@1:" + std::to_string(doc.find("<r>") + 1), "/r"}));
+  std::remove(secret.c_str());
+}
+
+TEST(ExpatParserTest, EntityAmplificationIsRefused) {
+  std::string doc = "<!DOCTYPE r [<!ENTITY e0 \"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\">";
+  for (int i = 1; i < 12; ++i) {
+    doc += "<!ENTITY e" + std::to_string(i) + " \"";
+    for (int k = 0; k < 10; ++k) doc += "&e" + std::to_string(i - 1) + ";";
+    doc += "\">";
+  }
+  doc += "]><r a=\"&e11;\"/>";
+  const Parsed p = Parse(doc);
+  EXPECT_EQ(p.hr, kInvalidData);
+  EXPECT_NE(p.report.message.find("amplification"), std::string::npos) << p.report.message;
+}
+
+TEST(ExpatParserTest, OnlyUtf8TextsAreOffered) {
+  ParseReport report;
+  Recorder recorder;
+  ComPtr<ExpatParser> parser = ExpatParser::Create(&report);
+  EXPECT_EQ(parser->Prepare(&recorder, "ISO-8859-1", 0), kInvalidArg);
+  EXPECT_EQ(parser->Feed(BufferOf("<r/>").Get(), 1), kFail) << "not prepared";
+  EXPECT_EQ(parser->Prepare(&recorder, "utf-8", 0), kOk);
+}
+
+}  // namespace
+}  // namespace oxa::host
