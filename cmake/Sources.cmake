@@ -45,6 +45,7 @@ set_target_properties(deva3201 PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINAR
 
 if(OXA_BUILD_HOST)
   # The reference host: real objects behind the framework's interfaces, on expat.
+  include(GNUInstallDirs)
   find_package(EXPAT REQUIRED)
   find_package(Threads REQUIRED)
   add_library(oxa_host STATIC
@@ -53,7 +54,7 @@ if(OXA_BUILD_HOST)
     host/plugin_host.cpp)
   target_include_directories(oxa_host PUBLIC
     $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/src> $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>
-    $<INSTALL_INTERFACE:include/xmlcompiler>)
+    $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/xmlcompiler>)
   target_link_libraries(oxa_host PUBLIC EXPAT::EXPAT ${CMAKE_DL_LIBS})
   oxa_warnings(oxa_host)
 
@@ -63,4 +64,26 @@ if(OXA_BUILD_HOST)
   set_target_properties(xmlc PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
   add_dependencies(xmlc deva3201)
   oxa_warnings(xmlc)
+endif()
+
+# Installation: the module, the tool, and the host library as a CMake package
+# (find_package(OxaHost) gives OxaHost::oxa_host).
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+install(TARGETS deva3201 LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/xmlcompiler)
+if(OXA_BUILD_HOST)
+  install(TARGETS xmlc RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(TARGETS oxa_host EXPORT OxaHostTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+  install(FILES host/host_objects.h host/expat_parser.h host/plugin_host.h
+          DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/xmlcompiler/host)
+  install(FILES src/com/platform.h src/com/result.h src/com/guid.h src/com/unknown.h src/com/buffer.h
+                src/com/host.h src/com/plugin_interfaces.h src/com/com_ptr.h src/com/boundary.h
+          DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/xmlcompiler/com)
+  install(EXPORT OxaHostTargets NAMESPACE OxaHost:: DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/OxaHost)
+  configure_package_config_file(cmake/OxaHostConfig.cmake.in ${CMAKE_BINARY_DIR}/OxaHostConfig.cmake
+    INSTALL_DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/OxaHost)
+  write_basic_package_version_file(${CMAKE_BINARY_DIR}/OxaHostConfigVersion.cmake
+    COMPATIBILITY SameMinorVersion)
+  install(FILES ${CMAKE_BINARY_DIR}/OxaHostConfig.cmake ${CMAKE_BINARY_DIR}/OxaHostConfigVersion.cmake
+          DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/OxaHost)
 endif()
