@@ -8,6 +8,9 @@ add_library(oxa_base STATIC
   src/base/dll_access_paths.cpp
   src/entry/module_objects.cpp)
 target_include_directories(oxa_base PUBLIC ${PROJECT_SOURCE_DIR}/src)
+if(WIN32)
+  target_link_libraries(oxa_base PUBLIC user32)  # GetSystemMetrics, CharNextA
+endif()
 set_target_properties(oxa_base PROPERTIES CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
 oxa_warnings(oxa_base)
 
@@ -35,10 +38,17 @@ oxa_warnings(oxa_plugin)
 add_library(deva3201 MODULE src/entry/exports.cpp src/entry/dll_main.cpp)
 target_link_libraries(deva3201 PRIVATE oxa_plugin)
 set_target_properties(deva3201 PROPERTIES PREFIX "" OUTPUT_NAME deva3201
-  CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON
-  LINK_DEPENDS ${PROJECT_SOURCE_DIR}/src/entry/deva3201.map)
-target_link_options(deva3201 PRIVATE
-  "LINKER:--version-script=${PROJECT_SOURCE_DIR}/src/entry/deva3201.map" "LINKER:--no-undefined")
+  CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
+if(WIN32)
+  # Exports by name and ordinal from the module-definition file; version resource.
+  enable_language(RC)
+  target_sources(deva3201 PRIVATE src/entry/deva3201.def src/entry/version.rc)
+  target_link_libraries(deva3201 PRIVATE user32)
+else()
+  set_target_properties(deva3201 PROPERTIES LINK_DEPENDS ${PROJECT_SOURCE_DIR}/src/entry/deva3201.map)
+  target_link_options(deva3201 PRIVATE
+    "LINKER:--version-script=${PROJECT_SOURCE_DIR}/src/entry/deva3201.map" "LINKER:--no-undefined")
+endif()
 oxa_warnings(deva3201)
 
 set_target_properties(deva3201 PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
@@ -50,6 +60,7 @@ if(OXA_BUILD_HOST)
   find_package(Threads REQUIRED)
   add_library(oxa_host STATIC
     host/host_objects.cpp
+    host/event_recording.cpp
     host/expat_parser.cpp
     host/plugin_host.cpp)
   target_include_directories(oxa_host PUBLIC
@@ -74,7 +85,7 @@ install(TARGETS deva3201 LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/xmlcompiler
 if(OXA_BUILD_HOST)
   install(TARGETS xmlc RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(TARGETS oxa_host EXPORT OxaHostTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-  install(FILES host/host_objects.h host/expat_parser.h host/plugin_host.h
+  install(FILES host/host_objects.h host/expat_parser.h host/plugin_host.h host/event_recording.h
           DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/xmlcompiler/host)
   install(FILES src/com/platform.h src/com/result.h src/com/guid.h src/com/unknown.h src/com/buffer.h
                 src/com/host.h src/com/plugin_interfaces.h src/com/com_ptr.h src/com/boundary.h

@@ -23,6 +23,8 @@ class ExpatParser final : public IXmlParser, public IXmlNamespaceParser,
   // A new parser with one reference that reports failures into `report`
   // (which must outlive it).
   static ComPtr<ExpatParser> Create(ParseReport* report);
+  // The ParserMaker of the reference host's class factory.
+  static IXmlParser* Make(ParseReport* report) { return Create(report).Detach(); }
 
   HResult OXA_CALL QueryInterface(const Guid& iid, void** out) override;
   std::uint32_t OXA_CALL AddRef() override { return RefCounted::AddRef(); }

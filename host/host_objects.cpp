@@ -5,7 +5,6 @@
 #include <new>
 
 #include "com/boundary.h"
-#include "host/expat_parser.h"
 
 namespace oxa::host {
 namespace {
@@ -192,13 +191,10 @@ void PropertySet::AppendString(const char* name, const char* text, std::size_t l
   p.name = name;
   p.kind = Kind::String;
   // Reuse the slot's buffer unless someone else still holds it.
-  HostBuffer* buffer = static_cast<HostBuffer*>(p.buffer.Get());
-  if (buffer == nullptr || buffer->RefCount() != 1) {
-    ComPtr<HostBuffer> fresh = HostBuffer::Create();
-    buffer = fresh.Get();
-    p.buffer = ComPtr<IBuffer>(fresh.Get());
+  if (!p.buffer || static_cast<HostBuffer*>(p.buffer.Get())->RefCount() != 1) {
+    p.buffer = ComPtr<IBuffer>(HostBuffer::Create().Get());
   }
-  auto& bytes = buffer->Bytes();
+  auto& bytes = static_cast<HostBuffer*>(p.buffer.Get())->Bytes();
   bytes.assign(text, text + length);
   bytes.push_back(0);
   ++count_;
@@ -206,7 +202,9 @@ void PropertySet::AppendString(const char* name, const char* text, std::size_t l
 
 // ClassFactory and HostContext --------------------------------------------
 
-ComPtr<ClassFactory> ClassFactory::Create() { return ComPtr<ClassFactory>(new ClassFactory()); }
+ComPtr<ClassFactory> ClassFactory::Create(ParserMaker makeParser) {
+  return ComPtr<ClassFactory>(new ClassFactory(makeParser));
+}
 
 HResult OXA_CALL ClassFactory::QueryInterface(const Guid& iid, void** out) {
   RETURN_HR_IF_NULL(kNullPointer, out);
@@ -221,7 +219,7 @@ HResult OXA_CALL ClassFactory::CreateInstance(const Guid& classId, IUnknown** ou
   *out = nullptr;
   return Guarded([&] {
     if (classId == kClsidXmlParser) {
-      *out = static_cast<IXmlParser*>(ExpatParser::Create(&report_).Detach());
+      *out = makeParser_(&report_);
     } else if (classId == kClsidBuffer) {
       *out = HostBuffer::Create().Detach();
     } else if (classId == kClsidValues) {

@@ -117,10 +117,14 @@ struct ParseReport {
   std::uint32_t column = 0;
 };
 
+// Makes a new XML parser (one reference) that reports failures into `report`.
+using ParserMaker = IXmlParser* (*)(ParseReport* report);
+
 // Creates the framework's classes: XML parser, buffer, property set.
 class ClassFactory final : public ICommonClassFactory, public RefCounted<ClassFactory> {
  public:
-  static ComPtr<ClassFactory> Create();
+  // A factory whose parsers come from `makeParser`.
+  static ComPtr<ClassFactory> Create(ParserMaker makeParser);
 
   HResult OXA_CALL QueryInterface(const Guid& iid, void** out) override;
   std::uint32_t OXA_CALL AddRef() override { return RefCounted::AddRef(); }
@@ -133,8 +137,9 @@ class ClassFactory final : public ICommonClassFactory, public RefCounted<ClassFa
 
  private:
   friend class RefCounted<ClassFactory>;
-  ClassFactory() = default;
+  explicit ClassFactory(ParserMaker makeParser) : makeParser_(makeParser) {}
   ~ClassFactory() = default;
+  ParserMaker makeParser_;
   ParseReport report_;
 };
 

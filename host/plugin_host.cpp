@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "host/expat_parser.h"
+
 namespace oxa::host {
 namespace {
 
@@ -63,7 +65,7 @@ std::unique_ptr<PluginHost> PluginHost::Load(const std::string& path, std::strin
     *error = "the plug-in object lacks IPlugin, IComponentPlugin or IPluginNamespace";
     return nullptr;
   }
-  host->factory_ = ClassFactory::Create();
+  host->factory_ = ClassFactory::Create(&ExpatParser::Make);
   host->context_ = HostContext::Create(host->factory_.Get());
   hr = host->plugin_->InitPlugin(host->context_.Get());
   if (Failed(hr)) {
@@ -109,7 +111,7 @@ HResult PluginHost::Describe(PluginDescription* out) const {
   return kOk;
 }
 
-HResult PluginHost::CreateSession(std::unique_ptr<CompilerSession>* out) const {
+HResult PluginHost::CreateSession(std::unique_ptr<CompilerSession>* out, ParserMaker makeParser) const {
   ComPtr<IValues> values;
   RETURN_IF_FAILED(components_->GetComponentInfoAtIndex(0, values.Put()));
   ComPtr<IBuffer> classIdBuffer;
@@ -124,7 +126,7 @@ HResult PluginHost::CreateSession(std::unique_ptr<CompilerSession>* out) const {
   RETURN_IF_FAILED(object.QueryTo(session->compiler_));
   ComPtr<IContextAware> aware;
   RETURN_IF_FAILED(object.QueryTo(aware));
-  session->factory_ = ClassFactory::Create();
+  session->factory_ = ClassFactory::Create(makeParser != nullptr ? makeParser : &ExpatParser::Make);
   session->context_ = HostContext::Create(session->factory_.Get());
   RETURN_IF_FAILED(aware->SetContext(session->context_.Get()));
   *out = std::move(session);

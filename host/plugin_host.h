@@ -54,8 +54,9 @@ class PluginHost {
 
   // What the plug-in says of itself.
   HResult Describe(PluginDescription* out) const;
-  // A new compiler, created through the catalogue by its "ComponentCLSID".
-  HResult CreateSession(std::unique_ptr<CompilerSession>* out) const;
+  // A new compiler, created through the catalogue by its "ComponentCLSID",
+  // whose parsers come from `makeParser` (null: expat).
+  HResult CreateSession(std::unique_ptr<CompilerSession>* out, ParserMaker makeParser = nullptr) const;
 
  private:
   PluginHost() = default;

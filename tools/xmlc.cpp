@@ -19,6 +19,8 @@
 #include <vector>
 
 #include "compiled_document.h"
+#include "host/event_recording.h"
+#include "host/expat_parser.h"
 #include "host/plugin_host.h"
 
 namespace {
@@ -37,6 +39,7 @@ constexpr char kMainHelp[] =
     "  compile   compile XML layout documents into compiled documents\n"
     "  dump      decode and print a compiled document\n"
     "  info      show what the plug-in says of itself\n"
+    "  record    record the parser's element events of a document, for replay\n"
     "\n"
     "xmlc <command> --help shows a command's options; xmlc --version its version.\n";
 
@@ -62,6 +65,13 @@ constexpr char kDumpHelp[] =
     "  tree    the string table and a compact tree with string indices\n"
     "  chunks  every field with its offset, bytes and value\n"
     "On the first fault prints FILE: offset N: WHAT and exits with 1.\n";
+
+constexpr char kRecordHelp[] =
+    "usage: xmlc record INPUT -o EVENTS\n"
+    "\n"
+    "Parses INPUT with the reference host's parser, as a compile would, and writes\n"
+    "the element events it delivers to EVENTS, for hosts that replay them without\n"
+    "an XML parser (the Windows test host).\n";
 
 constexpr char kInfoHelp[] =
     "usage: xmlc info [--plugin PATH]\n"
@@ -312,6 +322,44 @@ std::string GuidText(const oxa::Guid& g) {
   return text;
 }
 
+int Record(const std::vector<std::string>& args) {
+  std::string input, output;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--help" || args[i] == "-h") {
+      std::cout << kRecordHelp;
+      return kExitOk;
+    } else if (args[i] == "-o" && i + 1 < args.size()) {
+      output = args[++i];
+    } else if (input.empty() && (args[i] == "-" || args[i][0] != '-')) {
+      input = args[i];
+    } else {
+      return Usage("unknown argument " + args[i], kRecordHelp);
+    }
+  }
+  if (input.empty() || output.empty()) return Usage("give INPUT and -o EVENTS", kRecordHelp);
+  std::vector<std::uint8_t> document;
+  std::string error;
+  if (!ReadAll(input, &document, &error)) {
+    std::cerr << input << ": error: cannot read: " << error << '\n';
+    return kExitFailed;
+  }
+  oxa::host::ParseReport report;
+  oxa::host::EventRecorder recorder;
+  auto parser = oxa::host::ExpatParser::Create(&report);
+  parser->Prepare(&recorder, &recorder, "UTF-8", ':');
+  oxa::ComPtr<oxa::host::HostBuffer> buffer = oxa::host::HostBuffer::Create();
+  buffer->Bytes().swap(document);
+  if (oxa::Failed(parser->Feed(buffer.Get(), 1))) {
+    std::cerr << input << ":" << report.line << ":" << report.column << ": error: " << report.message << '\n';
+    return kExitFailed;
+  }
+  if (!WriteAtomically(output, recorder.Bytes(), &error)) {
+    std::cerr << output << ": error: cannot write: " << error << '\n';
+    return kExitFailed;
+  }
+  return kExitOk;
+}
+
 int Info(const std::vector<std::string>& args, const char* argv0) {
   std::string plugin;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -361,6 +409,7 @@ int main(int argc, char** argv) {
     if (command == "compile") return Compile(args, argv[0]);
     if (command == "dump") return Dump(args);
     if (command == "info") return Info(args, argv[0]);
+    if (command == "record") return Record(args);
   } catch (const std::exception& e) {
     std::cerr << "xmlc: " << e.what() << '\n';
     return kExitFailed;

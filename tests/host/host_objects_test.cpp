@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "host/event_recording.h"
 #include "host/expat_parser.h"
 
 namespace oxa::host {
@@ -203,6 +204,39 @@ TEST(ExpatParserTest, OnlyUtf8TextsAreOffered) {
   EXPECT_EQ(parser->Prepare(&recorder, "ISO-8859-1", 0), kInvalidArg);
   EXPECT_EQ(parser->Feed(BufferOf("<r/>").Get(), 1), kFail) << "not prepared";
   EXPECT_EQ(parser->Prepare(&recorder, "utf-8", 0), kOk);
+}
+
+}  // namespace
+}  // namespace oxa::host
+
+namespace oxa::host {
+namespace {
+
+TEST(ReplayParserTest, ReplaysRecordedEventsAndRefusesDamage) {
+  ParseReport report;
+  EventRecorder recorder;
+  {
+    ComPtr<ExpatParser> parser = ExpatParser::Create(&report);
+    parser->Prepare(&recorder, &recorder, "UTF-8", ':');
+    ASSERT_EQ(parser->Feed(BufferOf(R"(<a x="1" y=""><b/></a>)").Get(), 1), kOk);
+  }
+  Recorder replayed;
+  const std::string stream(recorder.Bytes().begin(), recorder.Bytes().end());
+  {
+    ComPtr<IXmlParser> replay;
+    replay.Attach(ReplayParser::Make(&report));
+    replay->Prepare(&replayed, "UTF-8", 0);
+    ASSERT_EQ(replay->Feed(BufferOf(stream).Get(), 1), kOk);
+    EXPECT_EQ(replayed.events, (std::vector<std::string>{"<a x=1 y=@0:0", "<b@0:0", "/b", "/a"}));
+    for (std::size_t cut = 9; cut < stream.size(); ++cut) {
+      replay->Prepare(&replayed, "UTF-8", 0);
+      const HResult hr = replay->Feed(BufferOf(stream.substr(0, cut)).Get(), 1);
+      EXPECT_TRUE(hr == kOk || hr == kInvalidData) << cut;  // a cut between records is a shorter stream
+    }
+    EXPECT_EQ(replay->Feed(BufferOf("not a stream").Get(), 1), kInvalidData);
+    EXPECT_TRUE(report.failed);
+  }
+  EXPECT_EQ(replayed.refs, 0u);
 }
 
 }  // namespace
