@@ -88,7 +88,7 @@ void ComponentPluginBase::SetBufferProperty(IValues* values, const char* name, c
   ComPtr<IBuffer> buffer;
   if (Failed(object.QueryTo(buffer)) || !buffer) return;
   object.Reset();
-  buffer->Set(data, length);
+  if (Failed(buffer->Set(data, length))) return;  // like a buffer that cannot be made
   if (isString) {
     values->SetString(name, buffer.Get());
   } else {
@@ -109,7 +109,13 @@ HResult OXA_CALL ComponentPluginBase::GetNamespace(IBuffer** out) {
   *out = buffer;
   RETURN_HR_IF_NULL(kOutOfMemory, buffer);
   buffer->AddRef();
-  buffer->Set(namespaceUri_, static_cast<std::uint32_t>(std::strlen(namespaceUri_) + 1));
+  const HResult hr = buffer->Set(namespaceUri_, static_cast<std::uint32_t>(std::strlen(namespaceUri_) + 1));
+  if (Failed(hr)) {
+    // An empty namespace would be a wrong answer reported as success.
+    buffer->Release();
+    *out = nullptr;
+    return hr;
+  }
   return kOk;
 }
 

@@ -27,14 +27,14 @@ class ComponentPluginBase : public ObjectWith<IPlugin, IComponentPlugin, IPlugin
   std::uint32_t OXA_CALL GetNumComponents() override { return componentCount_; }
   // 0x80004005 before InitPlugin, for an index out of range, or when the host
   // cannot make the property set; `values` is null then. Properties whose
-  // buffer cannot be made are left out.
+  // buffer cannot be made or filled are left out.
   HResult OXA_CALL GetComponentInfoAtIndex(std::int32_t index, IValues** values) override;
   // 0x80004005 for an unknown class id (`out` untouched); else the creation's result.
   HResult OXA_CALL CreateComponentInstance(const Guid& classId, IUnknown** out,
                                            IUnknown* outer) override;
 
   // IPluginNamespace: 0x80004003 for a null `out`, 0x8007000E when the buffer
-  // cannot be made.
+  // cannot be made or filled (`out` is null then).
   HResult OXA_CALL GetNamespace(IBuffer** out) override;
 
  protected:

@@ -33,6 +33,9 @@ class FakeValues final : public IValues {
     buffer->Set(value.c_str(), static_cast<std::uint32_t>(value.size() + 1));
     properties_.push_back({name, Kind::String, 0, buffer});
   }
+  // Drops every property, keeping the storage (so later Sets allocate nothing).
+  void Clear() { properties_.clear(); }
+  void Reserve(std::size_t n) { properties_.reserve(n); }
   // Makes the first GetFirstString fail (the attribute set has no strings to give).
   void FailIteration() { failIteration_ = true; }
 
