@@ -46,8 +46,10 @@ if(WIN32)
   target_link_libraries(deva3201 PRIVATE user32)
 else()
   set_target_properties(deva3201 PROPERTIES LINK_DEPENDS ${PROJECT_SOURCE_DIR}/src/entry/deva3201.map)
-  target_link_options(deva3201 PRIVATE
-    "LINKER:--version-script=${PROJECT_SOURCE_DIR}/src/entry/deva3201.map" "LINKER:--no-undefined")
+  target_link_options(deva3201 PRIVATE "LINKER:--version-script=${PROJECT_SOURCE_DIR}/src/entry/deva3201.map")
+  if(NOT OXA_FUZZ)  # clang's sanitizer runtime is linked into executables only
+    target_link_options(deva3201 PRIVATE "LINKER:--no-undefined")
+  endif()
 endif()
 oxa_warnings(deva3201)
 

@@ -218,3 +218,78 @@ TEST_F(XmlcTest, InfoDescribesThePlugin) {
 }
 
 }  // namespace
+
+namespace {
+
+// Documents of hostile shape and size, generated here rather than checked in.
+class HostileInputTest : public XmlcTest {
+ protected:
+  void Generate(const std::string& name, const std::string& head, const std::string& repeated,
+                std::size_t times, const std::string& tail) {
+    std::string doc = head;
+    doc.reserve(head.size() + repeated.size() * times + tail.size());
+    for (std::size_t i = 0; i < times; ++i) doc += repeated;
+    WriteFile(Path(name), doc + tail);
+  }
+  std::size_t ElementsOf(const std::string& compiled) {
+    const Outcome r = Xmlc("dump " + compiled + " --format tree");
+    const std::size_t at = r.out.find("\ntree ");
+    return at == std::string::npos ? 0 : std::stoul(r.out.substr(at + 6));
+  }
+};
+
+TEST_F(HostileInputTest, MillionDeep) {
+  std::string doc;
+  doc.reserve(7000000);
+  for (int i = 0; i < 1000000; ++i) doc += "<d>";
+  for (int i = 0; i < 1000000; ++i) doc += "</d>";
+  WriteFile(Path("deep.xml"), doc);
+  const Outcome r = Xmlc("compile " + Path("deep.xml") + " -o " + Path("deep.xmlc"));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadFile(Path("deep.xmlc")).size(), 8u + 22 + 8 + 36u * 1000000);
+  EXPECT_EQ(ElementsOf(Path("deep.xmlc")), 1000000u);
+}
+
+TEST_F(HostileInputTest, MillionSiblings) {
+  Generate("wide.xml", "<r>", "<c/>", 1000000, "</r>");
+  const Outcome r = Xmlc("compile " + Path("wide.xml") + " -o " + Path("wide.xmlc"));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ElementsOf(Path("wide.xmlc")), 1000001u);
+}
+
+TEST_F(HostileInputTest, MillionDistinctStrings) {
+  std::string doc = "<r>";
+  for (int i = 0; i < 1000000; ++i) doc += "<c v=\"" + std::to_string(i) + "\"/>";
+  WriteFile(Path("strings.xml"), doc + "</r>");
+  const Outcome r = Xmlc("compile " + Path("strings.xml") + " -o " + Path("strings.xmlc"));
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string compiled = ReadFile(Path("strings.xmlc"));
+  EXPECT_EQ(compiled.substr(16, 4), std::string("\x43\x42\x0F\x00", 4)) << "1,000,003 strings";
+}
+
+TEST_F(HostileInputTest, ExpansionBombFailsQuickly) {
+  std::string bomb = "<r><l0 id=\"0\"><x/><x/></l0>";
+  for (int k = 1; k <= 40; ++k) {
+    bomb += "<l" + std::to_string(k) + " id=\"" + std::to_string(k) + "\">";
+    for (int c = 0; c < 4; ++c) bomb += "<insertlayout layoutid=\"" + std::to_string(k - 1) + "\"/>";
+    bomb += "</l" + std::to_string(k) + ">";
+  }
+  ASSERT_LT(bomb.size(), 8000u);
+  WriteFile(Path("bomb.xml"), bomb + "</r>");
+  const Outcome r = Xmlc("compile " + Path("bomb.xml") + " -o " + Path("bomb.xmlc"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("layout expansion over its bound"), std::string::npos) << r.err;
+  EXPECT_FALSE(Exists(Path("bomb.xmlc")));
+}
+
+TEST_F(HostileInputTest, TwentyMegabyteValueFailsWithTheLengthError) {
+  Generate("long.xml", "<r v=\"", "x", 20 * 1024 * 1024, "\"/>");
+  const Outcome r = Xmlc("compile " + Path("long.xml") + " -o " + Path("long.xmlc"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, Path("long.xml") +
+                       ": error: a name or value longer than 16,777,215 bytes, or a compiled document "
+                       "larger than 4 GB\n");
+  EXPECT_FALSE(Exists(Path("long.xmlc")));
+}
+
+}  // namespace
