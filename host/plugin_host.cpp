@@ -141,12 +141,13 @@ CompilerSession::Result CompilerSession::Compile(std::vector<std::uint8_t> docum
   }
   ComPtr<HostBuffer> input = HostBuffer::Create();
   input->Bytes().swap(document);
-  ComPtr<IBuffer> output;
-  result.hr = compiler_->Compile(input.Get(), output.Put());
+  return Compile(input.Get());
+}
+
+CompilerSession::Result CompilerSession::Compile(IBuffer* input) {
+  Result result;
+  result.hr = compiler_->Compile(input, result.output.Put());
   result.parse = factory_->LastParse();
-  if (Succeeded(result.hr) && output) {
-    result.bytes.assign(output->GetBuffer(), output->GetBuffer() + output->GetSize());
-  }
   return result;
 }
 

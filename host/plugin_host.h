@@ -27,12 +27,17 @@ class CompilerSession {
  public:
   struct Result {
     HResult hr = kOk;
-    std::vector<std::uint8_t> bytes;  // the compiled document when hr is 0
-    ParseReport parse;                // the parser's failure, if the parse failed
+    ComPtr<IBuffer> output;  // the compiled document when hr is 0
+    ParseReport parse;       // the parser's failure, if the parse failed
+
+    const std::uint8_t* Data() const noexcept { return output ? output->GetBuffer() : nullptr; }
+    std::size_t Size() const noexcept { return output ? output->GetSize() : 0; }
   };
 
   // Compiles the XML document `document` (taken over, not copied).
   Result Compile(std::vector<std::uint8_t> document);
+  // Compiles the XML document in `input`.
+  Result Compile(IBuffer* input);
 
  private:
   friend class PluginHost;

@@ -90,6 +90,10 @@ bool ReadAll(const std::string& path, std::vector<std::uint8_t>* bytes, std::str
     return false;
   }
   bytes->clear();
+  struct stat st;
+  if (file != stdin && fstat(fileno(file), &st) == 0 && S_ISREG(st.st_mode)) {
+    bytes->reserve(static_cast<std::size_t>(st.st_size));  // one exact allocation for files
+  }
   std::uint8_t chunk[1 << 16];
   std::size_t n;
   while ((n = std::fread(chunk, 1, sizeof(chunk), file)) > 0) bytes->insert(bytes->end(), chunk, chunk + n);
@@ -101,9 +105,9 @@ bool ReadAll(const std::string& path, std::vector<std::uint8_t>* bytes, std::str
 
 // Writes `bytes` to `path` through a temporary file in the same folder that is
 // renamed over the target only once complete.
-bool WriteAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes, std::string* error) {
+bool WriteAtomically(const std::string& path, const std::uint8_t* data, std::size_t size, std::string* error) {
   if (path == "-") {
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() && std::fflush(stdout) == 0;
+    const bool ok = std::fwrite(data, 1, size, stdout) == size && std::fflush(stdout) == 0;
     if (!ok) *error = std::strerror(errno);
     return ok;
   }
@@ -117,15 +121,15 @@ bool WriteAtomically(const std::string& path, const std::vector<std::uint8_t>& b
     return false;
   }
   std::size_t written = 0;
-  while (written < bytes.size()) {
-    const ssize_t n = write(fd, bytes.data() + written, bytes.size() - written);
+  while (written < size) {
+    const ssize_t n = write(fd, data + written, size - written);
     if (n < 0) {
       if (errno == EINTR) continue;
       break;
     }
     written += static_cast<std::size_t>(n);
   }
-  const bool complete = written == bytes.size();
+  const bool complete = written == size;
   const int savedErrno = errno;
   fchmod(fd, 0644);
   if (close(fd) != 0 || !complete || rename(temp.c_str(), path.c_str()) != 0) {
@@ -244,7 +248,7 @@ int Compile(const std::vector<std::string>& args, const char* argv0) {
         const CompilerSession::Result r = session.Compile(std::move(document));
         if (oxa::Failed(r.hr)) {
           message = FailureMessage(shown, r);
-        } else if (!WriteAtomically(target, r.bytes, &error)) {
+        } else if (!WriteAtomically(target, r.Data(), r.Size(), &error)) {
           message = target + ": error: cannot write: " + error;
         }
       }
@@ -353,7 +357,7 @@ int Record(const std::vector<std::string>& args) {
     std::cerr << input << ":" << report.line << ":" << report.column << ": error: " << report.message << '\n';
     return kExitFailed;
   }
-  if (!WriteAtomically(output, recorder.Bytes(), &error)) {
+  if (!WriteAtomically(output, recorder.Bytes().data(), recorder.Bytes().size(), &error)) {
     std::cerr << output << ": error: cannot write: " << error << '\n';
     return kExitFailed;
   }

@@ -144,6 +144,12 @@ int ByteString::Compare(const char* a, const char* b) noexcept {
   return *x < *y ? -1 : 1;
 }
 
+int ByteString::Compare(const ByteString& a, const ByteString& b) noexcept {
+  const std::uint32_t la = a.Length(), lb = b.Length();
+  const int c = std::memcmp(a.Chars(), b.Chars(), (la < lb ? la : lb) + 1);
+  return c < 0 ? -1 : c > 0 ? 1 : 0;
+}
+
 void ByteString::Swap(ByteString& other) noexcept {
   unsigned char temp[kValueSize];
   std::memcpy(temp, bytes_, kValueSize);

@@ -85,6 +85,9 @@ class ByteString {
 
   // -1, 0 or +1 by unsigned bytes up to the terminator; a proper prefix sorts first.
   static int Compare(const char* a, const char* b) noexcept;
+  // The same order for two strings, compared with memcmp over the shorter
+  // length and its terminator (which sorts below every character).
+  static int Compare(const ByteString& a, const ByteString& b) noexcept;
 
   void Swap(ByteString& other) noexcept;
 
@@ -117,6 +120,9 @@ struct TextLess {
   template <class A, class B>
   bool operator()(const A& a, const B& b) const noexcept {
     return ByteString::Compare(Text(a), Text(b)) < 0;
+  }
+  bool operator()(const ByteString& a, const ByteString& b) const noexcept {
+    return ByteString::Compare(a, b) < 0;
   }
 };
 

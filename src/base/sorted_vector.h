@@ -117,8 +117,9 @@ class SortedVector {
   }
 
   // Inserts (key, value) unless the key is present; never changes the stamp.
+  // A key above the last one is appended without a search.
   InsertResult Insert(const Key& key, const Value& value) {
-    Entry* lb = LowerBound(key);
+    Entry* lb = end_ != begin_ && Less()(end_[-1].key, key) ? end_ : LowerBound(key);
     if (lb != end_ && !Less()(key, lb->key)) return {lb, false};
     return {InsertBefore(lb, Entry{key, value}), true};
   }
@@ -136,6 +137,20 @@ class SortedVector {
   // The value under `key`, inserted with a default value when missing; the
   // stamp stays. The reference is valid until the next insertion or removal.
   Value& ValueAt(const Key& key) { return Insert(key, Value()).entry->value; }
+
+  // Makes room for `count` elements in all, so that inserting up to that many
+  // allocates nothing more. Elements, order and stamp are unchanged.
+  void Reserve(std::uint32_t count) {
+    if (count <= GetCapacity()) return;
+    Entry* fresh = Allocate(count);
+    const std::size_t size = GetCount();
+    for (std::size_t i = 0; i < size; ++i) new (fresh + i) Entry(std::move(begin_[i]));
+    Destroy(begin_, end_);
+    ::operator delete(begin_);
+    begin_ = fresh;
+    end_ = fresh + size;
+    capacityEnd_ = fresh + count;
+  }
 
   // Destroys every element and raises the stamp; the storage stays.
   void RemoveAll() noexcept {

@@ -33,7 +33,7 @@ void ChunkWriter::AppendBytes(const void* bytes, std::size_t count) {
   size_ += static_cast<std::uint32_t>(count);
 }
 
-void ChunkWriter::WriteUInt32(std::uint32_t value) {
+void ChunkWriter::WriteUInt32Growing(std::uint32_t value) {
   const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
                                  static_cast<std::uint8_t>(value >> 16),
                                  static_cast<std::uint8_t>(value >> 24)};

@@ -27,7 +27,18 @@ class ChunkWriter {
   // total would not fit 32 bits and std::bad_alloc when the block cannot
   // grow; the bytes written before stay.
   void AppendBytes(const void* bytes, std::size_t count);
-  void WriteUInt32(std::uint32_t value);
+  void WriteUInt32(std::uint32_t value) {
+    if (capacity_ - size_ >= 4) {  // the common case: no growth
+      std::uint8_t* p = block_ + size_;
+      p[0] = static_cast<std::uint8_t>(value);
+      p[1] = static_cast<std::uint8_t>(value >> 8);
+      p[2] = static_cast<std::uint8_t>(value >> 16);
+      p[3] = static_cast<std::uint8_t>(value >> 24);
+      size_ += 4;
+      return;
+    }
+    WriteUInt32Growing(value);
+  }
   // Appends the text and its zero byte.
   void WriteString(const char* text, std::size_t length);
   // Overwrites the 4 bytes at `offset` (inside what is written).
@@ -49,6 +60,7 @@ class ChunkWriter {
 
  private:
   void Reserve(std::uint64_t needed);
+  void WriteUInt32Growing(std::uint32_t value);
 
   std::uint8_t* block_ = nullptr;
   std::uint32_t size_ = 0;

@@ -38,6 +38,7 @@ void DocumentWriter::WriteStringTable(const Census& census) {
 
 void StringIndexMap::Build(const Census& census) {
   strings_.Clear();
+  strings_.Reserve(census.GetCount());
   for (const auto& entry : census) strings_.Intern(entry.key.Chars(), entry.key.Length());
 }
 

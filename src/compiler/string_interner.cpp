@@ -21,11 +21,10 @@ std::uint32_t StringInterner::Probe(const char* text, std::size_t length,
                                     std::uint32_t hash) const noexcept {
   const std::size_t mask = slots_.size() - 1;
   for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-    const std::uint32_t slot = slots_[i];
-    if (slot == 0) return static_cast<std::uint32_t>(i);
-    const std::uint32_t index = slot - 1;
-    if (hashes_[index] == hash) {
-      const ByteString& s = strings_[index];
+    const Slot slot = slots_[i];
+    if (slot.index == 0) return static_cast<std::uint32_t>(i);
+    if (slot.hash == hash) {
+      const ByteString& s = strings_[slot.index - 1];
       if (s.Length() == length && std::memcmp(s.Chars(), text, length) == 0) {
         return static_cast<std::uint32_t>(i);
       }
@@ -35,34 +34,37 @@ std::uint32_t StringInterner::Probe(const char* text, std::size_t length,
 
 std::uint32_t StringInterner::Lookup(const char* text, std::size_t length) const noexcept {
   if (slots_.empty()) return kNone;
-  const std::uint32_t slot = slots_[Probe(text, length, Hash(text, length))];
-  return slot == 0 ? kNone : slot - 1;
+  const Slot slot = slots_[Probe(text, length, Hash(text, length))];
+  return slot.index == 0 ? kNone : slot.index - 1;
 }
 
 std::uint32_t StringInterner::Intern(const char* text, std::size_t length) {
   if ((strings_.size() + 1) * 2 > slots_.size()) Grow();
   const std::uint32_t hash = Hash(text, length);
   const std::uint32_t at = Probe(text, length, hash);
-  if (slots_[at] != 0) return slots_[at] - 1;
-  ByteString copy(text, length);
-  hashes_.push_back(hash);
-  try {
-    strings_.push_back(std::move(copy));
-  } catch (...) {
-    hashes_.pop_back();
-    throw;
-  }
-  slots_[at] = static_cast<std::uint32_t>(strings_.size());
+  if (slots_[at].index != 0) return slots_[at].index - 1;
+  strings_.emplace_back(text, length);
+  slots_[at] = {static_cast<std::uint32_t>(strings_.size()), hash};
   return static_cast<std::uint32_t>(strings_.size() - 1);
 }
 
-void StringInterner::Grow() {
-  std::vector<std::uint32_t> slots(slots_.empty() ? 1024 : slots_.size() * 2, 0);
+void StringInterner::Reserve(std::uint32_t count) {
+  std::size_t wanted = slots_.empty() ? 1024 : slots_.size();
+  while (wanted < 2 * static_cast<std::size_t>(count)) wanted *= 2;
+  strings_.reserve(count);
+  if (wanted != slots_.size()) Rehash(wanted);
+}
+
+void StringInterner::Grow() { Rehash(slots_.empty() ? 1024 : slots_.size() * 2); }
+
+void StringInterner::Rehash(std::size_t size) {
+  std::vector<Slot> slots(size, Slot{0, 0});
   const std::size_t mask = slots.size() - 1;
-  for (std::uint32_t index = 0; index < strings_.size(); ++index) {
-    std::size_t i = hashes_[index] & mask;
-    while (slots[i] != 0) i = (i + 1) & mask;
-    slots[i] = index + 1;
+  for (const Slot& slot : slots_) {
+    if (slot.index == 0) continue;
+    std::size_t i = slot.hash & mask;
+    while (slots[i].index != 0) i = (i + 1) & mask;
+    slots[i] = slot;
   }
   slots_.swap(slots);
 }
@@ -76,8 +78,7 @@ std::vector<ByteString> StringInterner::TakeStrings() noexcept {
 
 void StringInterner::Clear() noexcept {
   strings_.clear();
-  hashes_.clear();
-  std::fill(slots_.begin(), slots_.end(), 0u);
+  std::fill(slots_.begin(), slots_.end(), Slot{0, 0});
 }
 
 }  // namespace oxa

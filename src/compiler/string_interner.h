@@ -28,6 +28,8 @@ class StringInterner {
   // The string at `index` (below Size()); valid until the next Intern or Clear.
   const ByteString& At(std::uint32_t index) const noexcept { return strings_[index]; }
   std::uint32_t Size() const noexcept { return static_cast<std::uint32_t>(strings_.size()); }
+  // Makes room for `count` strings in all without rehashing.
+  void Reserve(std::uint32_t count);
   // Hands the strings over (in index order) and empties the interner; the
   // table's storage stays for the next compilation.
   std::vector<ByteString> TakeStrings() noexcept;
@@ -37,11 +39,17 @@ class StringInterner {
   static std::uint32_t Hash(const char* text, std::size_t length) noexcept;
   std::uint32_t Probe(const char* text, std::size_t length, std::uint32_t hash) const noexcept;
   void Grow();
+  void Rehash(std::size_t size);  // `size` a power of two above twice the strings
+
+  // A slot keeps the hash beside the index, so a probe touches one slot and
+  // reaches the string only when the hashes agree.
+  struct Slot {
+    std::uint32_t index;  // string index + 1; 0 marks an empty slot
+    std::uint32_t hash;
+  };
 
   std::vector<ByteString> strings_;
-  std::vector<std::uint32_t> hashes_;
-  // Slot value: string index + 1; 0 marks an empty slot. Size is a power of two.
-  std::vector<std::uint32_t> slots_;
+  std::vector<Slot> slots_;  // size is a power of two
 };
 
 }  // namespace oxa

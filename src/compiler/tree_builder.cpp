@@ -89,6 +89,14 @@ void TreeBuilder::ReadAttributes(ElementNode* node, IValues* attributes) {
   if (attributes == nullptr) return;
   const char* name = nullptr;
   IBuffer* value = nullptr;
+  // Count first, so that the list is allocated once rather than grown.
+  std::uint32_t count = 0;
+  for (HResult hr = attributes->GetFirstString(&name, &value); Succeeded(hr);
+       hr = attributes->GetNextString(&name, &value)) {
+    ++count;
+  }
+  if (count == 0) return;
+  node->attributes.Reserve(count);
   for (HResult hr = attributes->GetFirstString(&name, &value); Succeeded(hr);
        hr = attributes->GetNextString(&name, &value)) {
     if (name == nullptr) continue;
@@ -124,6 +132,7 @@ void TreeBuilder::FinishParse() noexcept {
     std::sort(sorted.begin(), sorted.end(), TextLess());
     // In ascending order every SetAt appends; each raises the stamp once, as
     // entering the strings one by one while parsing would.
+    census_.Reserve(static_cast<std::uint32_t>(sorted.size()));
     for (const ByteString& s : sorted) census_.SetAt(s, 1);
     return kOk;
   });

@@ -15,6 +15,6 @@ int main(int argc, char** argv) {
   std::unique_ptr<oxa::host::CompilerSession> session;
   if (oxa::Failed(host->CreateSession(&session))) return 1;
   const auto result = session->Compile({'<', 'r', '/', '>'});
-  std::printf("%zu\n", result.bytes.size());
-  return result.hr == 0 && result.bytes.size() == 74 ? 0 : 1;
+  std::printf("%zu\n", result.Size());
+  return result.hr == 0 && result.Size() == 74 ? 0 : 1;
 }

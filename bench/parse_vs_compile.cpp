@@ -1,0 +1,159 @@
+// Compile cost against bare parsing, on the same bytes in one run.
+//
+// For each document: the bare expat parse (namespace mode, callbacks that do
+// nothing), the full compile through the deva3201 module and the reference
+// host, and the decode of the compiled result by the strict decoder. Peak
+// memory is that of a fresh `xmlc compile` process above one compiling <r/>,
+// per MB of input (it includes the input held in memory and the output).
+//
+// usage: parse_vs_compile [--plugin PATH] [--sizes 0.1,1,10,100] [--only NAME] [--csv FILE]
+#include <expat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "compiled_document.h"
+#include "corpus.h"
+#include "host/plugin_host.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Best of `runs` timings of `work`, in seconds.
+double Best(int runs, const std::function<void()>& work) {
+  double best = 1e30;
+  for (int i = 0; i < runs; ++i) {
+    const auto start = Clock::now();
+    work();
+    best = std::min(best, std::chrono::duration<double>(Clock::now() - start).count());
+  }
+  return best;
+}
+
+void XMLCALL NoStart(void*, const XML_Char*, const XML_Char**) {}
+void XMLCALL NoEnd(void*, const XML_Char*) {}
+
+void BareParse(const std::string& doc) {
+  XML_Parser parser = XML_ParserCreateNS(nullptr, ':');
+  XML_SetElementHandler(parser, &NoStart, &NoEnd);
+  if (XML_Parse(parser, doc.data(), static_cast<int>(doc.size()), 1) != XML_STATUS_OK) {
+    std::fprintf(stderr, "bare parse failed: %s\n", XML_ErrorString(XML_GetErrorCode(parser)));
+    std::exit(1);
+  }
+  XML_ParserFree(parser);
+}
+
+// Peak resident memory of a fresh `xmlc compile FILE -o -` (output discarded),
+// in KB, as GNU time reports it. A process started directly from this large
+// one would inherit its memory high-water mark across exec; GNU time forks
+// the measured process from its own small image.
+long XmlcPeakKb(const std::string& xmlc, const std::string& file) {
+  const std::string report = file + ".rss";
+  const std::string command = "/usr/bin/time -f %M -o '" + report + "' '" + xmlc + "' compile '" + file +
+                              "' -o - > /dev/null";
+  if (std::system(command.c_str()) != 0) return -1;
+  std::ifstream in(report);
+  long kb = -1;
+  in >> kb;
+  std::remove(report.c_str());
+  return kb;
+}
+
+struct Row {
+  std::string name;
+  double inputMb, parse, compile, decode;
+  long peakKb;
+  double outputMb;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string plugin = oxa::host::DefaultPluginPath(argv[0]);
+  std::string csv, only;
+  std::vector<double> sizes = {0.1, 1, 10, 100};
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string a = argv[i];
+    if (a == "--plugin") plugin = argv[i + 1];
+    if (a == "--csv") csv = argv[i + 1];
+    if (a == "--only") only = argv[i + 1];
+    if (a == "--sizes") {
+      sizes.clear();
+      std::stringstream list(argv[i + 1]);
+      for (std::string item; std::getline(list, item, ',');) sizes.push_back(std::stod(item));
+    }
+  }
+  std::string error;
+  auto host = oxa::host::PluginHost::Load(plugin, &error);
+  if (!host) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
+  std::unique_ptr<oxa::host::CompilerSession> session;
+  if (oxa::Failed(host->CreateSession(&session))) return 1;
+  const std::string xmlc = plugin.substr(0, plugin.rfind('/') + 1) + "xmlc";
+  const std::string scratch = "/tmp/parse_vs_compile." + std::to_string(getpid()) + ".xml";
+  std::ofstream(scratch) << "<r/>";
+  const long baselineKb = XmlcPeakKb(xmlc, scratch);
+
+  std::vector<std::pair<std::string, std::string>> documents;
+  for (const double mb : sizes) {
+    documents.emplace_back("realistic " + std::to_string(mb).substr(0, std::to_string(mb).find('.') + 2) + " MB",
+                           oxa::bench::RealisticLayout(static_cast<std::size_t>(mb * 1e6)));
+  }
+  for (const std::size_t n : {10000, 100000, 1000000}) {
+    documents.emplace_back("distinct strings " + std::to_string(n), oxa::bench::DistinctStrings(n));
+  }
+  documents.emplace_back("depth 1000000", oxa::bench::Deep(1000000));
+  documents.emplace_back("width 1000000", oxa::bench::Wide(1000000));
+  documents.emplace_back("copies 100000", oxa::bench::Copies(100000));
+
+  std::vector<Row> rows;
+  std::printf("%-24s %9s %10s %10s %7s %10s %11s %9s\n", "document", "input MB", "parse MB/s", "compile MB/s",
+              "ratio", "decode MB/s", "peak/input", "out MB");
+  for (const auto& [name, doc] : documents) {
+    if (!only.empty() && name.find(only) == std::string::npos) continue;
+    const double mb = static_cast<double>(doc.size()) / 1e6;
+    const int runs = mb > 50 ? 2 : mb > 5 ? 4 : 10;
+    oxa::ComPtr<oxa::host::HostBuffer> input = oxa::host::HostBuffer::Create();
+    input->Bytes().assign(doc.begin(), doc.end());
+    oxa::host::CompilerSession::Result last;
+    const double parse = Best(runs, [&] { BareParse(doc); });
+    const double compile = Best(runs, [&] { last = session->Compile(input.Get()); });
+    if (oxa::Failed(last.hr)) {
+      std::fprintf(stderr, "%s: compile failed %s\n", name.c_str(), oxa::host::ResultText(last.hr).c_str());
+      return 1;
+    }
+    const double decode = Best(runs, [&] {
+      oxa::tools::DecodedDocument decoded;
+      oxa::tools::DecodeError fault;
+      if (!oxa::tools::Decode(last.Data(), last.Size(), &decoded, &fault)) std::exit(1);
+    });
+    std::ofstream(scratch, std::ios::binary | std::ios::trunc) << doc;
+    const long peak = XmlcPeakKb(xmlc, scratch) - baselineKb;
+    const Row row{name, mb, parse, compile, decode, peak, static_cast<double>(last.Size()) / 1e6};
+    rows.push_back(row);
+    std::printf("%-24s %9.2f %10.1f %12.1f %7.2f %11.1f %11.2f %9.2f\n", name.c_str(), mb, mb / parse, mb / compile,
+                compile / parse, mb / decode, peak / 1024.0 / mb, row.outputMb);
+    std::fflush(stdout);
+  }
+  std::remove(scratch.c_str());
+  if (!csv.empty()) {
+    std::ofstream out(csv);
+    out << "document,input_mb,parse_s,compile_s,decode_s,peak_mb,output_mb\n";
+    for (const Row& r : rows) {
+      out << r.name << ',' << r.inputMb << ',' << r.parse << ',' << r.compile << ',' << r.decode << ','
+          << r.peakKb / 1024.0 << ',' << r.outputMb << '\n';
+    }
+  }
+  return 0;
+}
