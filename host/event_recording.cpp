@@ -75,22 +75,6 @@ IXmlParser* ReplayParser::Make(ParseReport* report) {
   return parser;
 }
 
-HResult OXA_CALL ReplayParser::QueryInterface(const Guid& iid, void** out) {
-  RETURN_HR_IF_NULL(kNullPointer, out);
-  if (iid == kIidUnknown || iid == kIidXmlParser) {
-    AddRef();
-    *out = static_cast<IXmlParser*>(this);
-    return kOk;
-  }
-  if (iid == kIidXmlNamespaceParser) {
-    AddRef();
-    *out = static_cast<IXmlNamespaceParser*>(this);
-    return kOk;
-  }
-  *out = nullptr;
-  return kNoInterface;
-}
-
 HResult OXA_CALL ReplayParser::Prepare(IXmlParserResponse* response, const char*, std::uint32_t) {
   RETURN_HR_IF_NULL(kNullPointer, response);
   *report_ = ParseReport();

@@ -55,17 +55,12 @@ class EventRecorder final : public IXmlParserResponse, public IXmlNamespaceRespo
 // A parser that replays the event stream in the buffer given to Feed; in
 // namespace mode (as the compiler prepares it) or not, the names are the
 // recorded ones. A damaged stream fails with 0x8007000D and a report.
-class ReplayParser final : public IXmlParser, public IXmlNamespaceParser,
-                           public RefCounted<ReplayParser> {
+class ReplayParser final : public ParserObject<ReplayParser> {
  public:
   static IXmlParser* Make(ParseReport* report);
 
-  HResult OXA_CALL QueryInterface(const Guid& iid, void** out) override;
-  std::uint32_t OXA_CALL AddRef() override { return RefCounted::AddRef(); }
-  std::uint32_t OXA_CALL Release() override { return RefCounted::Release(); }
   HResult OXA_CALL Prepare(IXmlParserResponse* response, const char* encoding,
                            std::uint32_t flags) override;
-  HResult OXA_CALL Reserved() override { return kFail; }
   HResult OXA_CALL Feed(IBuffer* data, std::uint32_t final) override;
   HResult OXA_CALL Prepare(IXmlParserResponse* response, IXmlNamespaceResponse* namespaceResponse,
                            const char* encoding, char separator) override;

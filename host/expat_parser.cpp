@@ -18,22 +18,6 @@ ExpatParser::~ExpatParser() {
   if (parser_ != nullptr) XML_ParserFree(parser_);
 }
 
-HResult OXA_CALL ExpatParser::QueryInterface(const Guid& iid, void** out) {
-  RETURN_HR_IF_NULL(kNullPointer, out);
-  if (iid == kIidUnknown || iid == kIidXmlParser) {
-    AddRef();
-    *out = static_cast<IXmlParser*>(this);
-    return kOk;
-  }
-  if (iid == kIidXmlNamespaceParser) {
-    AddRef();
-    *out = static_cast<IXmlNamespaceParser*>(this);
-    return kOk;
-  }
-  *out = nullptr;
-  return kNoInterface;
-}
-
 HResult OXA_CALL ExpatParser::Prepare(IXmlParserResponse* response, const char* encoding,
                                       std::uint32_t) {
   return Start(response, nullptr, encoding, false, 0);

@@ -17,8 +17,7 @@
 
 namespace oxa::host {
 
-class ExpatParser final : public IXmlParser, public IXmlNamespaceParser,
-                          public RefCounted<ExpatParser> {
+class ExpatParser final : public ParserObject<ExpatParser> {
  public:
   // A new parser with one reference that reports failures into `report`
   // (which must outlive it).
@@ -26,14 +25,9 @@ class ExpatParser final : public IXmlParser, public IXmlNamespaceParser,
   // The ParserMaker of the reference host's class factory.
   static IXmlParser* Make(ParseReport* report) { return Create(report).Detach(); }
 
-  HResult OXA_CALL QueryInterface(const Guid& iid, void** out) override;
-  std::uint32_t OXA_CALL AddRef() override { return RefCounted::AddRef(); }
-  std::uint32_t OXA_CALL Release() override { return RefCounted::Release(); }
-
   // Only "UTF-8" is accepted as the encoding of the texts delivered (0x80070057 otherwise).
   HResult OXA_CALL Prepare(IXmlParserResponse* response, const char* encoding,
                            std::uint32_t flags) override;
-  HResult OXA_CALL Reserved() override { return kFail; }
   // Parses `data`; more calls may follow until one with `final` 1. Returns
   // 0x8007000D for a malformed document (its message, line and column go to
   // the report), 0x8007000E when memory runs out, 0x80004005 before Prepare.

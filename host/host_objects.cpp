@@ -111,13 +111,13 @@ HResult OXA_CALL PropertySet::GetUInt32(const char* name, std::uint32_t* value) 
 }
 
 HResult OXA_CALL PropertySet::GetFirstUInt32(const char** name, std::uint32_t* value) {
-  cursors_[0] = 0;
+  cursors_[static_cast<int>(Kind::UInt32)] = 0;
   return GetNextUInt32(name, value);
 }
 
 HResult OXA_CALL PropertySet::GetNextUInt32(const char** name, std::uint32_t* value) {
   RETURN_HR_IF(kNullPointer, name == nullptr || value == nullptr);
-  const Property* p = Next(Kind::UInt32, cursors_[0]);
+  const Property* p = Next(Kind::UInt32, cursors_[static_cast<int>(Kind::UInt32)]);
   RETURN_HR_IF_NULL(kFail, p);
   *name = p->name.c_str();
   *value = p->number;
@@ -128,28 +128,36 @@ HResult OXA_CALL PropertySet::SetBuffer(const char* name, IBuffer* buffer) {
   return Store(name, Kind::Buffer, 0, buffer);
 }
 
-HResult OXA_CALL PropertySet::GetBuffer(const char* name, IBuffer** buffer) {
+HResult PropertySet::GetBufferOf(Kind kind, const char* name, IBuffer** buffer) {
   RETURN_HR_IF(kNullPointer, name == nullptr || buffer == nullptr);
   *buffer = nullptr;
-  const Property* p = Find(name, Kind::Buffer);
+  const Property* p = Find(name, kind);
   RETURN_HR_IF(kFail, p == nullptr || !p->buffer);
   p->buffer->AddRef();
   *buffer = p->buffer.Get();
   return kOk;
 }
 
-HResult OXA_CALL PropertySet::GetFirstBuffer(const char** name, IBuffer** buffer) {
-  cursors_[1] = 0;
-  return GetNextBuffer(name, buffer);
-}
-
-HResult OXA_CALL PropertySet::GetNextBuffer(const char** name, IBuffer** buffer) {
+HResult PropertySet::NextBufferOf(Kind kind, const char** name, IBuffer** buffer) {
   RETURN_HR_IF(kNullPointer, name == nullptr || buffer == nullptr);
-  const Property* p = Next(Kind::Buffer, cursors_[1]);
+  const Property* p = Next(kind, cursors_[static_cast<int>(kind)]);
   RETURN_HR_IF_NULL(kFail, p);
   *name = p->name.c_str();
   *buffer = p->buffer.Get();
   return kOk;
+}
+
+HResult OXA_CALL PropertySet::GetBuffer(const char* name, IBuffer** buffer) {
+  return GetBufferOf(Kind::Buffer, name, buffer);
+}
+
+HResult OXA_CALL PropertySet::GetFirstBuffer(const char** name, IBuffer** buffer) {
+  cursors_[static_cast<int>(Kind::Buffer)] = 0;
+  return NextBufferOf(Kind::Buffer, name, buffer);
+}
+
+HResult OXA_CALL PropertySet::GetNextBuffer(const char** name, IBuffer** buffer) {
+  return NextBufferOf(Kind::Buffer, name, buffer);
 }
 
 HResult OXA_CALL PropertySet::SetString(const char* name, IBuffer* buffer) {
@@ -157,27 +165,16 @@ HResult OXA_CALL PropertySet::SetString(const char* name, IBuffer* buffer) {
 }
 
 HResult OXA_CALL PropertySet::GetString(const char* name, IBuffer** buffer) {
-  RETURN_HR_IF(kNullPointer, name == nullptr || buffer == nullptr);
-  *buffer = nullptr;
-  const Property* p = Find(name, Kind::String);
-  RETURN_HR_IF(kFail, p == nullptr || !p->buffer);
-  p->buffer->AddRef();
-  *buffer = p->buffer.Get();
-  return kOk;
+  return GetBufferOf(Kind::String, name, buffer);
 }
 
 HResult OXA_CALL PropertySet::GetFirstString(const char** name, IBuffer** buffer) {
-  cursors_[2] = 0;
-  return GetNextString(name, buffer);
+  cursors_[static_cast<int>(Kind::String)] = 0;
+  return NextBufferOf(Kind::String, name, buffer);
 }
 
 HResult OXA_CALL PropertySet::GetNextString(const char** name, IBuffer** buffer) {
-  RETURN_HR_IF(kNullPointer, name == nullptr || buffer == nullptr);
-  const Property* p = Next(Kind::String, cursors_[2]);
-  RETURN_HR_IF_NULL(kFail, p);
-  *name = p->name.c_str();
-  *buffer = p->buffer.Get();
-  return kOk;
+  return NextBufferOf(Kind::String, name, buffer);
 }
 
 void PropertySet::ClearForReuse() noexcept {

@@ -103,10 +103,42 @@ class PropertySet final : public IValues, public RefCounted<PropertySet> {
   HResult Store(const char* name, Kind kind, std::uint32_t number, IBuffer* buffer);
   // Finds the next property of `kind` from the cursor of that kind.
   const Property* Next(Kind kind, std::size_t& cursor) const noexcept;
+  // The buffer-valued getters, shared by the buffer and string kinds.
+  HResult GetBufferOf(Kind kind, const char* name, IBuffer** buffer);
+  HResult NextBufferOf(Kind kind, const char** name, IBuffer** buffer);
 
   std::vector<Property> properties_;  // the first count_ are in use
   std::size_t count_ = 0;
-  std::size_t cursors_[3] = {0, 0, 0};
+  std::size_t cursors_[3] = {0, 0, 0};  // by Kind
+};
+
+// The interface lookup and counting shared by the host's parsers, which all
+// offer IXmlParser and IXmlNamespaceParser.
+template <class Self>
+class ParserObject : public IXmlParser, public IXmlNamespaceParser, public RefCounted<Self> {
+ public:
+  HResult OXA_CALL QueryInterface(const Guid& iid, void** out) override {
+    RETURN_HR_IF_NULL(kNullPointer, out);
+    if (iid == kIidUnknown || iid == kIidXmlParser) {
+      AddRef();
+      *out = static_cast<IXmlParser*>(this);
+      return kOk;
+    }
+    if (iid == kIidXmlNamespaceParser) {
+      AddRef();
+      *out = static_cast<IXmlNamespaceParser*>(this);
+      return kOk;
+    }
+    *out = nullptr;
+    return kNoInterface;
+  }
+  std::uint32_t OXA_CALL AddRef() override { return RefCounted<Self>::AddRef(); }
+  std::uint32_t OXA_CALL Release() override { return RefCounted<Self>::Release(); }
+  HResult OXA_CALL Reserved() override { return kFail; }
+
+ protected:
+  ParserObject() = default;
+  ~ParserObject() = default;
 };
 
 // Where a parser created by the factory leaves its last failure.
