@@ -8,7 +8,8 @@ namespace oxa::bench {
 Stream RealisticStream(std::uint64_t elements) {
   Stream s;
   std::mt19937 rng(42);
-  const char* widgets[] = {"button", "label", "slider", "image", "text", "checkbox", "progress", "icon"};
+  const char* widgets[] = {"button", "label",    "slider",   "image",
+                           "text",   "checkbox", "progress", "icon"};
   std::vector<std::uint32_t> widgetNames;
   for (const char* w : widgets) widgetNames.push_back(s.Intern(w));
   const std::uint32_t window = s.Intern("window"), panel = s.Intern("panel"),
@@ -22,7 +23,8 @@ Stream RealisticStream(std::uint64_t elements) {
   s.Start(window, {{id, s.Intern("main")}, {width, number(2000)}, {height, number(2000)}});
   while (s.elements < elements) {
     const bool isLayout = layouts.size() < 50 && rng() % 10 == 0;
-    const std::uint32_t panelId = s.Intern((isLayout ? "layout" : "panel") + std::to_string(s.elements));
+    const std::uint32_t panelId =
+        s.Intern((isLayout ? "layout" : "panel") + std::to_string(s.elements));
     s.Start(isLayout ? layout : panel, {{id, panelId}, {x, number(1000)}, {y, number(1000)}});
     const int children = 3 + static_cast<int>(rng() % 8);
     for (int c = 0; c < children && s.elements < elements; ++c) {
@@ -32,7 +34,10 @@ Stream RealisticStream(std::uint64_t elements) {
         continue;
       }
       const std::uint32_t w = widgetNames[rng() % widgetNames.size()];
-      s.Start(w, {{x, number(1000)}, {y, number(1000)}, {width, number(400)}, {height, number(100)},
+      s.Start(w, {{x, number(1000)},
+                  {y, number(1000)},
+                  {width, number(400)},
+                  {height, number(100)},
                   {text, s.Intern("Label " + std::to_string(rng() % 5000))},
                   {action, s.Intern("do" + std::to_string(rng() % 300))}});
       s.End(w);

@@ -13,8 +13,8 @@ namespace oxa::bench {
 
 struct Event {
   bool start;
-  std::uint32_t name;        // index into Stream::strings
-  std::uint32_t firstAttr;   // index into Stream::attributes
+  std::uint32_t name;       // index into Stream::strings
+  std::uint32_t firstAttr;  // index into Stream::attributes
   std::uint32_t attrCount;
 };
 
@@ -28,7 +28,8 @@ struct Stream {
     strings.push_back(s);
     return static_cast<std::uint32_t>(strings.size() - 1);
   }
-  void Start(std::uint32_t name, std::initializer_list<std::pair<std::uint32_t, std::uint32_t>> attrs) {
+  void Start(std::uint32_t name,
+             std::initializer_list<std::pair<std::uint32_t, std::uint32_t>> attrs) {
     events.push_back({true, name, static_cast<std::uint32_t>(attributes.size()),
                       static_cast<std::uint32_t>(attrs.size())});
     attributes.insert(attributes.end(), attrs.begin(), attrs.end());
@@ -51,7 +52,9 @@ class ViewBuffer final : public IBuffer {
   }
   HResult OXA_CALL Set(const void*, std::uint32_t) override { return kFail; }
   HResult OXA_CALL SetSize(std::uint32_t) override { return kFail; }
-  std::uint32_t OXA_CALL GetSize() override { return static_cast<std::uint32_t>(text_->size() + 1); }
+  std::uint32_t OXA_CALL GetSize() override {
+    return static_cast<std::uint32_t>(text_->size() + 1);
+  }
   std::uint8_t* OXA_CALL GetBuffer() override {
     return reinterpret_cast<std::uint8_t*>(const_cast<char*>(text_->c_str()));
   }

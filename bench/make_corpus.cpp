@@ -18,7 +18,8 @@ int main(int argc, char** argv) {
   if (sizes.empty()) sizes = {"0.1", "1", "10", "100"};
   for (const std::string& mb : sizes) {
     const std::string path = dir + "/realistic-" + mb + "MB.xml";
-    std::ofstream(path, std::ios::binary) << oxa::bench::RealisticLayout(static_cast<std::size_t>(std::stod(mb) * 1e6));
+    std::ofstream(path, std::ios::binary)
+        << oxa::bench::RealisticLayout(static_cast<std::size_t>(std::stod(mb) * 1e6));
     std::printf("%s\n", path.c_str());
   }
   return 0;

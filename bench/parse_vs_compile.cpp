@@ -58,8 +58,8 @@ void BareParse(const std::string& doc) {
 // the measured process from its own small image.
 long XmlcPeakKb(const std::string& xmlc, const std::string& file) {
   const std::string report = file + ".rss";
-  const std::string command = "/usr/bin/time -f %M -o '" + report + "' '" + xmlc + "' compile '" + file +
-                              "' -o - > /dev/null";
+  const std::string command = "/usr/bin/time -f %M -o '" + report + "' '" + xmlc + "' compile '" +
+                              file + "' -o - > /dev/null";
   if (std::system(command.c_str()) != 0) return -1;
   std::ifstream in(report);
   long kb = -1;
@@ -107,8 +107,9 @@ int main(int argc, char** argv) {
 
   std::vector<std::pair<std::string, std::string>> documents;
   for (const double mb : sizes) {
-    documents.emplace_back("realistic " + std::to_string(mb).substr(0, std::to_string(mb).find('.') + 2) + " MB",
-                           oxa::bench::RealisticLayout(static_cast<std::size_t>(mb * 1e6)));
+    documents.emplace_back(
+        "realistic " + std::to_string(mb).substr(0, std::to_string(mb).find('.') + 2) + " MB",
+        oxa::bench::RealisticLayout(static_cast<std::size_t>(mb * 1e6)));
   }
   for (const std::size_t n : {10000, 100000, 1000000}) {
     documents.emplace_back("distinct strings " + std::to_string(n), oxa::bench::DistinctStrings(n));
@@ -118,8 +119,8 @@ int main(int argc, char** argv) {
   documents.emplace_back("copies 100000", oxa::bench::Copies(100000));
 
   std::vector<Row> rows;
-  std::printf("%-24s %9s %10s %10s %7s %10s %11s %9s\n", "document", "input MB", "parse MB/s", "compile MB/s",
-              "ratio", "decode MB/s", "peak/input", "out MB");
+  std::printf("%-24s %9s %10s %10s %7s %10s %11s %9s\n", "document", "input MB", "parse MB/s",
+              "compile MB/s", "ratio", "decode MB/s", "peak/input", "out MB");
   for (const auto& [name, doc] : documents) {
     if (!only.empty() && name.find(only) == std::string::npos) continue;
     const double mb = static_cast<double>(doc.size()) / 1e6;
@@ -130,7 +131,8 @@ int main(int argc, char** argv) {
     const double parse = Best(runs, [&] { BareParse(doc); });
     const double compile = Best(runs, [&] { last = session->Compile(input.Get()); });
     if (oxa::Failed(last.hr)) {
-      std::fprintf(stderr, "%s: compile failed %s\n", name.c_str(), oxa::host::ResultText(last.hr).c_str());
+      std::fprintf(stderr, "%s: compile failed %s\n", name.c_str(),
+                   oxa::host::ResultText(last.hr).c_str());
       return 1;
     }
     const double decode = Best(runs, [&] {
@@ -142,8 +144,9 @@ int main(int argc, char** argv) {
     const long peak = XmlcPeakKb(xmlc, scratch) - baselineKb;
     const Row row{name, mb, parse, compile, decode, peak, static_cast<double>(last.Size()) / 1e6};
     rows.push_back(row);
-    std::printf("%-24s %9.2f %10.1f %12.1f %7.2f %11.1f %11.2f %9.2f\n", name.c_str(), mb, mb / parse, mb / compile,
-                compile / parse, mb / decode, peak / 1024.0 / mb, row.outputMb);
+    std::printf("%-24s %9.2f %10.1f %12.1f %7.2f %11.1f %11.2f %9.2f\n", name.c_str(), mb,
+                mb / parse, mb / compile, compile / parse, mb / decode, peak / 1024.0 / mb,
+                row.outputMb);
     std::fflush(stdout);
   }
   std::remove(scratch.c_str());
@@ -151,8 +154,8 @@ int main(int argc, char** argv) {
     std::ofstream out(csv);
     out << "document,input_mb,parse_s,compile_s,decode_s,peak_mb,output_mb\n";
     for (const Row& r : rows) {
-      out << r.name << ',' << r.inputMb << ',' << r.parse << ',' << r.compile << ',' << r.decode << ','
-          << r.peakKb / 1024.0 << ',' << r.outputMb << '\n';
+      out << r.name << ',' << r.inputMb << ',' << r.parse << ',' << r.compile << ',' << r.decode
+          << ',' << r.peakKb / 1024.0 << ',' << r.outputMb << '\n';
     }
   }
   return 0;

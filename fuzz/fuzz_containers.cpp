@@ -92,8 +92,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       case 6: {
         const char ch = static_cast<char>(in.Byte() | 1);
         const auto first = models[a].find(ch), last = models[a].rfind(ch);
-        Check(strings[a].Find(ch) == (first == std::string::npos ? -1 : static_cast<std::int32_t>(first)));
-        Check(strings[a].ReverseFind(ch) == (last == std::string::npos ? -1 : static_cast<std::int32_t>(last)));
+        Check(strings[a].Find(ch) ==
+              (first == std::string::npos ? -1 : static_cast<std::int32_t>(first)));
+        Check(strings[a].ReverseFind(ch) ==
+              (last == std::string::npos ? -1 : static_cast<std::int32_t>(last)));
         break;
       }
       case 7:

@@ -55,7 +55,8 @@ HResult OXA_CALL EventRecorder::StartElement(const char* name, IValues* attribut
       const char* text = reinterpret_cast<const char*>(v->GetBuffer());
       const void* zero = std::memchr(text, 0, v->GetSize());
       Text(n, std::strlen(n));
-      Text(text, zero == nullptr ? v->GetSize() : static_cast<std::size_t>(static_cast<const char*>(zero) - text));
+      Text(text, zero == nullptr ? v->GetSize()
+                                 : static_cast<std::size_t>(static_cast<const char*>(zero) - text));
     }
     return kOk;
   });
@@ -102,7 +103,8 @@ HResult OXA_CALL ReplayParser::Feed(IBuffer* data, std::uint32_t) {
   std::size_t at = sizeof(kMagic);
   auto word = [&](std::uint32_t* value) {
     if (size - at < 4) return false;
-    *value = bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | static_cast<std::uint32_t>(bytes[at + 3]) << 24;
+    *value = bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
+             static_cast<std::uint32_t>(bytes[at + 3]) << 24;
     at += 4;
     return true;
   };

@@ -30,16 +30,20 @@ class EventRecorder final : public IXmlParserResponse, public IXmlNamespaceRespo
                                 std::uint32_t column) override;
   HResult OXA_CALL EndElement(const char* name, std::uint32_t line, std::uint32_t column) override;
   HResult OXA_CALL Callback3(CallbackArg, CallbackArg, CallbackArg) override { return kOk; }
-  HResult OXA_CALL Callback4(CallbackArg, CallbackArg, CallbackArg, CallbackArg) override { return kOk; }
+  HResult OXA_CALL Callback4(CallbackArg, CallbackArg, CallbackArg, CallbackArg) override {
+    return kOk;
+  }
   HResult OXA_CALL Callback5(CallbackArg, CallbackArg, CallbackArg, CallbackArg, CallbackArg,
                              CallbackArg) override {
     return kOk;
   }
-  HResult OXA_CALL Callback6(CallbackArg, CallbackArg, CallbackArg, CallbackArg, CallbackArg) override {
+  HResult OXA_CALL Callback6(CallbackArg, CallbackArg, CallbackArg, CallbackArg,
+                             CallbackArg) override {
     return kOk;
   }
   HResult OXA_CALL Callback7(CallbackArg, CallbackArg, CallbackArg) override { return kOk; }
-  HResult OXA_CALL Callback8(CallbackArg, CallbackArg, CallbackArg, CallbackArg, CallbackArg) override {
+  HResult OXA_CALL Callback8(CallbackArg, CallbackArg, CallbackArg, CallbackArg,
+                             CallbackArg) override {
     return kOk;
   }
   HResult OXA_CALL Callback9(CallbackArg, CallbackArg, CallbackArg) override { return kOk; }

@@ -75,7 +75,8 @@ HResult OXA_CALL ExpatParser::Feed(IBuffer* data, std::uint32_t final) {
     const bool last = final != 0 && static_cast<std::size_t>(chunk) == left;
     if (XML_Parse(parser_, bytes, chunk, last ? 1 : 0) != XML_STATUS_OK) {
       const XML_Error error = XML_GetErrorCode(parser_);
-      if (error == XML_ERROR_ABORTED) return kOutOfMemory;  // stopped by a callback, already reported
+      if (error == XML_ERROR_ABORTED)
+        return kOutOfMemory;  // stopped by a callback, already reported
       Fail(XML_ErrorString(error), static_cast<std::uint32_t>(XML_GetCurrentLineNumber(parser_)),
            static_cast<std::uint32_t>(XML_GetCurrentColumnNumber(parser_) + 1));
       return error == XML_ERROR_NO_MEMORY ? kOutOfMemory : kInvalidData;

@@ -26,7 +26,9 @@ HResult NoInterface(void** out) {
 
 // HostBuffer ---------------------------------------------------------------
 
-ComPtr<HostBuffer> HostBuffer::Create() { return ComPtr<HostBuffer>(new HostBuffer()); }
+ComPtr<HostBuffer> HostBuffer::Create() {
+  return ComPtr<HostBuffer>(new HostBuffer());
+}
 
 HResult OXA_CALL HostBuffer::QueryInterface(const Guid& iid, void** out) {
   RETURN_HR_IF_NULL(kNullPointer, out);
@@ -59,7 +61,9 @@ HResult OXA_CALL HostBuffer::SetSize(std::uint32_t length) {
 
 // PropertySet --------------------------------------------------------------
 
-ComPtr<PropertySet> PropertySet::Create() { return ComPtr<PropertySet>(new PropertySet()); }
+ComPtr<PropertySet> PropertySet::Create() {
+  return ComPtr<PropertySet>(new PropertySet());
+}
 
 HResult OXA_CALL PropertySet::QueryInterface(const Guid& iid, void** out) {
   RETURN_HR_IF_NULL(kNullPointer, out);

@@ -96,7 +96,8 @@ HResult PluginHost::Describe(PluginDescription* out) const {
   out->componentClassIds.clear();
   for (std::uint32_t i = 0; i < count; ++i) {
     ComPtr<IValues> values;
-    RETURN_IF_FAILED(components_->GetComponentInfoAtIndex(static_cast<std::int32_t>(i), values.Put()));
+    RETURN_IF_FAILED(
+        components_->GetComponentInfoAtIndex(static_cast<std::int32_t>(i), values.Put()));
     ComPtr<IBuffer> classId;
     RETURN_IF_FAILED(values->GetBuffer(kClassIdProperty, classId.Put()));
     RETURN_HR_IF(kFail, classId->GetSize() != sizeof(Guid));
@@ -111,7 +112,8 @@ HResult PluginHost::Describe(PluginDescription* out) const {
   return kOk;
 }
 
-HResult PluginHost::CreateSession(std::unique_ptr<CompilerSession>* out, ParserMaker makeParser) const {
+HResult PluginHost::CreateSession(std::unique_ptr<CompilerSession>* out,
+                                  ParserMaker makeParser) const {
   ComPtr<IValues> values;
   RETURN_IF_FAILED(components_->GetComponentInfoAtIndex(0, values.Put()));
   ComPtr<IBuffer> classIdBuffer;

@@ -61,7 +61,8 @@ class PluginHost {
   HResult Describe(PluginDescription* out) const;
   // A new compiler, created through the catalogue by its "ComponentCLSID",
   // whose parsers come from `makeParser` (null: expat).
-  HResult CreateSession(std::unique_ptr<CompilerSession>* out, ParserMaker makeParser = nullptr) const;
+  HResult CreateSession(std::unique_ptr<CompilerSession>* out,
+                        ParserMaker makeParser = nullptr) const;
 
  private:
   PluginHost() = default;

@@ -7,8 +7,8 @@
 namespace oxa::tools {
 namespace {
 
-constexpr std::uint32_t kDocument = 0, kStringTable = 1, kTree = 2, kElement = 3,
-                        kAttributes = 4, kChildren = 5;
+constexpr std::uint32_t kDocument = 0, kStringTable = 1, kTree = 2, kElement = 3, kAttributes = 4,
+                        kChildren = 5;
 
 // Bounds-checked reads over the decoded bytes; offsets are 64-bit so that no
 // sum of 32-bit fields can wrap.
@@ -37,8 +37,8 @@ class Reader {
     std::uint32_t actual = 0, length = 0;
     if (!Word(at, limit, &actual, "chunk tag")) return false;
     if (actual != tag) {
-      return Fail(at, "expected " + std::string(name) + " (tag " + std::to_string(tag) + "), found tag " +
-                          std::to_string(actual));
+      return Fail(at, "expected " + std::string(name) + " (tag " + std::to_string(tag) +
+                          "), found tag " + std::to_string(actual));
     }
     if (!Word(at + 4, limit, &length, "chunk length")) return false;
     *bodyEnd = at + 8 + length;
@@ -58,11 +58,13 @@ bool DecodeStrings(Reader& r, std::uint64_t at, std::uint64_t end, DecodedDocume
   if (!r.Word(at, end, &count, "string count")) return false;
   const std::uint64_t offsetsAt = at + 4;
   const std::uint64_t dataAt = offsetsAt + 4 * (std::uint64_t{count} + 1);
-  if (dataAt > end) return r.Fail(at, "string count " + std::to_string(count) + " does not fit the table");
+  if (dataAt > end)
+    return r.Fail(at, "string count " + std::to_string(count) + " does not fit the table");
   std::uint32_t total = 0;
   r.Word(dataAt - 4, end, &total, "end offset");
   if (dataAt + total != end) {
-    return r.Fail(dataAt - 4, "end offset " + std::to_string(total) + " does not match the table length");
+    return r.Fail(dataAt - 4,
+                  "end offset " + std::to_string(total) + " does not match the table length");
   }
   doc->strings.clear();
   doc->strings.reserve(count);
@@ -73,16 +75,19 @@ bool DecodeStrings(Reader& r, std::uint64_t at, std::uint64_t end, DecodedDocume
     if (i == 0 && offset != 0) return r.Fail(offsetsAt, "the first string offset is not 0");
     if (i == 0) continue;
     if (offset <= previous || offset > total || (i == count && offset != total)) {
-      return r.Fail(offsetsAt + 4 * std::uint64_t{i}, "string offset " + std::to_string(offset) + " out of order");
+      return r.Fail(offsetsAt + 4 * std::uint64_t{i},
+                    "string offset " + std::to_string(offset) + " out of order");
     }
     const char* chars = reinterpret_cast<const char*>(r.data_ + dataAt + previous);
     const std::size_t length = offset - previous - 1;
     if (chars[length] != '\0' || std::memchr(chars, 0, length) != nullptr) {
-      return r.Fail(dataAt + previous, "string " + std::to_string(i - 1) + " is not one zero-terminated text");
+      return r.Fail(dataAt + previous,
+                    "string " + std::to_string(i - 1) + " is not one zero-terminated text");
     }
     const std::string_view s(chars, length);
     if (!doc->strings.empty() && !(doc->strings.back() < s)) {  // unsigned byte order, unique
-      return r.Fail(dataAt + previous, "string " + std::to_string(i - 1) + " is not above the one before it");
+      return r.Fail(dataAt + previous,
+                    "string " + std::to_string(i - 1) + " is not above the one before it");
     }
     doc->strings.push_back(s);
     previous = offset;
@@ -94,23 +99,32 @@ bool DecodeStrings(Reader& r, std::uint64_t at, std::uint64_t end, DecodedDocume
 bool DecodeElement(Reader& r, std::uint64_t at, std::uint64_t limit, std::uint32_t depth,
                    DecodedDocument* doc, std::uint64_t* childrenAt, std::uint64_t* elementEnd) {
   if (!r.Chunk(at, limit, kElement, "ElementChunk", elementEnd)) return false;
-  DecodedElement e{static_cast<std::uint32_t>(at), 0, static_cast<std::uint32_t>(doc->attributes.size()), 0, 0, depth};
+  DecodedElement e{static_cast<std::uint32_t>(at),
+                   0,
+                   static_cast<std::uint32_t>(doc->attributes.size()),
+                   0,
+                   0,
+                   depth};
   const auto strings = static_cast<std::uint32_t>(doc->strings.size());
   if (!r.Word(at + 8, *elementEnd, &e.name, "name index")) return false;
-  if (e.name >= strings) return r.Fail(at + 8, "name index " + std::to_string(e.name) + " out of range");
+  if (e.name >= strings)
+    return r.Fail(at + 8, "name index " + std::to_string(e.name) + " out of range");
   std::uint64_t attributesEnd = 0;
   if (!r.Chunk(at + 12, *elementEnd, kAttributes, "AttributesChunk", &attributesEnd)) return false;
   if (!r.Word(at + 20, attributesEnd, &e.attributeCount, "attribute count")) return false;
   if (at + 24 + 8 * std::uint64_t{e.attributeCount} != attributesEnd) {
-    return r.Fail(at + 20, "attribute count " + std::to_string(e.attributeCount) + " does not match the chunk length");
+    return r.Fail(at + 20, "attribute count " + std::to_string(e.attributeCount) +
+                               " does not match the chunk length");
   }
   for (std::uint32_t i = 0; i < e.attributeCount; ++i) {
     std::uint32_t name = 0, value = 0;
     const std::uint64_t pair = at + 24 + 8 * std::uint64_t{i};
     r.Word(pair, attributesEnd, &name, "attribute name");
     r.Word(pair + 4, attributesEnd, &value, "attribute value");
-    if (name >= strings) return r.Fail(pair, "attribute name index " + std::to_string(name) + " out of range");
-    if (value >= strings) return r.Fail(pair + 4, "attribute value index " + std::to_string(value) + " out of range");
+    if (name >= strings)
+      return r.Fail(pair, "attribute name index " + std::to_string(name) + " out of range");
+    if (value >= strings)
+      return r.Fail(pair + 4, "attribute value index " + std::to_string(value) + " out of range");
     doc->attributes.emplace_back(name, value);
   }
   std::uint64_t childrenEnd = 0;
@@ -127,9 +141,15 @@ bool DecodeElement(Reader& r, std::uint64_t at, std::uint64_t limit, std::uint32
 void Escape(std::ostream& out, std::string_view text, bool attribute) {
   for (const char c : text) {
     switch (c) {
-      case '&': out << "&amp;"; break;
-      case '<': out << "&lt;"; break;
-      case '>': out << "&gt;"; break;
+      case '&':
+        out << "&amp;";
+        break;
+      case '<':
+        out << "&lt;";
+        break;
+      case '>':
+        out << "&gt;";
+        break;
       case '"':
         if (attribute) {
           out << "&quot;";
@@ -165,7 +185,8 @@ bool Decode(const std::uint8_t* data, std::size_t size, DecodedDocument* doc, De
   if (!DecodeStrings(r, 16, tableEnd, doc)) return false;
   std::uint64_t treeEnd = 0;
   if (!r.Chunk(tableEnd, documentEnd, kTree, "TreeChunk", &treeEnd)) return false;
-  if (treeEnd != documentEnd) return r.Fail(treeEnd, "the DocumentChunk holds bytes after its TreeChunk");
+  if (treeEnd != documentEnd)
+    return r.Fail(treeEnd, "the DocumentChunk holds bytes after its TreeChunk");
 
   struct Frame {
     std::uint64_t next;  // where the next child starts
@@ -180,14 +201,17 @@ bool Decode(const std::uint8_t* data, std::size_t size, DecodedDocument* doc, De
   while (!stack.empty()) {
     Frame& frame = stack.back();
     if (frame.remaining == 0) {
-      if (frame.next != frame.end) return r.Fail(frame.next, "a ChildrenChunk holds bytes after its last child");
+      if (frame.next != frame.end)
+        return r.Fail(frame.next, "a ChildrenChunk holds bytes after its last child");
       stack.pop_back();
       continue;
     }
-    if (frame.next == frame.end) return r.Fail(frame.next, "a ChildrenChunk holds fewer children than its count");
+    if (frame.next == frame.end)
+      return r.Fail(frame.next, "a ChildrenChunk holds fewer children than its count");
     --frame.remaining;
     const auto depth = static_cast<std::uint32_t>(stack.size());
-    if (!DecodeElement(r, frame.next, frame.end, depth, doc, &childrenAt, &elementEnd)) return false;
+    if (!DecodeElement(r, frame.next, frame.end, depth, doc, &childrenAt, &elementEnd))
+      return false;
     frame.next = elementEnd;
     stack.push_back({childrenAt, elementEnd, doc->elements.back().childCount});
   }
@@ -261,7 +285,9 @@ void WriteChunks(const DecodedDocument& doc, const std::uint8_t* data, std::ostr
                   static_cast<unsigned long long>(at), p[0], p[1], p[2], p[3], name, value.c_str());
     out << line;
   };
-  auto number = [&](std::uint64_t at, const char* name) { field(at, name, std::to_string(word(at))); };
+  auto number = [&](std::uint64_t at, const char* name) {
+    field(at, name, std::to_string(word(at)));
+  };
   auto indexed = [&](std::uint64_t at, const char* name) {
     const std::uint32_t index = word(at);
     field(at, name, std::to_string(index) + " '" + std::string(doc.strings[index]) + "'");

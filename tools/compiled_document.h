@@ -23,9 +23,9 @@ struct DecodedElement {
 };
 
 struct DecodedDocument {
-  std::vector<std::string_view> strings;  // views into the decoded bytes
+  std::vector<std::string_view> strings;                            // views into the decoded bytes
   std::vector<std::pair<std::uint32_t, std::uint32_t>> attributes;  // name, value indices
-  std::vector<DecodedElement> elements;   // in pre-order
+  std::vector<DecodedElement> elements;                             // in pre-order
 };
 
 struct DecodeError {

@@ -96,7 +96,8 @@ bool ReadAll(const std::string& path, std::vector<std::uint8_t>* bytes, std::str
   }
   std::uint8_t chunk[1 << 16];
   std::size_t n;
-  while ((n = std::fread(chunk, 1, sizeof(chunk), file)) > 0) bytes->insert(bytes->end(), chunk, chunk + n);
+  while ((n = std::fread(chunk, 1, sizeof(chunk), file)) > 0)
+    bytes->insert(bytes->end(), chunk, chunk + n);
   const bool ok = std::ferror(file) == 0;
   if (!ok) *error = std::strerror(errno);
   if (file != stdin) std::fclose(file);
@@ -105,7 +106,8 @@ bool ReadAll(const std::string& path, std::vector<std::uint8_t>* bytes, std::str
 
 // Writes `bytes` to `path` through a temporary file in the same folder that is
 // renamed over the target only once complete.
-bool WriteAtomically(const std::string& path, const std::uint8_t* data, std::size_t size, std::string* error) {
+bool WriteAtomically(const std::string& path, const std::uint8_t* data, std::size_t size,
+                     std::string* error) {
   if (path == "-") {
     const bool ok = std::fwrite(data, 1, size, stdout) == size && std::fflush(stdout) == 0;
     if (!ok) *error = std::strerror(errno);
@@ -149,11 +151,13 @@ std::string FailureMessage(const std::string& file, const CompilerSession::Resul
   std::string cause;
   switch (static_cast<std::uint32_t>(r.hr)) {
     case 0x8007000Eu:
-      cause = "layout expansion over its bound (more than 1,000,000 copied elements and 100 times "
-              "the document's elements), or out of memory";
+      cause =
+          "layout expansion over its bound (more than 1,000,000 copied elements and 100 times "
+          "the document's elements), or out of memory";
       break;
     case 0x80070057u:
-      cause = "a name or value longer than 16,777,215 bytes, or a compiled document larger than 4 GB";
+      cause =
+          "a name or value longer than 16,777,215 bytes, or a compiled document larger than 4 GB";
       break;
     case 0x80004005u:
       cause = "no root element";
@@ -167,7 +171,8 @@ std::string FailureMessage(const std::string& file, const CompilerSession::Resul
 std::string OutputFor(const std::string& input, const std::string& outDir) {
   const std::size_t slash = input.rfind('/');
   std::string name = slash == std::string::npos ? input : input.substr(slash + 1);
-  if (name.size() > 4 && name.compare(name.size() - 4, 4, ".xml") == 0) name.resize(name.size() - 4);
+  if (name.size() > 4 && name.compare(name.size() - 4, 4, ".xml") == 0)
+    name.resize(name.size() - 4);
   return outDir + "/" + name + ".xmlc";
 }
 
@@ -212,8 +217,10 @@ int Compile(const std::vector<std::string>& args, const char* argv0) {
     }
   }
   if (inputs.empty()) return Usage("no input", kCompileHelp);
-  if (output.empty() == outDir.empty()) return Usage("give either -o OUTPUT or -d OUTDIR", kCompileHelp);
-  if (!output.empty() && inputs.size() != 1) return Usage("-o takes one input; use -d for several", kCompileHelp);
+  if (output.empty() == outDir.empty())
+    return Usage("give either -o OUTPUT or -d OUTDIR", kCompileHelp);
+  if (!output.empty() && inputs.size() != 1)
+    return Usage("-o takes one input; use -d for several", kCompileHelp);
   if (!outDir.empty()) {
     for (const auto& in : inputs) {
       if (in == "-") return Usage("standard input needs -o", kCompileHelp);
@@ -320,9 +327,9 @@ int Dump(const std::vector<std::string>& args) {
 
 std::string GuidText(const oxa::Guid& g) {
   char text[40];
-  std::snprintf(text, sizeof(text), "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.data1, g.data2,
-                g.data3, g.data4[0], g.data4[1], g.data4[2], g.data4[3], g.data4[4], g.data4[5], g.data4[6],
-                g.data4[7]);
+  std::snprintf(text, sizeof(text), "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", g.data1,
+                g.data2, g.data3, g.data4[0], g.data4[1], g.data4[2], g.data4[3], g.data4[4],
+                g.data4[5], g.data4[6], g.data4[7]);
   return text;
 }
 
@@ -354,7 +361,8 @@ int Record(const std::vector<std::string>& args) {
   oxa::ComPtr<oxa::host::HostBuffer> buffer = oxa::host::HostBuffer::Create();
   buffer->Bytes().swap(document);
   if (oxa::Failed(parser->Feed(buffer.Get(), 1))) {
-    std::cerr << input << ":" << report.line << ":" << report.column << ": error: " << report.message << '\n';
+    std::cerr << input << ":" << report.line << ":" << report.column
+              << ": error: " << report.message << '\n';
     return kExitFailed;
   }
   if (!WriteAtomically(output, recorder.Bytes().data(), recorder.Bytes().size(), &error)) {

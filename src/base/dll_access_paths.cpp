@@ -10,7 +10,8 @@ namespace oxa {
 std::uint32_t StringMap::Hash(const char* key) noexcept {
   std::uint32_t h = 0;
   for (const char* p = key; *p != '\0'; p = NextChar(p)) {
-    h = h * 33 + static_cast<std::uint32_t>(static_cast<std::int32_t>(static_cast<signed char>(*p)));
+    h = h * 33 +
+        static_cast<std::uint32_t>(static_cast<std::int32_t>(static_cast<signed char>(*p)));
   }
   return h;
 }
@@ -35,7 +36,8 @@ ByteString& StringMap::ValueAt(const ByteString& key) {
     buckets_ = new MapEntry*[bucketCount_]();
   }
   if (freeEntries_ == nullptr) {
-    void* raw = ::operator new(sizeof(EntryBlock) + sizeof(MapEntry) * static_cast<std::size_t>(blockSize_));
+    void* raw = ::operator new(sizeof(EntryBlock) +
+                               sizeof(MapEntry) * static_cast<std::size_t>(blockSize_));
     auto* block = new (raw) EntryBlock{entryBlocks_, blockSize_, 0};
     entryBlocks_ = block;
     // Chain the entries so that the block's first entry is taken first.

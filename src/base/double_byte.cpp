@@ -22,14 +22,18 @@ std::atomic<std::int32_t> g_doubleByteFlag{-1};
 const CodePageModel* g_model = nullptr;
 
 #if defined(_WIN32)
-std::int32_t AskPlatformDoubleByte() { return GetSystemMetrics(SM_DBCSENABLED) != 0 ? 1 : 0; }
-const char* PlatformCharNext(const char* p) { return CharNextA(p); }
+std::int32_t AskPlatformDoubleByte() {
+  return GetSystemMetrics(SM_DBCSENABLED) != 0 ? 1 : 0;
+}
+const char* PlatformCharNext(const char* p) {
+  return CharNextA(p);
+}
 #else
 std::int32_t AskPlatformDoubleByte() {
   static const char* const kDoubleByteCodeSets[] = {
-      "SHIFT_JIS", "SHIFT-JIS", "SJIS",  "CP932",  "WINDOWS-31J", "MS_KANJI", "GBK",
-      "CP936",     "GB2312",    "EUC-CN", "BIG5",  "BIG5-HKSCS",  "CP950",    "EUC-KR",
-      "CP949",     "UHC",       "JOHAB"};
+      "SHIFT_JIS", "SHIFT-JIS", "SJIS",   "CP932",  "WINDOWS-31J", "MS_KANJI",
+      "GBK",       "CP936",     "GB2312", "EUC-CN", "BIG5",        "BIG5-HKSCS",
+      "CP950",     "EUC-KR",    "CP949",  "UHC",    "JOHAB"};
   const char* codeSet = nl_langinfo(CODESET);
   if (codeSet == nullptr) return 0;
   for (const char* name : kDoubleByteCodeSets) {

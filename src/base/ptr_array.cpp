@@ -14,8 +14,8 @@ PtrArray::Slot* AllocateSlots(std::int32_t count) {
   if (static_cast<std::size_t>(count) > static_cast<std::size_t>(-1) / sizeof(PtrArray::Slot)) {
     throw std::bad_alloc();
   }
-  return static_cast<PtrArray::Slot*>(::operator new(static_cast<std::size_t>(count) *
-                                                     sizeof(PtrArray::Slot)));
+  return static_cast<PtrArray::Slot*>(
+      ::operator new(static_cast<std::size_t>(count) * sizeof(PtrArray::Slot)));
 }
 
 }  // namespace
@@ -72,7 +72,8 @@ void PtrArray::RemoveAt(std::int32_t index, std::int32_t count) noexcept {
   assert(index >= 0 && count >= 0 && index + count <= size_);
   const std::int32_t after = size_ - index - count;
   if (after > 0) {
-    std::memmove(data_ + index, data_ + index + count, static_cast<std::size_t>(after) * sizeof(Slot));
+    std::memmove(data_ + index, data_ + index + count,
+                 static_cast<std::size_t>(after) * sizeof(Slot));
   }
   size_ -= count;
 }

@@ -7,7 +7,9 @@
 
 namespace oxa {
 
-SimpleBuffer* SimpleBuffer::Create() noexcept { return new (std::nothrow) SimpleBuffer(); }
+SimpleBuffer* SimpleBuffer::Create() noexcept {
+  return new (std::nothrow) SimpleBuffer();
+}
 
 SimpleBuffer::SimpleBuffer() noexcept : storage_{} {}
 
@@ -26,7 +28,9 @@ HResult OXA_CALL SimpleBuffer::QueryInterface(const Guid& iid, void** out) {
   return kNoInterface;
 }
 
-std::uint32_t OXA_CALL SimpleBuffer::AddRef() { return static_cast<std::uint32_t>(++refCount_); }
+std::uint32_t OXA_CALL SimpleBuffer::AddRef() {
+  return static_cast<std::uint32_t>(++refCount_);
+}
 
 std::uint32_t OXA_CALL SimpleBuffer::Release() {
   if (--refCount_ > 0) return static_cast<std::uint32_t>(refCount_);
@@ -48,11 +52,17 @@ HResult OXA_CALL SimpleBuffer::Set(const void* data, std::uint32_t length) {
   return kOk;
 }
 
-HResult OXA_CALL SimpleBuffer::SetSize(std::uint32_t length) { return Resize(length, true); }
+HResult OXA_CALL SimpleBuffer::SetSize(std::uint32_t length) {
+  return Resize(length, true);
+}
 
-std::uint32_t OXA_CALL SimpleBuffer::GetSize() { return IsHeap() ? HeapLength() : inlineLength_; }
+std::uint32_t OXA_CALL SimpleBuffer::GetSize() {
+  return IsHeap() ? HeapLength() : inlineLength_;
+}
 
-std::uint8_t* OXA_CALL SimpleBuffer::GetBuffer() { return IsHeap() ? HeapData() : storage_; }
+std::uint8_t* OXA_CALL SimpleBuffer::GetBuffer() {
+  return IsHeap() ? HeapData() : storage_;
+}
 
 std::uint8_t* SimpleBuffer::HeapData() const noexcept {
   std::uint8_t* data;

@@ -29,7 +29,9 @@ namespace oxa {
 using Position = std::uint32_t;
 
 // The initial stamp of a container: rand() >> 8, low 8 bits kept.
-inline std::uint8_t NewStamp() { return static_cast<std::uint8_t>(std::rand() >> 8); }
+inline std::uint8_t NewStamp() {
+  return static_cast<std::uint8_t>(std::rand() >> 8);
+}
 
 template <class Key, class Value, class Less>
 class SortedVector {
@@ -38,7 +40,8 @@ class SortedVector {
     Key key;
     Value value;
   };
-  static_assert(std::is_nothrow_move_constructible_v<Entry> && std::is_nothrow_move_assignable_v<Entry>,
+  static_assert(std::is_nothrow_move_constructible_v<Entry> &&
+                    std::is_nothrow_move_assignable_v<Entry>,
                 "elements must move without throwing");
   struct InsertResult {
     Entry* entry;

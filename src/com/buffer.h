@@ -9,8 +9,8 @@ namespace oxa {
 
 // {00001300-0901-11D1-8B06-00A024406D59}; also the class id under which the
 // host's class factory creates buffers.
-inline constexpr Guid kIidBuffer = {0x00001300, 0x0901, 0x11D1,
-                                    {0x8B, 0x06, 0x00, 0xA0, 0x24, 0x40, 0x6D, 0x59}};
+inline constexpr Guid kIidBuffer = {
+    0x00001300, 0x0901, 0x11D1, {0x8B, 0x06, 0x00, 0xA0, 0x24, 0x40, 0x6D, 0x59}};
 
 struct IBuffer : IUnknown {
   static constexpr const Guid& kIid = kIidBuffer;

@@ -25,7 +25,9 @@ struct Guid {
 static_assert(sizeof(Guid) == 16);
 
 // Equality over all 16 bytes.
-inline bool operator==(const Guid& a, const Guid& b) { return std::memcmp(&a, &b, sizeof(Guid)) == 0; }
+inline bool operator==(const Guid& a, const Guid& b) {
+  return std::memcmp(&a, &b, sizeof(Guid)) == 0;
+}
 
 // Byte-wise unsigned order of the 16 stored bytes (a plain memory comparison).
 struct GuidLess {

@@ -16,23 +16,23 @@ namespace oxa {
 using CallbackArg = std::uintptr_t;
 
 // {00000000-0901-11D1-8B06-00A024406D59}
-inline constexpr Guid kIidCommonClassFactory = {0x00000000, 0x0901, 0x11D1,
-                                                {0x8B, 0x06, 0x00, 0xA0, 0x24, 0x40, 0x6D, 0x59}};
+inline constexpr Guid kIidCommonClassFactory = {
+    0x00000000, 0x0901, 0x11D1, {0x8B, 0x06, 0x00, 0xA0, 0x24, 0x40, 0x6D, 0x59}};
 // {00001302-0901-11D1-8B06-00A024406D59}; also the property set's class id.
-inline constexpr Guid kIidValues = {0x00001302, 0x0901, 0x11D1,
-                                    {0x8B, 0x06, 0x00, 0xA0, 0x24, 0x40, 0x6D, 0x59}};
+inline constexpr Guid kIidValues = {
+    0x00001302, 0x0901, 0x11D1, {0x8B, 0x06, 0x00, 0xA0, 0x24, 0x40, 0x6D, 0x59}};
 // {00002D00-0901-11D1-8B06-00A024406D59}; also the XML parser's class id.
-inline constexpr Guid kIidXmlParser = {0x00002D00, 0x0901, 0x11D1,
-                                       {0x8B, 0x06, 0x00, 0xA0, 0x24, 0x40, 0x6D, 0x59}};
+inline constexpr Guid kIidXmlParser = {
+    0x00002D00, 0x0901, 0x11D1, {0x8B, 0x06, 0x00, 0xA0, 0x24, 0x40, 0x6D, 0x59}};
 // {00002D01-0901-11D1-8B06-00A024406D59}
-inline constexpr Guid kIidXmlParserResponse = {0x00002D01, 0x0901, 0x11D1,
-                                               {0x8B, 0x06, 0x00, 0xA0, 0x24, 0x40, 0x6D, 0x59}};
+inline constexpr Guid kIidXmlParserResponse = {
+    0x00002D01, 0x0901, 0x11D1, {0x8B, 0x06, 0x00, 0xA0, 0x24, 0x40, 0x6D, 0x59}};
 // {00002D02-0901-11D1-8B06-00A024406D59}
-inline constexpr Guid kIidXmlNamespaceParser = {0x00002D02, 0x0901, 0x11D1,
-                                                {0x8B, 0x06, 0x00, 0xA0, 0x24, 0x40, 0x6D, 0x59}};
+inline constexpr Guid kIidXmlNamespaceParser = {
+    0x00002D02, 0x0901, 0x11D1, {0x8B, 0x06, 0x00, 0xA0, 0x24, 0x40, 0x6D, 0x59}};
 // {00002D03-0901-11D1-8B06-00A024406D59}
-inline constexpr Guid kIidXmlNamespaceResponse = {0x00002D03, 0x0901, 0x11D1,
-                                                  {0x8B, 0x06, 0x00, 0xA0, 0x24, 0x40, 0x6D, 0x59}};
+inline constexpr Guid kIidXmlNamespaceResponse = {
+    0x00002D03, 0x0901, 0x11D1, {0x8B, 0x06, 0x00, 0xA0, 0x24, 0x40, 0x6D, 0x59}};
 
 inline constexpr const Guid& kClsidXmlParser = kIidXmlParser;
 inline constexpr const Guid& kClsidBuffer = kIidBuffer;
@@ -99,8 +99,8 @@ struct IXmlNamespaceParser : IUnknown {
   static constexpr const Guid& kIid = kIidXmlNamespaceParser;
   // Namespace mode: elements of a namespace arrive as URI, `separator`, local name.
   virtual HResult OXA_CALL Prepare(IXmlParserResponse* response,
-                                   IXmlNamespaceResponse* namespaceResponse,
-                                   const char* encoding, char separator) = 0;
+                                   IXmlNamespaceResponse* namespaceResponse, const char* encoding,
+                                   char separator) = 0;
 
  protected:
   ~IXmlNamespaceParser() = default;
@@ -110,8 +110,8 @@ struct IXmlNamespaceParser : IUnknown {
 struct IXmlParserResponse : IUnknown {
   static constexpr const Guid& kIid = kIidXmlParserResponse;
   // `attributes` holds one string property per attribute; valid for the call only.
-  virtual HResult OXA_CALL StartElement(const char* name, IValues* attributes,
-                                        std::uint32_t line, std::uint32_t column) = 0;
+  virtual HResult OXA_CALL StartElement(const char* name, IValues* attributes, std::uint32_t line,
+                                        std::uint32_t column) = 0;
   virtual HResult OXA_CALL EndElement(const char* name, std::uint32_t line,
                                       std::uint32_t column) = 0;
   // Slots 3-9: further parser events whose arguments are the host's.

@@ -18,7 +18,9 @@ std::uint32_t OXA_CALL ObjectFrame::Release() {
   return InternalRelease();
 }
 
-std::uint32_t ObjectFrame::InternalAddRef() { return static_cast<std::uint32_t>(++refCount_); }
+std::uint32_t ObjectFrame::InternalAddRef() {
+  return static_cast<std::uint32_t>(++refCount_);
+}
 
 std::uint32_t ObjectFrame::InternalRelease() {
   if (--refCount_ > 0) return static_cast<std::uint32_t>(refCount_);

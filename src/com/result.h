@@ -17,8 +17,12 @@ inline constexpr HResult kInvalidArg = static_cast<HResult>(0x80070057);
 // A buffer held by more than one reference cannot be resized.
 inline constexpr HResult kBufferShared = static_cast<HResult>(0x80040009);
 
-constexpr bool Failed(HResult hr) { return hr < 0; }
-constexpr bool Succeeded(HResult hr) { return hr >= 0; }
+constexpr bool Failed(HResult hr) {
+  return hr < 0;
+}
+constexpr bool Succeeded(HResult hr) {
+  return hr >= 0;
+}
 
 }  // namespace oxa
 
@@ -26,20 +30,20 @@ constexpr bool Succeeded(HResult hr) { return hr >= 0; }
 // argument exactly once.
 
 // Returns the result of `expr` from the enclosing function when it is negative.
-#define RETURN_IF_FAILED(expr)                          \
-  do {                                                  \
-    const ::oxa::HResult oxaHr_ = (expr);               \
-    if (::oxa::Failed(oxaHr_)) return oxaHr_;           \
+#define RETURN_IF_FAILED(expr)                \
+  do {                                        \
+    const ::oxa::HResult oxaHr_ = (expr);     \
+    if (::oxa::Failed(oxaHr_)) return oxaHr_; \
   } while (false)
 
 // Returns `hr` from the enclosing function when `cond` holds.
-#define RETURN_HR_IF(hr, cond)                          \
-  do {                                                  \
-    if (cond) return (hr);                              \
+#define RETURN_HR_IF(hr, cond) \
+  do {                         \
+    if (cond) return (hr);     \
   } while (false)
 
 // Returns `hr` from the enclosing function when `ptr` is null.
-#define RETURN_HR_IF_NULL(hr, ptr)                      \
-  do {                                                  \
-    if ((ptr) == nullptr) return (hr);                  \
+#define RETURN_HR_IF_NULL(hr, ptr)     \
+  do {                                 \
+    if ((ptr) == nullptr) return (hr); \
   } while (false)

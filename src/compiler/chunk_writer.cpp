@@ -10,13 +10,16 @@
 
 namespace oxa {
 
-ChunkWriter::~ChunkWriter() { std::free(block_); }
+ChunkWriter::~ChunkWriter() {
+  std::free(block_);
+}
 
 void ChunkWriter::Reserve(std::uint64_t needed) {
   if (needed <= capacity_) return;
   if (needed > 0xFFFFFFFFu) throw std::length_error("compiled document larger than 4 GB");
   std::uint64_t capacity = capacity_;
-  while (capacity < needed) capacity = capacity * 2 < kInitialCapacity ? kInitialCapacity : capacity * 2;
+  while (capacity < needed)
+    capacity = capacity * 2 < kInitialCapacity ? kInitialCapacity : capacity * 2;
   if (capacity > 0xFFFFFFFFu) capacity = 0xFFFFFFFFu;
   if (capacity > static_cast<std::size_t>(-1)) throw std::bad_alloc();
   void* grown = std::realloc(block_, static_cast<std::size_t>(capacity));
@@ -34,9 +37,9 @@ void ChunkWriter::AppendBytes(const void* bytes, std::size_t count) {
 }
 
 void ChunkWriter::WriteUInt32Growing(std::uint32_t value) {
-  const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
-                                 static_cast<std::uint8_t>(value >> 16),
-                                 static_cast<std::uint8_t>(value >> 24)};
+  const std::uint8_t bytes[4] = {
+      static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
+      static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
   AppendBytes(bytes, sizeof(bytes));
 }
 

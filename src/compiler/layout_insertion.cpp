@@ -47,7 +47,8 @@ HResult TreeBuilder::InsertLayout(IValues* attributes) {
   const std::uint32_t size = bytes == nullptr ? 0 : value->GetSize();
   const void* zero = bytes == nullptr ? nullptr : std::memchr(bytes, 0, size);
   const std::size_t length =
-      zero == nullptr ? size : static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - bytes);
+      zero == nullptr ? size
+                      : static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - bytes);
   const ByteString layoutId(bytes == nullptr ? "" : reinterpret_cast<const char*>(bytes), length);
 
   ElementNode* found = nullptr;
@@ -72,9 +73,8 @@ void TreeBuilder::CopyChildren(const ElementNode* source, ElementNode* destinati
   stack.push_back({source, destination, 0, source->ChildCount()});
   // A top-level copy joins `destination` only once its subtree is complete;
   // until then it is owned here.
-  std::unique_ptr<ElementNode, void (*)(ElementNode*)> pending(nullptr, [](ElementNode* n) {
-    FreeTree(n);
-  });
+  std::unique_ptr<ElementNode, void (*)(ElementNode*)> pending(nullptr,
+                                                               [](ElementNode* n) { FreeTree(n); });
 
   while (!stack.empty()) {
     Frame& frame = stack.back();

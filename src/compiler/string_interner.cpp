@@ -55,7 +55,9 @@ void StringInterner::Reserve(std::uint32_t count) {
   if (wanted != slots_.size()) Rehash(wanted);
 }
 
-void StringInterner::Grow() { Rehash(slots_.empty() ? 1024 : slots_.size() * 2); }
+void StringInterner::Grow() {
+  Rehash(slots_.empty() ? 1024 : slots_.size() * 2);
+}
 
 void StringInterner::Rehash(std::size_t size) {
   std::vector<Slot> slots(size, Slot{0, 0});

@@ -25,7 +25,8 @@ std::size_t TextLength(IBuffer* buffer, const char** text) {
   const std::uint32_t size = buffer->GetSize();
   const void* zero = std::memchr(bytes, 0, size);
   *text = reinterpret_cast<const char*>(bytes);
-  return zero == nullptr ? size : static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - bytes);
+  return zero == nullptr ? size
+                         : static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - bytes);
 }
 
 }  // namespace

@@ -13,8 +13,8 @@
 
 namespace oxa {
 
-class XmlCompiler final : public ObjectWith<IXmlParserResponse, IXmlNamespaceResponse,
-                                            IXmlCompiler, IContextAware> {
+class XmlCompiler final
+    : public ObjectWith<IXmlParserResponse, IXmlNamespaceResponse, IXmlCompiler, IContextAware> {
  public:
   XmlCompiler() = default;
 

@@ -13,6 +13,8 @@ DllAccessPaths g_accessPaths;
 
 const ByteString SharedEmptyString;
 
-DllAccessPaths& ModuleAccessPaths() noexcept { return g_accessPaths; }
+DllAccessPaths& ModuleAccessPaths() noexcept {
+  return g_accessPaths;
+}
 
 }  // namespace oxa

@@ -43,7 +43,8 @@ HResult OXA_CALL ComponentPluginBase::InitPlugin(IUnknown* context) {
   return hr;
 }
 
-HResult OXA_CALL ComponentPluginBase::GetComponentInfoAtIndex(std::int32_t index, IValues** values) {
+HResult OXA_CALL ComponentPluginBase::GetComponentInfoAtIndex(std::int32_t index,
+                                                              IValues** values) {
   RETURN_HR_IF_NULL(kNullPointer, values);
   *values = nullptr;
   RETURN_HR_IF_NULL(kFail, classFactory_);
@@ -109,7 +110,8 @@ HResult OXA_CALL ComponentPluginBase::GetNamespace(IBuffer** out) {
   *out = buffer;
   RETURN_HR_IF_NULL(kOutOfMemory, buffer);
   buffer->AddRef();
-  const HResult hr = buffer->Set(namespaceUri_, static_cast<std::uint32_t>(std::strlen(namespaceUri_) + 1));
+  const HResult hr =
+      buffer->Set(namespaceUri_, static_cast<std::uint32_t>(std::strlen(namespaceUri_) + 1));
   if (Failed(hr)) {
     // An empty namespace would be a wrong answer reported as success.
     buffer->Release();

@@ -44,8 +44,8 @@ class ComponentPluginBase : public ObjectWith<IPlugin, IComponentPlugin, IPlugin
 
  private:
   // Sets property `name` of `values` to a new host buffer holding `length` bytes.
-  void SetBufferProperty(IValues* values, const char* name, const void* data,
-                         std::uint32_t length, bool isString);
+  void SetBufferProperty(IValues* values, const char* name, const void* data, std::uint32_t length,
+                         bool isString);
 
   std::uint32_t componentCount_ = 0;
   SortedVector<Guid, CreateComponentFunction, GuidLess> classIdIndex_;

@@ -112,7 +112,8 @@ class PooledFactory final : public ICommonClassFactory, public testing::Counted 
 
 std::string MidSizeDocument() {
   std::string doc = R"(<skin name="a layout name long enough for the heap">)";
-  doc += R"(<layout id="row"><button image="button-normal.png" text="OK"/><label text="a label of some length"/></layout>)";
+  doc +=
+      R"(<layout id="row"><button image="button-normal.png" text="OK"/><label text="a label of some length"/></layout>)";
   for (int i = 0; i < 20; ++i) {
     doc += "<panel id=\"p" + std::to_string(i) + "\" x=\"" + std::to_string(i * 10) + "\">";
     doc += R"(<insertlayout layoutid="row"/><slider value="50"/></panel>)";
@@ -209,7 +210,8 @@ TEST(AllocationFailureTest, PluginCreationAndCatalogue) {
       IValues* values = nullptr;
       const HResult info = components->GetComponentInfoAtIndex(0, &values);
       IUnknown* compiler = nullptr;
-      const HResult made = components->CreateComponentInstance(kClsidXmlCompiler, &compiler, nullptr);
+      const HResult made =
+          components->CreateComponentInstance(kClsidXmlCompiler, &compiler, nullptr);
       IBuffer* buffer = nullptr;
       const HResult named = ns->GetNamespace(&buffer);
       DisarmAllocator();
@@ -219,8 +221,9 @@ TEST(AllocationFailureTest, PluginCreationAndCatalogue) {
       if (values != nullptr) values->Release();
       if (compiler != nullptr) compiler->Release();
       if (buffer != nullptr) {
-        EXPECT_EQ(std::string(reinterpret_cast<const char*>(buffer->GetBuffer()), buffer->GetSize()),
-                  std::string(CompilerNamespaceUri) + '\0');
+        EXPECT_EQ(
+            std::string(reinterpret_cast<const char*>(buffer->GetBuffer()), buffer->GetSize()),
+            std::string(CompilerNamespaceUri) + '\0');
         buffer->Release();
       }
       EXPECT_EQ(Failed(made), compiler == nullptr);

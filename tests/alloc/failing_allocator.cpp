@@ -40,7 +40,9 @@ std::uint64_t DisarmAllocator() {
 
 }  // namespace oxa::testing
 
-extern "C" void* __wrap_malloc(std::size_t size) { return oxa::testing::Allocate(size); }
+extern "C" void* __wrap_malloc(std::size_t size) {
+  return oxa::testing::Allocate(size);
+}
 extern "C" void* __wrap_realloc(void* block, std::size_t size) {
   if (oxa::testing::NextFails()) return nullptr;
   return __real_realloc(block, size);
@@ -50,12 +52,30 @@ void* operator new(std::size_t size) {
   if (void* p = oxa::testing::Allocate(size)) return p;
   throw std::bad_alloc();
 }
-void* operator new[](std::size_t size) { return operator new(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return oxa::testing::Allocate(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return oxa::testing::Allocate(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void* operator new[](std::size_t size) {
+  return operator new(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  return oxa::testing::Allocate(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  return oxa::testing::Allocate(size);
+}
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+  std::free(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+  std::free(p);
+}

@@ -15,10 +15,18 @@ namespace {
 constexpr std::size_t kLast = ByteString::kValueSize - 1;
 constexpr std::size_t kCap = ByteString::kInlineCapacity;
 
-const unsigned char* Raw(const ByteString& s) { return reinterpret_cast<const unsigned char*>(&s); }
-bool IsHeap(const ByteString& s) { return Raw(s)[kLast] == 0xFF; }
-unsigned Holders(const ByteString& s) { return static_cast<unsigned char>(s.Chars()[-1]); }
-std::string Text(std::size_t n, char c = 'x') { return std::string(n, c); }
+const unsigned char* Raw(const ByteString& s) {
+  return reinterpret_cast<const unsigned char*>(&s);
+}
+bool IsHeap(const ByteString& s) {
+  return Raw(s)[kLast] == 0xFF;
+}
+unsigned Holders(const ByteString& s) {
+  return static_cast<unsigned char>(s.Chars()[-1]);
+}
+std::string Text(std::size_t n, char c = 'x') {
+  return std::string(n, c);
+}
 
 TEST(ByteStringLayout, EmptyFormsAreInlineWithZeroLength) {
   const ByteString a;

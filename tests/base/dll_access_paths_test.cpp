@@ -30,9 +30,9 @@ TEST(DllAccessPathsTest, EmptyListsStoreNothing) {
 
 TEST(DllAccessPathsTest, NormalisesAndSkipsUnusableTexts) {
   DllAccessPaths paths;
-  const std::string list = List({"DT_Plugins=C:\\oxa\\plugins", "no equals sign",
-                                 "DT_Codecs=C:\\oxa\\codecs\\", "DT_Common=", "=C:\\root",
-                                 "A=B=C"});
+  const std::string list =
+      List({"DT_Plugins=C:\\oxa\\plugins", "no equals sign", "DT_Codecs=C:\\oxa\\codecs\\",
+            "DT_Common=", "=C:\\root", "A=B=C"});
   EXPECT_EQ(paths.SetDLLAccessPath(list.c_str()), 0);
   EXPECT_EQ(PathOf(paths, "DT_Plugins"), "C:\\oxa\\plugins\\");
   EXPECT_EQ(PathOf(paths, "DT_Codecs"), "C:\\oxa\\codecs\\");

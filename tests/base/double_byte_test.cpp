@@ -9,7 +9,9 @@
 namespace oxa {
 namespace {
 
-bool IsShiftJisLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+bool IsShiftJisLead(unsigned char c) {
+  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
 
 const char* ShiftJisNext(const char* p) {
   if (*p == '\0') return p;
@@ -41,7 +43,9 @@ TEST_F(DoubleByteTest, TrailBytesNeverMatch) {
 
 TEST_F(DoubleByteTest, NextCharStepsWholeCharacters) {
   SetCodePageModelForTesting(&kShiftJis);
-  const char text[] = "\x95\x5C" "a";
+  const char text[] =
+      "\x95\x5C"
+      "a";
   EXPECT_EQ(NextChar(text), text + 2);
   EXPECT_EQ(NextChar(text + 2), text + 3);
   EXPECT_EQ(NextChar(text + 3), text + 4) << "the zero byte still advances by one";

@@ -43,7 +43,8 @@ TEST(SimpleBufferTest, FifteenBytesInlineSixteenOnHeap) {
   EXPECT_EQ(ref.FormByte(), SimpleBuffer::kHeapForm);
   EXPECT_EQ(Bytes(ref.buffer), "0123456789abcdef");
   const auto* object = reinterpret_cast<const std::uint8_t*>(ref.buffer);
-  EXPECT_TRUE(ref.buffer->GetBuffer() < object || ref.buffer->GetBuffer() >= object + sizeof(SimpleBuffer));
+  EXPECT_TRUE(ref.buffer->GetBuffer() < object ||
+              ref.buffer->GetBuffer() >= object + sizeof(SimpleBuffer));
 }
 
 TEST(SimpleBufferTest, ExactThirtyTwoBitLayout) {

@@ -103,7 +103,8 @@ TEST_F(ObjectFrameTest, AggregationForwardsCountsToTheOuterObject) {
 
   IUnknown* identity = nullptr;
   ASSERT_EQ(a->QueryInterface(kIidUnknown, reinterpret_cast<void**>(&identity)), kOk);
-  EXPECT_EQ(identity, static_cast<IUnknown*>(&outer)) << "QueryInterface on an interface reaches the outer";
+  EXPECT_EQ(identity, static_cast<IUnknown*>(&outer))
+      << "QueryInterface on an interface reaches the outer";
   identity->Release();
 
   IUnknown* main = nullptr;

@@ -40,16 +40,19 @@ TEST(LayoutInsertionTest, PageExample) {
 
 TEST(LayoutInsertionTest, CompilerNamespaceDirective) {
   const std::string ns = CompilerNamespaceUri;
-  EXPECT_EQ(TreeOf(R"(<r><d id="L"><p/><q/></d><e><)" + ns + R"(:insertlayout layoutid="L"/></e></r>)"),
-            "r(d[id=L](p,q),e(p,q))");
+  EXPECT_EQ(
+      TreeOf(R"(<r><d id="L"><p/><q/></d><e><)" + ns + R"(:insertlayout layoutid="L"/></e></r>)"),
+      "r(d[id=L](p,q),e(p,q))");
 }
 
 TEST(LayoutInsertionTest, FirstInPreOrderWins) {
   // The outer element starts first; its descendant with the same id comes later in pre-order.
   EXPECT_EQ(TreeOf(R"(<r><o id="L"><i id="L"><x/></i></o><t><insertlayout layoutid="L"/></t></r>)"),
             "r(o[id=L](i[id=L](x)),t(i[id=L](x)))");
-  EXPECT_EQ(TreeOf(R"(<r><a id="L"><one/></a><b id="L"><two/></b><t><insertlayout layoutid="L"/></t></r>)"),
-            "r(a[id=L](one),b[id=L](two),t(one))");
+  EXPECT_EQ(
+      TreeOf(
+          R"(<r><a id="L"><one/></a><b id="L"><two/></b><t><insertlayout layoutid="L"/></t></r>)"),
+      "r(a[id=L](one),b[id=L](two),t(one))");
 }
 
 TEST(LayoutInsertionTest, LaterDefinitionsAndNearMissesAreNotFound) {
@@ -107,7 +110,8 @@ TEST(LayoutInsertionTest, AncestorInsertCopiesTheOpenChain) {
 }
 
 TEST(LayoutInsertionTest, SelfInsertCopiesTheChildrenItHadAtThatMoment) {
-  EXPECT_EQ(TreeOf(R"(<a id="A"><x/><y/><insertlayout layoutid="A"/><z/></a>)"), "a[id=A](x,y,x,y,z)");
+  EXPECT_EQ(TreeOf(R"(<a id="A"><x/><y/><insertlayout layoutid="A"/><z/></a>)"),
+            "a[id=A](x,y,x,y,z)");
   EXPECT_EQ(TreeOf(R"(<a id="A"><insertlayout layoutid="A"/></a>)"), "a[id=A]");
 }
 

@@ -91,7 +91,8 @@ TEST_F(XmlCompilerTest, PlainParserIsPreparedWithUtf8AndZero) {
 TEST_F(XmlCompilerTest, TwoCompilesEqualTwoFreshObjects) {
   const auto first = Compile(R"(<page title="a long title for the heap"><x/></page>)");
   const auto second = Compile(R"(<list b="Z" a="q"><item/><item a="q"/></list>)");
-  EXPECT_EQ(first.bytes, testing::CompileMarkup(R"(<page title="a long title for the heap"><x/></page>)").bytes);
+  EXPECT_EQ(first.bytes,
+            testing::CompileMarkup(R"(<page title="a long title for the heap"><x/></page>)").bytes);
   EXPECT_EQ(second.bytes.size(), 206u);
 }
 
@@ -164,8 +165,8 @@ TEST_F(XmlCompilerTest, SetContextWithoutFactoryReleasesTheOldOne) {
 }
 
 TEST_F(XmlCompilerTest, InterfacesShareOneIdentity) {
-  for (const Guid* iid : {&kIidXmlParserResponse, &kIidXmlNamespaceResponse, &kIidXmlCompiler,
-                          &kIidContextAware}) {
+  for (const Guid* iid :
+       {&kIidXmlParserResponse, &kIidXmlNamespaceResponse, &kIidXmlCompiler, &kIidContextAware}) {
     ComPtr<IUnknown> via;
     ASSERT_EQ(compiler_->QueryInterface(*iid, via.PutVoid()), kOk);
     ComPtr<IUnknown> identity;

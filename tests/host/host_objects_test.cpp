@@ -13,7 +13,9 @@
 namespace oxa::host {
 namespace {
 
-std::string Text(IBuffer* b) { return std::string(reinterpret_cast<const char*>(b->GetBuffer()), b->GetSize()); }
+std::string Text(IBuffer* b) {
+  return std::string(reinterpret_cast<const char*>(b->GetBuffer()), b->GetSize());
+}
 
 ComPtr<IBuffer> BufferOf(const std::string& bytes) {
   ComPtr<HostBuffer> b = HostBuffer::Create();
@@ -30,7 +32,8 @@ TEST(PropertySetTest, InsertionOrderReplacementAndIteration) {
   const char* name = nullptr;
   IBuffer* value = nullptr;
   std::string walked;
-  for (HResult hr = set->GetFirstString(&name, &value); Succeeded(hr); hr = set->GetNextString(&name, &value)) {
+  for (HResult hr = set->GetFirstString(&name, &value); Succeeded(hr);
+       hr = set->GetNextString(&name, &value)) {
     walked += std::string(name) + "=" + reinterpret_cast<const char*>(value->GetBuffer()) + ";";
   }
   EXPECT_EQ(walked, "b=3;a=1;") << "strings only, in insertion order, replaced in place";
@@ -83,7 +86,8 @@ class Recorder final : public IXmlParserResponse, public IXmlNamespaceResponse {
     std::string e = std::string("<") + name;
     const char* n = nullptr;
     IBuffer* v = nullptr;
-    for (HResult hr = attributes->GetFirstString(&n, &v); Succeeded(hr); hr = attributes->GetNextString(&n, &v)) {
+    for (HResult hr = attributes->GetFirstString(&n, &v); Succeeded(hr);
+         hr = attributes->GetNextString(&n, &v)) {
       e += std::string(" ") + n + "=" + reinterpret_cast<const char*>(v->GetBuffer());
     }
     events.push_back(e + "@" + std::to_string(line) + ":" + std::to_string(column));
@@ -94,13 +98,22 @@ class Recorder final : public IXmlParserResponse, public IXmlNamespaceResponse {
     return kOk;
   }
   HResult OXA_CALL Callback3(CallbackArg, CallbackArg, CallbackArg) override { return kOk; }
-  HResult OXA_CALL Callback4(CallbackArg, CallbackArg, CallbackArg, CallbackArg) override { return kOk; }
-  HResult OXA_CALL Callback5(CallbackArg, CallbackArg, CallbackArg, CallbackArg, CallbackArg, CallbackArg) override {
+  HResult OXA_CALL Callback4(CallbackArg, CallbackArg, CallbackArg, CallbackArg) override {
     return kOk;
   }
-  HResult OXA_CALL Callback6(CallbackArg, CallbackArg, CallbackArg, CallbackArg, CallbackArg) override { return kOk; }
+  HResult OXA_CALL Callback5(CallbackArg, CallbackArg, CallbackArg, CallbackArg, CallbackArg,
+                             CallbackArg) override {
+    return kOk;
+  }
+  HResult OXA_CALL Callback6(CallbackArg, CallbackArg, CallbackArg, CallbackArg,
+                             CallbackArg) override {
+    return kOk;
+  }
   HResult OXA_CALL Callback7(CallbackArg, CallbackArg, CallbackArg) override { return kOk; }
-  HResult OXA_CALL Callback8(CallbackArg, CallbackArg, CallbackArg, CallbackArg, CallbackArg) override { return kOk; }
+  HResult OXA_CALL Callback8(CallbackArg, CallbackArg, CallbackArg, CallbackArg,
+                             CallbackArg) override {
+    return kOk;
+  }
   HResult OXA_CALL Callback9(CallbackArg, CallbackArg, CallbackArg) override { return kOk; }
   HResult OXA_CALL NamespaceCallback1(CallbackArg, CallbackArg) override { return kOk; }
   HResult OXA_CALL NamespaceCallback2(CallbackArg) override { return kOk; }
@@ -139,11 +152,15 @@ TEST(ExpatParserTest, ElementsAttributesAndPositions) {
 }
 
 TEST(ExpatParserTest, NamespaceModeJoinsUriAndLocalName) {
-  const std::string doc = R"(<r xmlns:c="urn:oxa:xmlcompiler" xmlns="urn:d"><c:insertlayout layoutid="L"/><e/></r>)";
-  EXPECT_EQ(Parse(doc).events, (std::vector<std::string>{"<urn:d:r@1:1", "<urn:oxa:xmlcompiler:insertlayout layoutid=L@1:48",
-                                                        "/urn:oxa:xmlcompiler:insertlayout", "<urn:d:e@1:78", "/urn:d:e", "/urn:d:r"}));
+  const std::string doc =
+      R"(<r xmlns:c="urn:oxa:xmlcompiler" xmlns="urn:d"><c:insertlayout layoutid="L"/><e/></r>)";
+  EXPECT_EQ(Parse(doc).events,
+            (std::vector<std::string>{
+                "<urn:d:r@1:1", "<urn:oxa:xmlcompiler:insertlayout layoutid=L@1:48",
+                "/urn:oxa:xmlcompiler:insertlayout", "<urn:d:e@1:78", "/urn:d:e", "/urn:d:r"}));
   const Parsed plain = Parse(doc, false);
-  EXPECT_EQ(plain.events[1], "<c:insertlayout layoutid=L@1:48") << "without namespace mode, names stay prefixed";
+  EXPECT_EQ(plain.events[1], "<c:insertlayout layoutid=L@1:48")
+      << "without namespace mode, names stay prefixed";
 }
 
 TEST(ExpatParserTest, DefaultedAttributesAreDelivered) {
@@ -180,7 +197,8 @@ TEST(ExpatParserTest, ExternalEntitiesAreNeverLoaded) {
   const std::string doc = "<!DOCTYPE r [<!ENTITY e SYSTEM \"file://" + secret + "\">]><r>&e;</r>";
   const Parsed p = Parse(doc);
   EXPECT_EQ(p.hr, kOk);
-  EXPECT_EQ(p.events, (std::vector<std::string>{"<r@1:" + std::to_string(doc.find("<r>") + 1), "/r"}));
+  EXPECT_EQ(p.events,
+            (std::vector<std::string>{"<r@1:" + std::to_string(doc.find("<r>") + 1), "/r"}));
   std::remove(secret.c_str());
 }
 
@@ -231,7 +249,8 @@ TEST(ReplayParserTest, ReplaysRecordedEventsAndRefusesDamage) {
     for (std::size_t cut = 9; cut < stream.size(); ++cut) {
       replay->Prepare(&replayed, "UTF-8", 0);
       const HResult hr = replay->Feed(BufferOf(stream.substr(0, cut)).Get(), 1);
-      EXPECT_TRUE(hr == kOk || hr == kInvalidData) << cut;  // a cut between records is a shorter stream
+      EXPECT_TRUE(hr == kOk || hr == kInvalidData)
+          << cut;  // a cut between records is a shorter stream
     }
     EXPECT_EQ(replay->Feed(BufferOf("not a stream").Get(), 1), kInvalidData);
     EXPECT_TRUE(report.failed);

@@ -99,7 +99,8 @@ TEST_F(CompilerPluginTest, ComponentInfoHoldsOnlyTheClassId) {
   const auto& property = set->Properties()[0];
   EXPECT_EQ(property.name, "ComponentCLSID");
   EXPECT_EQ(property.kind, FakeValues::Kind::Buffer);
-  const std::string expected("\xBA\x3C\x22\x15\x2B\xF9\xD3\x4E\xAF\x11\xE7\xAD\x48\xF0\x47\xA9", 16);
+  const std::string expected("\xBA\x3C\x22\x15\x2B\xF9\xD3\x4E\xAF\x11\xE7\xAD\x48\xF0\x47\xA9",
+                             16);
   EXPECT_EQ(BufferText(property.buffer.Get()), expected);
   EXPECT_EQ(set->refCount(), 1) << "the caller's reference only";
   EXPECT_EQ(factory_.buffers[0]->refCount(), 1) << "the property set's own reference";
@@ -122,7 +123,8 @@ TEST_F(CompilerPluginTest, PropertySetFailuresGiveNullOut) {
   EXPECT_EQ(values, nullptr);
   factory_.mute.clear();
   factory_.failing = {kClsidBuffer};
-  ASSERT_EQ(components_->GetComponentInfoAtIndex(0, &values), kOk) << "a missing buffer drops the property";
+  ASSERT_EQ(components_->GetComponentInfoAtIndex(0, &values), kOk)
+      << "a missing buffer drops the property";
   EXPECT_TRUE(static_cast<FakeValues*>(values)->Properties().empty());
   values->Release();
 }
@@ -151,7 +153,8 @@ TEST_F(CompilerPluginTest, CreatesTheCompilerByClassIdBeforeInitPlugin) {
   IUnknown* untouched = reinterpret_cast<IUnknown*>(&factory_);
   EXPECT_EQ(components_->CreateComponentInstance(kOtherId, &untouched, nullptr), kFail);
   EXPECT_EQ(untouched, reinterpret_cast<IUnknown*>(&factory_));
-  EXPECT_EQ(components_->CreateComponentInstance(kClsidXmlCompiler, nullptr, nullptr), kNullPointer);
+  EXPECT_EQ(components_->CreateComponentInstance(kClsidXmlCompiler, nullptr, nullptr),
+            kNullPointer);
 }
 
 TEST_F(CompilerPluginTest, NamespaceBufferEndsWithZero) {

@@ -22,7 +22,9 @@ struct Event {
 inline std::vector<Event> ParseEvents(const std::string& text) {
   std::vector<Event> events;
   std::size_t i = 0;
-  auto isNameEnd = [&](char c) { return c == ' ' || c == '\n' || c == '\t' || c == '/' || c == '>' || c == '='; };
+  auto isNameEnd = [&](char c) {
+    return c == ' ' || c == '\n' || c == '\t' || c == '/' || c == '>' || c == '=';
+  };
   auto skipSpace = [&] {
     while (i < text.size() && (text[i] == ' ' || text[i] == '\n' || text[i] == '\t')) ++i;
   };
@@ -59,7 +61,8 @@ inline std::vector<Event> ParseEvents(const std::string& text) {
         break;
       }
       std::string name = readName();
-      if (text[i] != '=' || text[i + 1] != '"') throw std::invalid_argument("bad attribute in " + text);
+      if (text[i] != '=' || text[i + 1] != '"')
+        throw std::invalid_argument("bad attribute in " + text);
       i += 2;
       const std::size_t close = text.find('"', i);
       start.attributes.emplace_back(name, text.substr(i, close - i));

@@ -68,7 +68,9 @@ class FakeBuffer final : public IBuffer, public Counted {
     return kOk;
   }
   std::uint32_t OXA_CALL GetSize() override { return static_cast<std::uint32_t>(bytes_.size()); }
-  std::uint8_t* OXA_CALL GetBuffer() override { return reinterpret_cast<std::uint8_t*>(bytes_.data()); }
+  std::uint8_t* OXA_CALL GetBuffer() override {
+    return reinterpret_cast<std::uint8_t*>(bytes_.data());
+  }
   std::vector<std::uint8_t> Bytes() const { return {bytes_.begin(), bytes_.end()}; }
 };
 
@@ -178,7 +180,8 @@ class FakeFactory final : public ICommonClassFactory, public Counted {
       *out = static_cast<IXmlParser*>(&parser);
     } else if (classId == kClsidBuffer) {
       buffers.push_back(std::make_unique<FakeBuffer>());
-      if (buffers.size() <= bufferSetResults.size()) buffers.back()->failSet = bufferSetResults[buffers.size() - 1];
+      if (buffers.size() <= bufferSetResults.size())
+        buffers.back()->failSet = bufferSetResults[buffers.size() - 1];
       buffers.back()->AddRef();
       *out = buffers.back().get();
     } else if (classId == kClsidValues) {

@@ -18,7 +18,9 @@ std::vector<std::uint8_t> ReadFile(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-std::string Golden(const std::string& name) { return std::string(OXA_SOURCE_DIR) + "/tests/golden/" + name; }
+std::string Golden(const std::string& name) {
+  return std::string(OXA_SOURCE_DIR) + "/tests/golden/" + name;
+}
 
 bool Decodes(const std::vector<std::uint8_t>& bytes, DecodeError* error = nullptr) {
   DecodedDocument doc;
@@ -36,14 +38,19 @@ TEST(DecoderTest, WorkedExampleRendersInEveryFormat) {
   WriteTree(doc, tree);
   WriteChunks(doc, bytes.data(), chunks);
   EXPECT_EQ(xml.str(), "<a x=\"1\">\n  <b/>\n</a>\n");
-  EXPECT_EQ(tree.str(), "strings 4\n  0 \"1\"\n  1 \"a\"\n  2 \"b\"\n  3 \"x\"\ntree 2 elements\n  1 a  3=0\n    2 b\n");
-  EXPECT_NE(chunks.str().find("00000040  01 00 00 00  name index                   1 'a'"), std::string::npos)
+  EXPECT_EQ(tree.str(),
+            "strings 4\n  0 \"1\"\n  1 \"a\"\n  2 \"b\"\n  3 \"x\"\ntree 2 elements\n  1 a  3=0\n  "
+            "  2 b\n");
+  EXPECT_NE(chunks.str().find("00000040  01 00 00 00  name index                   1 'a'"),
+            std::string::npos)
       << chunks.str();
-  EXPECT_NE(chunks.str().find("00000084  00 00 00 00  child count                  0"), std::string::npos);
+  EXPECT_NE(chunks.str().find("00000084  00 00 00 00  child count                  0"),
+            std::string::npos);
 }
 
 TEST(DecoderTest, AllGoldenDocumentsDecode) {
-  for (const char* name : {"worked.xmlc", "list.xmlc", "root-only.xmlc", "unaligned.xmlc", "page.xmlc"}) {
+  for (const char* name :
+       {"worked.xmlc", "list.xmlc", "root-only.xmlc", "unaligned.xmlc", "page.xmlc"}) {
     DecodeError error;
     EXPECT_TRUE(Decodes(ReadFile(Golden(name)), &error)) << name << ": " << error.what;
   }
@@ -52,7 +59,8 @@ TEST(DecoderTest, AllGoldenDocumentsDecode) {
 TEST(DecoderTest, EveryTruncationIsRefused) {
   const auto bytes = ReadFile(Golden("list.xmlc"));
   for (std::size_t n = 0; n < bytes.size(); ++n) {
-    const std::vector<std::uint8_t> cut(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n));
+    const std::vector<std::uint8_t> cut(bytes.begin(),
+                                        bytes.begin() + static_cast<std::ptrdiff_t>(n));
     EXPECT_FALSE(Decodes(cut)) << "length " << n;
   }
   auto longer = bytes;
@@ -69,7 +77,8 @@ TEST(DecoderTest, CorruptionsAreRefusedOrDecodedSafely) {
   const auto bytes = ReadFile(Golden("page.xmlc"));
   int refused = 0;
   for (std::size_t at = 0; at < bytes.size(); ++at) {
-    for (std::uint8_t v : {std::uint8_t{0x00}, std::uint8_t{0x01}, std::uint8_t{0x7F}, std::uint8_t{0xFF}}) {
+    for (std::uint8_t v :
+         {std::uint8_t{0x00}, std::uint8_t{0x01}, std::uint8_t{0x7F}, std::uint8_t{0xFF}}) {
       auto changed = bytes;
       if (changed[at] == v) continue;
       changed[at] = v;
@@ -113,11 +122,13 @@ TEST(DecoderTest, DeepDocumentsNeedNoRecursion) {
     for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(w >> (8 * i)));
   };
   const std::uint32_t tree = 36 * kDepth;
-  word(0), word(14 + 8 + tree + 8), word(1), word(14), word(1), word(0), word(2), b.push_back('d'), b.push_back(0);
+  word(0), word(14 + 8 + tree + 8), word(1), word(14), word(1), word(0), word(2), b.push_back('d'),
+      b.push_back(0);
   word(2), word(tree);
   for (std::uint32_t level = 0; level < kDepth; ++level) {
     const std::uint32_t below = 36 * (kDepth - level - 1);
-    word(3), word(28 + below), word(0), word(4), word(4), word(0), word(5), word(4 + below), word(level + 1 < kDepth ? 1 : 0);
+    word(3), word(28 + below), word(0), word(4), word(4), word(0), word(5), word(4 + below),
+        word(level + 1 < kDepth ? 1 : 0);
   }
   DecodedDocument doc;
   DecodeError error;

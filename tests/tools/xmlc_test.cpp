@@ -37,7 +37,8 @@ struct Outcome {
 class XmlcTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = ::testing::TempDir() + "/xmlc_" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    dir_ = ::testing::TempDir() + "/xmlc_" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name();
     std::system(("rm -rf '" + dir_ + "' && mkdir -p '" + dir_ + "'").c_str());
   }
   void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
@@ -45,7 +46,8 @@ class XmlcTest : public ::testing::Test {
   std::string Path(const std::string& name) const { return dir_ + "/" + name; }
   Outcome Xmlc(const std::string& args, const std::string& stdinFile = "/dev/null") const {
     const std::string out = Path(".stdout"), err = Path(".stderr");
-    const int raw = std::system((kXmlc + " " + args + " <" + stdinFile + " >" + out + " 2>" + err).c_str());
+    const int raw =
+        std::system((kXmlc + " " + args + " <" + stdinFile + " >" + out + " 2>" + err).c_str());
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(out), ReadFile(err)};
   }
 
@@ -67,7 +69,8 @@ TEST_F(XmlcTest, RecordedEventStreamsAreCurrent) {
   // The Windows test host replays these streams; they must be what the parser delivers now.
   for (const char* name : {"worked", "list", "root-only", "unaligned", "page", "skin"}) {
     const std::string golden = kSource + "/tests/golden/" + name;
-    const std::string source = std::string(name) == "skin" ? kSource + "/examples/skin.xml" : golden + ".xml";
+    const std::string source =
+        std::string(name) == "skin" ? kSource + "/examples/skin.xml" : golden + ".xml";
     ASSERT_EQ(Xmlc("record " + source + " -o " + Path(name)).status, 0) << name;
     EXPECT_EQ(ReadFile(Path(name)), ReadFile(golden + ".events")) << name;
     ASSERT_EQ(Xmlc("compile " + source + " -o " + Path(name) + ".xmlc").status, 0) << name;
@@ -107,9 +110,10 @@ TEST_F(XmlcTest, DirectivesInTheCompilerNamespaceOnly) {
             R"(<v><insertlayout layoutid="L"/></v></r>)");
   ASSERT_EQ(Xmlc("compile " + Path("ns.xml") + " -o " + Path("ns.xmlc")).status, 0);
   const Outcome r = Xmlc("dump " + Path("ns.xmlc"));
-  EXPECT_EQ(r.out,
-            "<r>\n  <d id=\"L\">\n    <p/>\n  </d>\n  <t>\n    <p/>\n  </t>\n  <u>\n"
-            "    <urn:other:insertlayout layoutid=\"L\"/>\n  </u>\n  <v>\n    <p/>\n  </v>\n</r>\n");
+  EXPECT_EQ(
+      r.out,
+      "<r>\n  <d id=\"L\">\n    <p/>\n  </d>\n  <t>\n    <p/>\n  </t>\n  <u>\n"
+      "    <urn:other:insertlayout layoutid=\"L\"/>\n  </u>\n  <v>\n    <p/>\n  </v>\n</r>\n");
 }
 
 TEST_F(XmlcTest, MalformedDocumentsAreLocatedAndLeaveNoOutput) {
@@ -122,7 +126,8 @@ TEST_F(XmlcTest, MalformedDocumentsAreLocatedAndLeaveNoOutput) {
   };
   int i = 0;
   for (const auto& [doc, message] : cases) {
-    const std::string in = Path("bad" + std::to_string(i) + ".xml"), out = Path("bad" + std::to_string(i) + ".xmlc");
+    const std::string in = Path("bad" + std::to_string(i) + ".xml"),
+                      out = Path("bad" + std::to_string(i) + ".xmlc");
     WriteFile(in, doc);
     const Outcome r = Xmlc("compile " + in + " -o " + out);
     EXPECT_EQ(r.status, 1) << doc;
@@ -137,7 +142,8 @@ TEST_F(XmlcTest, FailureLeavesAnExistingTargetUntouched) {
   WriteFile(Path("target.xmlc"), "previous contents");
   EXPECT_EQ(Xmlc("compile " + Path("bad.xml") + " -o " + Path("target.xmlc")).status, 1);
   EXPECT_EQ(ReadFile(Path("target.xmlc")), "previous contents");
-  const Outcome ls = {std::system(("test $(ls -A '" + dir_ + "' | grep -c '^\\.target') -eq 0").c_str()), "", ""};
+  const Outcome ls = {
+      std::system(("test $(ls -A '" + dir_ + "' | grep -c '^\\.target') -eq 0").c_str()), "", ""};
   EXPECT_EQ(ls.status, 0) << "no temporary file left behind";
 }
 
@@ -150,7 +156,8 @@ TEST_F(XmlcTest, CausesOtherThanSyntaxAreNamed) {
   std::string bomb = "<r><l0 id=\"0\"><x/></l0>";
   for (int k = 1; k <= 24; ++k) {
     bomb += "<l" + std::to_string(k) + " id=\"" + std::to_string(k) + "\">";
-    for (int c = 0; c < 2; ++c) bomb += "<insertlayout layoutid=\"" + std::to_string(k - 1) + "\"/>";
+    for (int c = 0; c < 2; ++c)
+      bomb += "<insertlayout layoutid=\"" + std::to_string(k - 1) + "\"/>";
     bomb += "</l" + std::to_string(k) + ">";
   }
   WriteFile(Path("bomb.xml"), bomb + "</r>");
@@ -165,10 +172,11 @@ TEST_F(XmlcTest, BatchWithOneBadInput) {
   WriteFile(Path("two.xml"), "<two>");
   WriteFile(Path("three.xml"), "<three a=\"1\"/>");
   std::system(("mkdir -p '" + Path("out") + "'").c_str());
-  const Outcome r = Xmlc("compile -j 2 " + Path("one.xml") + " " + Path("two.xml") + " " + Path("three.xml") +
-                     " -d " + Path("out"));
+  const Outcome r = Xmlc("compile -j 2 " + Path("one.xml") + " " + Path("two.xml") + " " +
+                         Path("three.xml") + " -d " + Path("out"));
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find(Path("two.xml") + ":1:6: error: no element found"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(Path("two.xml") + ":1:6: error: no element found"), std::string::npos)
+      << r.err;
   EXPECT_TRUE(Exists(Path("out/one.xmlc")));
   EXPECT_TRUE(Exists(Path("out/three.xmlc")));
   EXPECT_FALSE(Exists(Path("out/two.xmlc")));
@@ -271,7 +279,8 @@ TEST_F(HostileInputTest, ExpansionBombFailsQuickly) {
   std::string bomb = "<r><l0 id=\"0\"><x/><x/></l0>";
   for (int k = 1; k <= 40; ++k) {
     bomb += "<l" + std::to_string(k) + " id=\"" + std::to_string(k) + "\">";
-    for (int c = 0; c < 4; ++c) bomb += "<insertlayout layoutid=\"" + std::to_string(k - 1) + "\"/>";
+    for (int c = 0; c < 4; ++c)
+      bomb += "<insertlayout layoutid=\"" + std::to_string(k - 1) + "\"/>";
     bomb += "</l" + std::to_string(k) + ">";
   }
   ASSERT_LT(bomb.size(), 8000u);
@@ -286,9 +295,10 @@ TEST_F(HostileInputTest, TwentyMegabyteValueFailsWithTheLengthError) {
   Generate("long.xml", "<r v=\"", "x", 20 * 1024 * 1024, "\"/>");
   const Outcome r = Xmlc("compile " + Path("long.xml") + " -o " + Path("long.xmlc"));
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, Path("long.xml") +
-                       ": error: a name or value longer than 16,777,215 bytes, or a compiled document "
-                       "larger than 4 GB\n");
+  EXPECT_EQ(r.err,
+            Path("long.xml") +
+                ": error: a name or value longer than 16,777,215 bytes, or a compiled document "
+                "larger than 4 GB\n");
   EXPECT_FALSE(Exists(Path("long.xmlc")));
 }
 

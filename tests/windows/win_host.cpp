@@ -33,7 +33,8 @@ std::string VersionString(const std::vector<char>& info, const char* name) {
   char* value = nullptr;
   UINT length = 0;
   const std::string key = std::string("\\StringFileInfo\\040904B0\\") + name;
-  if (!VerQueryValueA(info.data(), key.c_str(), reinterpret_cast<void**>(&value), &length)) return "";
+  if (!VerQueryValueA(info.data(), key.c_str(), reinterpret_cast<void**>(&value), &length))
+    return "";
   return std::string(value);
 }
 
@@ -46,11 +47,13 @@ void CheckVersionResource(const char* path) {
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT length = 0;
   VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length);
-  Check(fixed != nullptr && fixed->dwFileVersionMS == 0x00000001 && fixed->dwFileVersionLS == 0x00000249 &&
-            fixed->dwProductVersionMS == 0x00000001 && fixed->dwProductVersionLS == 0x00000249,
+  Check(fixed != nullptr && fixed->dwFileVersionMS == 0x00000001 &&
+            fixed->dwFileVersionLS == 0x00000249 && fixed->dwProductVersionMS == 0x00000001 &&
+            fixed->dwProductVersionLS == 0x00000249,
         "file and product version 0.1.0.585");
   Check(VersionString(info, "InternalName") == "XMLCompiler", "InternalName XMLCompiler");
-  Check(VersionString(info, "OriginalFilename") == "xmlcompiler.dll", "OriginalFilename xmlcompiler.dll");
+  Check(VersionString(info, "OriginalFilename") == "xmlcompiler.dll",
+        "OriginalFilename xmlcompiler.dll");
   Check(VersionString(info, "FileVersion") == "0.1.0.585", "FileVersion text 0.1.0.585");
 }
 
@@ -99,7 +102,8 @@ int main(int argc, char** argv) {
   auto shutdown = reinterpret_cast<ShutdownFn>(reinterpret_cast<void*>(byOrdinal[1]));
   auto setPaths = reinterpret_cast<SetPathsFn>(reinterpret_cast<void*>(byOrdinal[2]));
 
-  Check(setPaths("DT_Plugins=C:\\oxa\\plugins\0DT_Codecs=C:\\oxa\\codecs\\\0\0") == kOk, "SetDLLAccessPath");
+  Check(setPaths("DT_Plugins=C:\\oxa\\plugins\0DT_Codecs=C:\\oxa\\codecs\\\0\0") == kOk,
+        "SetDLLAccessPath");
   Check(create(nullptr) == kInvalidArg, "OxaCreateInstance(null) is 0x80070057");
   {
     ComPtr<oxa::IUnknown> plugin;
@@ -109,7 +113,8 @@ int main(int argc, char** argv) {
     Check(again.Get() == plugin.Get(), "the same plug-in object twice");
     ComPtr<IPlugin> init;
     ComPtr<IComponentPlugin> components;
-    Check(Succeeded(plugin.QueryTo(init)) && Succeeded(plugin.QueryTo(components)), "plug-in interfaces");
+    Check(Succeeded(plugin.QueryTo(init)) && Succeeded(plugin.QueryTo(components)),
+          "plug-in interfaces");
     if (!init || !components) return 1;
     std::uint32_t flag = 0, number = 0;
     const char *description = nullptr, *copyright = nullptr, *info = nullptr;
@@ -122,7 +127,8 @@ int main(int argc, char** argv) {
     ComPtr<host::HostContext> context = host::HostContext::Create(factory.Get());
     Check(init->InitPlugin(context.Get()) == kOk, "InitPlugin");
     ComPtr<IValues> values;
-    Check(components->GetComponentInfoAtIndex(0, values.Put()) == kOk, "GetComponentInfoAtIndex(0)");
+    Check(components->GetComponentInfoAtIndex(0, values.Put()) == kOk,
+          "GetComponentInfoAtIndex(0)");
     ComPtr<IBuffer> classIdBuffer;
     Check(values && values->GetBuffer("ComponentCLSID", classIdBuffer.Put()) == kOk &&
               classIdBuffer->GetSize() == sizeof(Guid),
@@ -133,10 +139,12 @@ int main(int argc, char** argv) {
     Check(classId == kClsidXmlCompiler, "the compiler's class id");
 
     ComPtr<oxa::IUnknown> object;
-    Check(components->CreateComponentInstance(classId, object.Put(), nullptr) == kOk, "CreateComponentInstance");
+    Check(components->CreateComponentInstance(classId, object.Put(), nullptr) == kOk,
+          "CreateComponentInstance");
     ComPtr<IXmlCompiler> compiler;
     ComPtr<IContextAware> aware;
-    Check(Succeeded(object.QueryTo(compiler)) && Succeeded(object.QueryTo(aware)), "compiler interfaces");
+    Check(Succeeded(object.QueryTo(compiler)) && Succeeded(object.QueryTo(aware)),
+          "compiler interfaces");
     if (!compiler || !aware) return 1;
     Check(aware->SetContext(context.Get()) == kOk, "SetContext");
 
@@ -151,7 +159,8 @@ int main(int argc, char** argv) {
       std::ofstream(target, std::ios::binary)
           .write(reinterpret_cast<const char*>(output->GetBuffer()), output->GetSize());
     }
-    Check(factory->RefCount() == 4, "host, context, plug-in and compiler each hold the factory once");
+    Check(factory->RefCount() == 4,
+          "host, context, plug-in and compiler each hold the factory once");
   }
   Check(shutdown() == kOk, "OxaShutdown");
   Check(shutdown() == kFail, "second OxaShutdown is 0x80004005");
