@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -39,9 +40,10 @@ class XmlcTest : public ::testing::Test {
   void SetUp() override {
     dir_ = ::testing::TempDir() + "/xmlc_" +
            ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    std::system(("rm -rf '" + dir_ + "' && mkdir -p '" + dir_ + "'").c_str());
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
   }
-  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
 
   std::string Path(const std::string& name) const { return dir_ + "/" + name; }
   Outcome Xmlc(const std::string& args, const std::string& stdinFile = "/dev/null") const {
@@ -142,9 +144,10 @@ TEST_F(XmlcTest, FailureLeavesAnExistingTargetUntouched) {
   WriteFile(Path("target.xmlc"), "previous contents");
   EXPECT_EQ(Xmlc("compile " + Path("bad.xml") + " -o " + Path("target.xmlc")).status, 1);
   EXPECT_EQ(ReadFile(Path("target.xmlc")), "previous contents");
-  const Outcome ls = {
-      std::system(("test $(ls -A '" + dir_ + "' | grep -c '^\\.target') -eq 0").c_str()), "", ""};
-  EXPECT_EQ(ls.status, 0) << "no temporary file left behind";
+  for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
+    EXPECT_EQ(entry.path().filename().string().rfind(".target", 0), std::string::npos)
+        << "temporary file left behind: " << entry.path();
+  }
 }
 
 TEST_F(XmlcTest, CausesOtherThanSyntaxAreNamed) {
@@ -171,7 +174,7 @@ TEST_F(XmlcTest, BatchWithOneBadInput) {
   WriteFile(Path("one.xml"), "<one/>");
   WriteFile(Path("two.xml"), "<two>");
   WriteFile(Path("three.xml"), "<three a=\"1\"/>");
-  std::system(("mkdir -p '" + Path("out") + "'").c_str());
+  std::filesystem::create_directories(Path("out"));
   const Outcome r = Xmlc("compile -j 2 " + Path("one.xml") + " " + Path("two.xml") + " " +
                          Path("three.xml") + " -d " + Path("out"));
   EXPECT_EQ(r.status, 1);
