@@ -17,7 +17,7 @@
 namespace oxa::host {
 
 // A response object that records every element event.
-class EventRecorder final : public IXmlParserResponse, public IXmlNamespaceResponse {
+class EventRecorder final : public ParserResponseDefaults {
  public:
   EventRecorder();
   const std::vector<std::uint8_t>& Bytes() const noexcept { return bytes_; }
@@ -29,26 +29,6 @@ class EventRecorder final : public IXmlParserResponse, public IXmlNamespaceRespo
   HResult OXA_CALL StartElement(const char* name, IValues* attributes, std::uint32_t line,
                                 std::uint32_t column) override;
   HResult OXA_CALL EndElement(const char* name, std::uint32_t line, std::uint32_t column) override;
-  HResult OXA_CALL Callback3(CallbackArg, CallbackArg, CallbackArg) override { return kOk; }
-  HResult OXA_CALL Callback4(CallbackArg, CallbackArg, CallbackArg, CallbackArg) override {
-    return kOk;
-  }
-  HResult OXA_CALL Callback5(CallbackArg, CallbackArg, CallbackArg, CallbackArg, CallbackArg,
-                             CallbackArg) override {
-    return kOk;
-  }
-  HResult OXA_CALL Callback6(CallbackArg, CallbackArg, CallbackArg, CallbackArg,
-                             CallbackArg) override {
-    return kOk;
-  }
-  HResult OXA_CALL Callback7(CallbackArg, CallbackArg, CallbackArg) override { return kOk; }
-  HResult OXA_CALL Callback8(CallbackArg, CallbackArg, CallbackArg, CallbackArg,
-                             CallbackArg) override {
-    return kOk;
-  }
-  HResult OXA_CALL Callback9(CallbackArg, CallbackArg, CallbackArg) override { return kOk; }
-  HResult OXA_CALL NamespaceCallback1(CallbackArg, CallbackArg) override { return kOk; }
-  HResult OXA_CALL NamespaceCallback2(CallbackArg) override { return kOk; }
 
  private:
   void Word(std::uint32_t value);

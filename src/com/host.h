@@ -140,4 +140,35 @@ struct IXmlNamespaceResponse : IUnknown {
   ~IXmlNamespaceResponse() = default;
 };
 
+// A response object's defaults for the callbacks that carry no element
+// events: accepted, arguments ignored, result 0. Derive from it to implement
+// IXmlParserResponse and IXmlNamespaceResponse (in that order) with only the
+// element events of one's own.
+class ParserResponseDefaults : public IXmlParserResponse, public IXmlNamespaceResponse {
+ public:
+  HResult OXA_CALL Callback3(CallbackArg, CallbackArg, CallbackArg) override { return kOk; }
+  HResult OXA_CALL Callback4(CallbackArg, CallbackArg, CallbackArg, CallbackArg) override {
+    return kOk;
+  }
+  HResult OXA_CALL Callback5(CallbackArg, CallbackArg, CallbackArg, CallbackArg, CallbackArg,
+                             CallbackArg) override {
+    return kOk;
+  }
+  HResult OXA_CALL Callback6(CallbackArg, CallbackArg, CallbackArg, CallbackArg,
+                             CallbackArg) override {
+    return kOk;
+  }
+  HResult OXA_CALL Callback7(CallbackArg, CallbackArg, CallbackArg) override { return kOk; }
+  HResult OXA_CALL Callback8(CallbackArg, CallbackArg, CallbackArg, CallbackArg,
+                             CallbackArg) override {
+    return kOk;
+  }
+  HResult OXA_CALL Callback9(CallbackArg, CallbackArg, CallbackArg) override { return kOk; }
+  HResult OXA_CALL NamespaceCallback1(CallbackArg, CallbackArg) override { return kOk; }
+  HResult OXA_CALL NamespaceCallback2(CallbackArg) override { return kOk; }
+
+ protected:
+  ~ParserResponseDefaults() = default;
+};
+
 }  // namespace oxa

@@ -13,39 +13,19 @@
 
 namespace oxa {
 
-class XmlCompiler final
-    : public ObjectWith<IXmlParserResponse, IXmlNamespaceResponse, IXmlCompiler, IContextAware> {
+// Interface positions: IXmlParserResponse, IXmlNamespaceResponse (both
+// through ParserResponseDefaults), IXmlCompiler, IContextAware.
+class XmlCompiler final : public ObjectWith<ParserResponseDefaults, IXmlCompiler, IContextAware> {
  public:
   XmlCompiler() = default;
 
   HResult InternalQueryInterface(const Guid& iid, void** out) override;
 
-  // IXmlParserResponse: the element events build the tree; the others are accepted.
+  // IXmlParserResponse: the element events build the tree; the others, and the
+  // namespace callbacks, are ParserResponseDefaults'.
   HResult OXA_CALL StartElement(const char* name, IValues* attributes, std::uint32_t line,
                                 std::uint32_t column) override;
   HResult OXA_CALL EndElement(const char* name, std::uint32_t line, std::uint32_t column) override;
-  HResult OXA_CALL Callback3(CallbackArg, CallbackArg, CallbackArg) override { return kOk; }
-  HResult OXA_CALL Callback4(CallbackArg, CallbackArg, CallbackArg, CallbackArg) override {
-    return kOk;
-  }
-  HResult OXA_CALL Callback5(CallbackArg, CallbackArg, CallbackArg, CallbackArg, CallbackArg,
-                             CallbackArg) override {
-    return kOk;
-  }
-  HResult OXA_CALL Callback6(CallbackArg, CallbackArg, CallbackArg, CallbackArg,
-                             CallbackArg) override {
-    return kOk;
-  }
-  HResult OXA_CALL Callback7(CallbackArg, CallbackArg, CallbackArg) override { return kOk; }
-  HResult OXA_CALL Callback8(CallbackArg, CallbackArg, CallbackArg, CallbackArg,
-                             CallbackArg) override {
-    return kOk;
-  }
-  HResult OXA_CALL Callback9(CallbackArg, CallbackArg, CallbackArg) override { return kOk; }
-
-  // IXmlNamespaceResponse: accepted and ignored.
-  HResult OXA_CALL NamespaceCallback1(CallbackArg, CallbackArg) override { return kOk; }
-  HResult OXA_CALL NamespaceCallback2(CallbackArg) override { return kOk; }
 
   // IXmlCompiler. Returns 0 with the compiled document in `out`, or a
   // failure with `out` null: 0x80004003 null `out`; 0x80070057 null input;

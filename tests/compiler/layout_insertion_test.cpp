@@ -26,6 +26,18 @@ std::string TreeOf(const std::string& markup) {
   return TreeOf(markup, builder);
 }
 
+// Layouts l1..l`levels`, each inserting the one before twice: level k holds
+// 2^k copies of l0's one child.
+std::string DoublingLayouts(int levels) {
+  std::string markup = R"(<r><l0 id="0"><x/></l0>)";
+  for (int i = 1; i <= levels; ++i) {
+    const std::string id = std::to_string(i), prev = std::to_string(i - 1);
+    markup += "<l" + id + R"( id=")" + id + R"("><insertlayout layoutid=")" + prev +
+              R"("/><insertlayout layoutid=")" + prev + R"("/></l)" + id + ">";
+  }
+  return markup + "</r>";
+}
+
 TEST(LayoutInsertionTest, PageExample) {
   TreeBuilder builder;
   EXPECT_EQ(TreeOf(R"(<page><layout id="L"><box a="1"/><text/></layout>)"
@@ -144,14 +156,8 @@ TEST(LayoutInsertionTest, FoundElementWithoutChildrenAppendsNothing) {
 }
 
 TEST(LayoutInsertionTest, ExponentialExpansionFailsAtTheBound) {
-  // Each level doubles the one before: 2^30 nodes if unbounded.
-  std::string markup = R"(<r><l0 id="0"><x/></l0>)";
-  for (int i = 1; i <= 30; ++i) {
-    const std::string id = std::to_string(i), prev = std::to_string(i - 1);
-    markup += "<l" + id + R"( id=")" + id + R"("><insertlayout layoutid=")" + prev +
-              R"("/><insertlayout layoutid=")" + prev + R"("/></l)" + id + ">";
-  }
-  markup += "</r>";
+  // 2^31 nodes if unbounded.
+  const std::string markup = DoublingLayouts(30);
   TreeBuilder builder;
   testing::Deliver(testing::ParseEvents(markup), builder);
   EXPECT_EQ(builder.Failure(), kOutOfMemory);
@@ -161,14 +167,8 @@ TEST(LayoutInsertionTest, ExponentialExpansionFailsAtTheBound) {
 }
 
 TEST(LayoutInsertionTest, ExpansionBelowTheBoundIsUnaffected) {
-  // 2^19 copies of x (just over 10^6 nodes in all) stay below 10^6 copies made.
-  std::string markup = R"(<r><l0 id="0"><x/></l0>)";
-  for (int i = 1; i <= 18; ++i) {
-    const std::string id = std::to_string(i), prev = std::to_string(i - 1);
-    markup += "<l" + id + R"( id=")" + id + R"("><insertlayout layoutid=")" + prev +
-              R"("/><insertlayout layoutid=")" + prev + R"("/></l)" + id + ">";
-  }
-  markup += "</r>";
+  // 2^19 - 2 copies made in all, below 10^6.
+  const std::string markup = DoublingLayouts(18);
   TreeBuilder builder;
   testing::Deliver(testing::ParseEvents(markup), builder);
   EXPECT_EQ(builder.Failure(), kOk);

@@ -72,7 +72,7 @@ TEST(PropertySetTest, ReuseKeepsBuffersUnlessHeldElsewhere) {
 }
 
 // Records the events a parser delivers.
-class Recorder final : public IXmlParserResponse, public IXmlNamespaceResponse {
+class Recorder final : public ParserResponseDefaults {
  public:
   std::vector<std::string> events;
   HResult OXA_CALL QueryInterface(const Guid&, void** out) override {
@@ -97,26 +97,6 @@ class Recorder final : public IXmlParserResponse, public IXmlNamespaceResponse {
     events.push_back(std::string("/") + name);
     return kOk;
   }
-  HResult OXA_CALL Callback3(CallbackArg, CallbackArg, CallbackArg) override { return kOk; }
-  HResult OXA_CALL Callback4(CallbackArg, CallbackArg, CallbackArg, CallbackArg) override {
-    return kOk;
-  }
-  HResult OXA_CALL Callback5(CallbackArg, CallbackArg, CallbackArg, CallbackArg, CallbackArg,
-                             CallbackArg) override {
-    return kOk;
-  }
-  HResult OXA_CALL Callback6(CallbackArg, CallbackArg, CallbackArg, CallbackArg,
-                             CallbackArg) override {
-    return kOk;
-  }
-  HResult OXA_CALL Callback7(CallbackArg, CallbackArg, CallbackArg) override { return kOk; }
-  HResult OXA_CALL Callback8(CallbackArg, CallbackArg, CallbackArg, CallbackArg,
-                             CallbackArg) override {
-    return kOk;
-  }
-  HResult OXA_CALL Callback9(CallbackArg, CallbackArg, CallbackArg) override { return kOk; }
-  HResult OXA_CALL NamespaceCallback1(CallbackArg, CallbackArg) override { return kOk; }
-  HResult OXA_CALL NamespaceCallback2(CallbackArg) override { return kOk; }
   std::uint32_t refs = 0;
 };
 
