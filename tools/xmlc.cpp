@@ -13,6 +13,7 @@
 #include <iterator>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -30,6 +31,9 @@ using oxa::host::CompilerSession;
 using oxa::host::PluginHost;
 
 constexpr char kVersion[] = "xmlc 0.1.0";
+
+// Permissions of the files xmlc writes: 0666 less the umask, read once at start.
+mode_t g_fileMode = 0644;
 constexpr int kExitOk = 0, kExitFailed = 1, kExitUsage = 2;
 
 constexpr char kMainHelp[] =
@@ -133,7 +137,7 @@ bool WriteAtomically(const std::string& path, const std::uint8_t* data, std::siz
   }
   const bool complete = written == size;
   const int savedErrno = errno;
-  fchmod(fd, 0644);
+  fchmod(fd, g_fileMode);  // mkstemp made it 0600
   if (close(fd) != 0 || !complete || rename(temp.c_str(), path.c_str()) != 0) {
     *error = std::strerror(complete ? errno : savedErrno);
     unlink(temp.c_str());
@@ -222,8 +226,12 @@ int Compile(const std::vector<std::string>& args, const char* argv0) {
   if (!output.empty() && inputs.size() != 1)
     return Usage("-o takes one input; use -d for several", kCompileHelp);
   if (!outDir.empty()) {
+    std::set<std::string> targets;
     for (const auto& in : inputs) {
       if (in == "-") return Usage("standard input needs -o", kCompileHelp);
+      if (!targets.insert(OutputFor(in, outDir)).second) {
+        return Usage("two inputs would write " + OutputFor(in, outDir), kCompileHelp);
+      }
     }
   }
 
@@ -405,6 +413,9 @@ int Info(const std::vector<std::string>& args, const char* argv0) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const mode_t mask = umask(0);
+  umask(mask);
+  g_fileMode = 0666 & ~mask;
   std::vector<std::string> args(argv + 1, argv + argc);
   if (args.empty()) return Usage("no command", kMainHelp);
   const std::string command = args[0];

@@ -185,6 +185,16 @@ TEST_F(XmlcTest, BatchWithOneBadInput) {
   EXPECT_FALSE(Exists(Path("out/two.xmlc")));
 }
 
+TEST_F(XmlcTest, OutputsFollowTheUmask) {
+  const Outcome r = Xmlc("compile " + kSource + "/tests/golden/worked.xml -o " + Path("w.xmlc"));
+  ASSERT_EQ(r.status, 0) << r.err;
+  struct stat st;
+  ASSERT_EQ(stat(Path("w.xmlc").c_str(), &st), 0);
+  const mode_t mask = umask(0);
+  umask(mask);
+  EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
+}
+
 TEST_F(XmlcTest, StandardInputAndOutput) {
   const Outcome r = Xmlc("compile - -o -", kSource + "/tests/golden/worked.xml");
   EXPECT_EQ(r.status, 0) << r.err;
@@ -210,6 +220,8 @@ TEST_F(XmlcTest, UsageErrorsAndHelp) {
   EXPECT_EQ(Xmlc("compile a.xml b.xml -o x").status, 2);
   EXPECT_EQ(Xmlc("compile a.xml -o x -j 0").status, 2);
   EXPECT_EQ(Xmlc("dump x --format yaml").status, 2);
+  EXPECT_EQ(Xmlc("compile a/skin.xml b/skin.xml -d out").status, 2)
+      << "both would write out/skin.xmlc";
   for (const char* command : {"compile", "dump", "info"}) {
     const Outcome r = Xmlc(std::string(command) + " --help");
     EXPECT_EQ(r.status, 0);
