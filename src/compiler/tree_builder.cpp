@@ -126,15 +126,44 @@ void TreeBuilder::EndElement(const char* name) noexcept {
   current_ = current_->parent;
 }
 
+namespace {
+
+// A census string's place in the sort: its first 16 bytes as a big-endian
+// 128-bit number (zero-padded; no text contains a zero byte, so padding sorts
+// first, as a shorter text does). Comparing keys agrees with the text order,
+// and only texts that share their first 16 bytes need the full comparison.
+// The keys live in the sort records, so most comparisons touch no text.
+struct SortKey {
+  std::uint64_t high;
+  std::uint64_t low;
+  std::uint32_t index;
+};
+
+SortKey KeyOf(const ByteString& s, std::uint32_t index) noexcept {
+  const auto* p = reinterpret_cast<const unsigned char*>(s.Chars());
+  const std::uint32_t n = s.Length();
+  std::uint64_t part[2] = {0, 0};
+  for (std::uint32_t i = 0; i < 16; ++i) part[i / 8] = part[i / 8] << 8 | (i < n ? p[i] : 0u);
+  return {part[0], part[1], index};
+}
+
+}  // namespace
+
 void TreeBuilder::FinishParse() noexcept {
   if (failure_ != kOk) return;
   const HResult hr = Guarded([&] {
-    std::vector<ByteString> sorted = strings_.TakeStrings();
-    std::sort(sorted.begin(), sorted.end(), TextLess());
+    const std::vector<ByteString> strings = strings_.TakeStrings();
+    std::vector<SortKey> order(strings.size());
+    for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = KeyOf(strings[i], i);
+    std::sort(order.begin(), order.end(), [&](const SortKey& a, const SortKey& b) {
+      if (a.high != b.high) return a.high < b.high;
+      if (a.low != b.low) return a.low < b.low;
+      return ByteString::Compare(strings[a.index], strings[b.index]) < 0;
+    });
     // In ascending order every SetAt appends; each raises the stamp once, as
     // entering the strings one by one while parsing would.
-    census_.Reserve(static_cast<std::uint32_t>(sorted.size()));
-    for (const ByteString& s : sorted) census_.SetAt(s, 1);
+    census_.Reserve(static_cast<std::uint32_t>(order.size()));
+    for (const SortKey& k : order) census_.SetAt(strings[k.index], 1);
     return kOk;
   });
   Fail(hr);
