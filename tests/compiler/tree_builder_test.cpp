@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,36 @@ TEST(TreeBuilderTest, AttributesInNameOrderLastDuplicateWins) {
 TEST(TreeBuilderTest, CensusHoldsEachStringOnce) {
   Built b(R"(<item v="item"><item v="x"/><item v="item"/></item>)");
   EXPECT_EQ(b.Census(), (Keys{"item", "v", "x"}));
+}
+
+TEST(TreeBuilderTest, CensusOrderWithLongSharedPrefixes) {
+  // Texts that share 16 bytes or more, are prefixes of each other, or hold
+  // bytes above 0x7F must still come out in unsigned byte order.
+  const std::vector<std::string> texts = {"abcdefghijklmnop1",
+                                          "abcdefghijklmnop",
+                                          "abcdefghijklmnop0",
+                                          "abcdefghijklmnoq",
+                                          "abcdefghijklmnop\xE9",
+                                          "abcdefghijklmnop10",
+                                          "abcdefghijklmno",
+                                          "\xE9t\xE9",
+                                          "Z",
+                                          "a",
+                                          "abcdefghijklmnopqrstuvwxyz-1",
+                                          "abcdefghijklmnopqrstuvwxyz-0",
+                                          "abcdefgh\x80",
+                                          "abcdefgh"};
+  TreeBuilder builder;
+  testing::FakeValues attributes;
+  for (std::size_t i = 0; i < texts.size(); ++i)
+    attributes.AddString("k" + std::to_string(i), texts[i]);
+  builder.StartElement("e", &attributes);
+  builder.FinishParse();
+  std::vector<std::string> expected = texts;
+  expected.push_back("e");
+  for (std::size_t i = 0; i < texts.size(); ++i) expected.push_back("k" + std::to_string(i));
+  std::sort(expected.begin(), expected.end());  // std::string orders by unsigned bytes
+  EXPECT_EQ(CensusKeys(builder.GetCensus()), expected);
 }
 
 TEST(TreeBuilderTest, CensusStampRisesOncePerNewString) {
