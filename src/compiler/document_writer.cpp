@@ -8,14 +8,76 @@
 
 namespace oxa {
 
+namespace {
+
+// Table indices found by looking each string up in the StringIndexMap.
+struct MappedIndices {
+  const StringIndexMap& map;
+  std::uint32_t Name(const ElementNode* node) { return map.IndexOf(node->name); }
+  std::uint32_t AttributeName(const AttributeList::Entry& a) { return map.IndexOf(a.key); }
+  std::uint32_t AttributeValue(const AttributeList::Entry& a) { return map.IndexOf(a.value); }
+  void Finish() {}
+};
+
+// Table indices read from a builder's id log, in step with the pre-order walk.
+struct LoggedIndices {
+  const std::vector<std::uint32_t>& log;
+  std::size_t at = 0;
+
+  std::uint32_t Next() {
+    if (at == log.size()) throw std::logic_error("the id log ends before the tree");
+    return log[at++];
+  }
+  std::uint32_t Name(const ElementNode* node) {
+    const std::uint32_t name = Next();
+    if (Next() != node->attributes.GetCount())
+      throw std::logic_error("the id log does not match the tree");
+    return name;
+  }
+  std::uint32_t AttributeName(const AttributeList::Entry&) { return Next(); }
+  std::uint32_t AttributeValue(const AttributeList::Entry&) { return Next(); }
+  void Finish() {
+    if (at != log.size()) throw std::logic_error("the id log holds more than the tree");
+  }
+};
+
+}  // namespace
+
 HResult DocumentWriter::WriteDocument(const ElementNode* root, const Census& census,
                                       IBuffer* out) noexcept {
   RETURN_HR_IF_NULL(kFail, root);
   RETURN_HR_IF_NULL(kNullPointer, out);
+  struct ClearOnExit {
+    StringIndexMap& map;
+    ~ClearOnExit() { map.Clear(); }
+  } clear{map_};
+  RETURN_IF_FAILED(Guarded([&] {
+    map_.Build(census);
+    return kOk;
+  }));
+  MappedIndices indices{map_};
+  return Write(root, census, indices, out);
+}
+
+HResult DocumentWriter::WriteDocument(const ElementNode* root, const Census& census,
+                                      const std::vector<std::uint32_t>& idLog,
+                                      IBuffer* out) noexcept {
+  RETURN_HR_IF_NULL(kFail, root);
+  RETURN_HR_IF_NULL(kNullPointer, out);
+  LoggedIndices indices{idLog};
+  return Write(root, census, indices, out);
+}
+
+template <class Indices>
+HResult DocumentWriter::Write(const ElementNode* root, const Census& census, Indices& indices,
+                              IBuffer* out) noexcept {
   RETURN_IF_FAILED(Guarded([&] {
     writer_.BeginChunk(DocumentChunk);
     WriteStringTable(census);
-    WriteTree(root, census);
+    writer_.BeginChunk(TreeChunk);
+    WriteElement(root, indices);
+    indices.Finish();
+    writer_.EndChunk();
     writer_.EndChunk();
     return kOk;
   }));
@@ -48,39 +110,30 @@ std::uint32_t StringIndexMap::IndexOf(const ByteString& s) const {
   return index;
 }
 
-void DocumentWriter::WriteTree(const ElementNode* root, const Census& census) {
-  writer_.BeginChunk(TreeChunk);
-  struct ClearOnExit {
-    StringIndexMap& map;
-    ~ClearOnExit() { map.Clear(); }
-  } clear{map_};
-  map_.Build(census);
-  WriteElement(root, map_);
-  writer_.EndChunk();
-}
-
-void DocumentWriter::BeginElement(const ElementNode* node, const StringIndexMap& map) {
+template <class Indices>
+void DocumentWriter::BeginElement(const ElementNode* node, Indices& indices) {
   writer_.BeginChunk(ElementChunk);
-  writer_.WriteUInt32(map.IndexOf(node->name));
+  writer_.WriteUInt32(indices.Name(node));
   writer_.BeginChunk(AttributesChunk);
   writer_.WriteUInt32(node->attributes.GetCount());
   for (Position pos = node->attributes.GetStartPosition(); pos != 0;) {
     const AttributeList::Entry& attribute = node->attributes.GetNext(pos);
-    writer_.WriteUInt32(map.IndexOf(attribute.key));
-    writer_.WriteUInt32(map.IndexOf(attribute.value));
+    writer_.WriteUInt32(indices.AttributeName(attribute));
+    writer_.WriteUInt32(indices.AttributeValue(attribute));
   }
   writer_.EndChunk();
   writer_.BeginChunk(ChildrenChunk);
   writer_.WriteUInt32(static_cast<std::uint32_t>(node->ChildCount()));
 }
 
-void DocumentWriter::WriteElement(const ElementNode* node, const StringIndexMap& map) {
+template <class Indices>
+void DocumentWriter::WriteElement(const ElementNode* node, Indices& indices) {
   struct Frame {
     const ElementNode* node;
     std::int32_t next;
   };
   std::vector<Frame> stack;
-  BeginElement(node, map);
+  BeginElement(node, indices);
   stack.push_back({node, 0});
   while (!stack.empty()) {
     Frame& frame = stack.back();
@@ -91,7 +144,7 @@ void DocumentWriter::WriteElement(const ElementNode* node, const StringIndexMap&
       continue;
     }
     const ElementNode* child = frame.node->Child(frame.next++);
-    BeginElement(child, map);
+    BeginElement(child, indices);
     stack.push_back({child, 0});
   }
 }

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "com/buffer.h"
 #include "compiler/chunk_writer.h"
@@ -51,25 +52,33 @@ class DocumentWriter {
   // its Set. Returns 0, or: 0x80004005 without a root (nothing is written),
   // 0x8007000E when memory runs out, 0x80070057 when the document or a string
   // offset would not fit 32 bits, or the failure of `out`'s Set. The bytes
-  // stay readable through Writer() until Rewind.
+  // stay readable through Writer() until Rewind. Each string's index is
+  // found through a StringIndexMap of the census.
   HResult WriteDocument(const ElementNode* root, const Census& census, IBuffer* out) noexcept;
+  // The same, taking the indices from a builder's id log (TreeBuilder::IdLog)
+  // instead of looking strings up; a log that does not match the tree is an
+  // internal fault (0x80004005).
+  HResult WriteDocument(const ElementNode* root, const Census& census,
+                        const std::vector<std::uint32_t>& idLog, IBuffer* out) noexcept;
   // Starts the next document at offset 0; the block stays allocated.
   void Rewind() noexcept { writer_.Rewind(); }
 
   const ChunkWriter& Writer() const noexcept { return writer_; }
 
+ private:
+  template <class Indices>
+  HResult Write(const ElementNode* root, const Census& census, Indices& indices,
+                IBuffer* out) noexcept;
   void WriteStringTable(const Census& census);
-  void WriteTree(const ElementNode* root, const Census& census);
   // Writes `node`'s ElementChunk and those of all its descendants, in
   // pre-order, with an explicit stack rather than recursion.
-  void WriteElement(const ElementNode* node, const StringIndexMap& map);
-
- private:
+  template <class Indices>
+  void WriteElement(const ElementNode* node, Indices& indices);
   // Writes the element's name, its AttributesChunk, and opens its ChildrenChunk.
-  void BeginElement(const ElementNode* node, const StringIndexMap& map);
+  template <class Indices>
+  void BeginElement(const ElementNode* node, Indices& indices);
 
   ChunkWriter writer_;
   StringIndexMap map_;
 };
-
 }  // namespace oxa

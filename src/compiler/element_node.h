@@ -25,6 +25,9 @@ struct ElementNode {
   AttributeList attributes;
   PtrArray children;  // ElementNode*, in document order
   ElementNode* parent = nullptr;
+  // Where this node's string ids start in its builder's id log (nodes
+  // reachable from the root only).
+  std::uint32_t logAt = 0;
 
   std::int32_t ChildCount() const noexcept { return children.GetCount(); }
   ElementNode* Child(std::int32_t index) const noexcept {

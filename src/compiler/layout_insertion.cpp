@@ -104,6 +104,7 @@ void TreeBuilder::CopyChildren(const ElementNode* source, ElementNode* destinati
       copy.release();
     }
     IndexNode(made);
+    LogCopy(made, child);
     stack.push_back({child, made, 0, child->ChildCount()});
   }
 }

@@ -78,6 +78,32 @@ void TreeBuilder::Start(const char* name, IValues* attributes) {
   if (root_ == nullptr) root_ = node.get();
   current_ = node.release();
   IndexNode(current_);
+  LogNode(current_, nameIndex);
+}
+
+void TreeBuilder::LogNode(ElementNode* node, std::uint32_t nameIndex) {
+  if (detachedTop_ != nullptr) return;  // never written
+  // The pairs in list order: sorted by name, the last value of a repeated name.
+  std::stable_sort(pairs_.begin(), pairs_.end(), [&](const auto& a, const auto& b) {
+    return ByteString::Compare(strings_.At(a.first), strings_.At(b.first)) < 0;
+  });
+  node->logAt = static_cast<std::uint32_t>(idLog_.size());
+  idLog_.push_back(nameIndex);
+  idLog_.push_back(node->attributes.GetCount());
+  for (std::size_t i = 0; i < pairs_.size(); ++i) {
+    if (i + 1 < pairs_.size() && pairs_[i + 1].first == pairs_[i].first) continue;
+    idLog_.push_back(pairs_[i].first);
+    idLog_.push_back(pairs_[i].second);
+  }
+}
+
+void TreeBuilder::LogCopy(ElementNode* copy, const ElementNode* source) {
+  if (detachedTop_ != nullptr) return;  // a copy into a detached element
+  const std::size_t from = source->logAt;
+  const std::size_t length = 2 + 2 * std::size_t{idLog_[from + 1]};
+  copy->logAt = static_cast<std::uint32_t>(idLog_.size());
+  // push_back of the vector's own element is safe even when it grows.
+  for (std::size_t i = 0; i < length; ++i) idLog_.push_back(idLog_[from + i]);
 }
 
 ElementNode* TreeBuilder::NewNode(std::uint32_t nameIndex) {
@@ -87,6 +113,7 @@ ElementNode* TreeBuilder::NewNode(std::uint32_t nameIndex) {
 }
 
 void TreeBuilder::ReadAttributes(ElementNode* node, IValues* attributes) {
+  pairs_.clear();
   if (attributes == nullptr) return;
   const char* name = nullptr;
   IBuffer* value = nullptr;
@@ -98,6 +125,7 @@ void TreeBuilder::ReadAttributes(ElementNode* node, IValues* attributes) {
   }
   if (count == 0) return;
   node->attributes.Reserve(count);
+  pairs_.clear();
   for (HResult hr = attributes->GetFirstString(&name, &value); Succeeded(hr);
        hr = attributes->GetNextString(&name, &value)) {
     if (name == nullptr) continue;
@@ -106,6 +134,7 @@ void TreeBuilder::ReadAttributes(ElementNode* node, IValues* attributes) {
     const std::uint32_t nameIndex = strings_.Intern(name, std::strlen(name));
     const std::uint32_t valueIndex = strings_.Intern(text, length);
     node->attributes.ValueAt(strings_.At(nameIndex)) = strings_.At(valueIndex);
+    pairs_.emplace_back(nameIndex, valueIndex);
   }
 }
 
@@ -163,7 +192,18 @@ void TreeBuilder::FinishParse() noexcept {
     // In ascending order every SetAt appends; each raises the stamp once, as
     // entering the strings one by one while parsing would.
     census_.Reserve(static_cast<std::uint32_t>(order.size()));
-    for (const SortKey& k : order) census_.SetAt(strings[k.index], 1);
+    std::vector<std::uint32_t> rank(order.size());
+    for (std::uint32_t r = 0; r < order.size(); ++r) {
+      census_.SetAt(strings[order[r].index], 1);
+      rank[order[r].index] = r;
+    }
+    // Interned indices become table indices; counts stay as they are.
+    for (std::size_t at = 0; at < idLog_.size();) {
+      const std::size_t pairs = idLog_[at + 1];
+      idLog_[at] = rank[idLog_[at]];
+      for (std::size_t i = 0; i < 2 * pairs; ++i) idLog_[at + 2 + i] = rank[idLog_[at + 2 + i]];
+      at += 2 + 2 * pairs;
+    }
     return kOk;
   });
   Fail(hr);
@@ -180,6 +220,7 @@ void TreeBuilder::Reset() noexcept {
   root_ = current_ = detachedTop_ = nullptr;
   strings_.Clear();
   firstWithId_.clear();
+  idLog_.clear();
   failure_ = kOk;
   elementsDelivered_ = 0;
   nodesCopied_ = 0;

@@ -89,7 +89,8 @@ HResult XmlCompiler::CompileDocument(IBuffer* input, IBuffer** out) {
 
   ComPtr<IBuffer> buffer;
   RETURN_IF_FAILED(CreateHostObject(classFactory_.Get(), kClsidBuffer, buffer));
-  RETURN_IF_FAILED(writer_.WriteDocument(builder_.Root(), builder_.GetCensus(), buffer.Get()));
+  RETURN_IF_FAILED(
+      writer_.WriteDocument(builder_.Root(), builder_.GetCensus(), builder_.IdLog(), buffer.Get()));
   *out = buffer.Detach();
   return kOk;
 }

@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include "base/simple_buffer.h"
 #include "compiler/document_writer.h"
 #include "compiler/tree_builder.h"
+
 #include "event_script.h"
 
 namespace oxa::testing {
@@ -55,9 +57,19 @@ inline CompileResult CompileMarkup(TreeBuilder& builder, DocumentWriter& writer,
   builder.FinishParse();
   CompileResult result{builder.Failure(), {}};
   if (result.hr == kOk) {
+    // Both ways of finding string indices must give the same bytes.
     ComPtr<IBuffer> out(SimpleBuffer::Create());
     result.hr = writer.WriteDocument(builder.Root(), builder.GetCensus(), out.Get());
     result.bytes.assign(out->GetBuffer(), out->GetBuffer() + out->GetSize());
+    writer.Rewind();
+    ComPtr<IBuffer> logged(SimpleBuffer::Create());
+    const HResult hr =
+        writer.WriteDocument(builder.Root(), builder.GetCensus(), builder.IdLog(), logged.Get());
+    const std::vector<std::uint8_t> viaLog(logged->GetBuffer(),
+                                           logged->GetBuffer() + logged->GetSize());
+    if (hr != result.hr || viaLog != result.bytes) {
+      ADD_FAILURE() << "the id log gives other bytes than the string index for " << markup;
+    }
   }
   builder.Reset();
   writer.Rewind();
