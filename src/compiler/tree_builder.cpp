@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <stdexcept>
 #include <utility>
 
 #include "base/double_byte.h"
@@ -81,8 +82,19 @@ void TreeBuilder::Start(const char* name, IValues* attributes) {
   LogNode(current_, nameIndex);
 }
 
+namespace {
+
+// Node offsets in the id log are 32-bit: the log may not grow past that.
+void CheckLogRoom(std::size_t size, std::size_t more) {
+  if (more > 0xFFFFFFFFu || size > 0xFFFFFFFFu - more)
+    throw std::length_error("id log past 4 G entries");
+}
+
+}  // namespace
+
 void TreeBuilder::LogNode(ElementNode* node, std::uint32_t nameIndex) {
   if (detachedTop_ != nullptr) return;  // never written
+  CheckLogRoom(idLog_.size(), 2 + 2 * pairs_.size());
   // The pairs in list order: sorted by name, the last value of a repeated name.
   std::stable_sort(pairs_.begin(), pairs_.end(), [&](const auto& a, const auto& b) {
     return ByteString::Compare(strings_.At(a.first), strings_.At(b.first)) < 0;
@@ -101,6 +113,7 @@ void TreeBuilder::LogCopy(ElementNode* copy, const ElementNode* source) {
   if (detachedTop_ != nullptr) return;  // a copy into a detached element
   const std::size_t from = source->logAt;
   const std::size_t length = 2 + 2 * std::size_t{idLog_[from + 1]};
+  CheckLogRoom(idLog_.size(), length);
   copy->logAt = static_cast<std::uint32_t>(idLog_.size());
   // push_back of the vector's own element is safe even when it grows.
   for (std::size_t i = 0; i < length; ++i) idLog_.push_back(idLog_[from + i]);
