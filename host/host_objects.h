@@ -87,8 +87,6 @@ class PropertySet final : public IValues, public RefCounted<PropertySet> {
   // Appends a string property holding `length` bytes of `text` and a zero byte.
   void AppendString(const char* name, const char* text, std::size_t length);
 
-  std::size_t Count() const noexcept { return count_; }
-
  private:
   friend class RefCounted<PropertySet>;
   struct Property {

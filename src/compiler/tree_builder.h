@@ -77,7 +77,6 @@ class TreeBuilder {
   const Census& GetCensus() const noexcept { return census_; }
   // 0, or the first failure of this compilation.
   HResult Failure() const noexcept { return failure_; }
-  std::uint64_t ElementsDelivered() const noexcept { return elementsDelivered_; }
   std::uint64_t NodesCopied() const noexcept { return nodesCopied_; }
 
  private:
