@@ -41,23 +41,26 @@ void EventRecorder::Text(const char* text, std::size_t length) {
 HResult OXA_CALL EventRecorder::StartElement(const char* name, IValues* attributes, std::uint32_t,
                                              std::uint32_t) {
   return Guarded([&] {
-    std::vector<std::pair<const char*, IBuffer*>> pairs;
+    bytes_.push_back('S');
+    Text(name, std::strlen(name));
+    // The count comes first: its place is kept and filled after the loop. A
+    // name and value are valid only until the next call, so each is written
+    // as it comes.
+    const std::size_t countAt = bytes_.size();
+    Word(0);
+    std::uint32_t count = 0;
     const char* attribute = nullptr;
     IBuffer* value = nullptr;
     for (HResult hr = attributes->GetFirstString(&attribute, &value); Succeeded(hr);
          hr = attributes->GetNextString(&attribute, &value)) {
-      pairs.emplace_back(attribute, value);
-    }
-    bytes_.push_back('S');
-    Text(name, std::strlen(name));
-    Word(static_cast<std::uint32_t>(pairs.size()));
-    for (const auto& [n, v] : pairs) {
-      const char* text = reinterpret_cast<const char*>(v->GetBuffer());
-      const void* zero = std::memchr(text, 0, v->GetSize());
-      Text(n, std::strlen(n));
-      Text(text, zero == nullptr ? v->GetSize()
+      const char* text = reinterpret_cast<const char*>(value->GetBuffer());
+      const void* zero = std::memchr(text, 0, value->GetSize());
+      Text(attribute, std::strlen(attribute));
+      Text(text, zero == nullptr ? value->GetSize()
                                  : static_cast<std::size_t>(static_cast<const char*>(zero) - text));
+      ++count;
     }
+    for (int i = 0; i < 4; ++i) bytes_[countAt + i] = static_cast<std::uint8_t>(count >> (8 * i));
     return kOk;
   });
 }

@@ -10,8 +10,8 @@
 
 namespace oxa::host {
 
-ComPtr<ExpatParser> ExpatParser::Create(ParseReport* report) {
-  return ComPtr<ExpatParser>(new ExpatParser(report));
+ComPtr<ExpatParser> ExpatParser::Create(ParseReport* report, Positions positions) {
+  return ComPtr<ExpatParser>(new ExpatParser(report, positions == Positions::Report));
 }
 
 ExpatParser::~ExpatParser() {
@@ -40,7 +40,7 @@ HResult ExpatParser::Start(IXmlParserResponse* response, IXmlNamespaceResponse* 
     parser_ = nullptr;
   }
   return Guarded([&] {
-    if (!attributes_) attributes_ = PropertySet::Create();
+    if (!attributes_) attributes_ = AttributeSet::Create();
     response_ = ComPtr<IXmlParserResponse>(response);
     namespaceResponse_ = ComPtr<IXmlNamespaceResponse>(namespaceResponse);
     namespaces_ = namespaces;
@@ -91,29 +91,25 @@ HResult OXA_CALL ExpatParser::Feed(IBuffer* data, std::uint32_t final) {
   return kOk;
 }
 
+std::uint32_t ExpatParser::Line() const noexcept {
+  return positions_ ? static_cast<std::uint32_t>(XML_GetCurrentLineNumber(parser_)) : 0;
+}
+
+std::uint32_t ExpatParser::Column() const noexcept {
+  return positions_ ? static_cast<std::uint32_t>(XML_GetCurrentColumnNumber(parser_) + 1) : 0;
+}
+
 void XMLCALL ExpatParser::OnStart(void* self, const XML_Char* name, const XML_Char** attributes) {
   auto* parser = static_cast<ExpatParser*>(self);
-  PropertySet* set = parser->attributes_.Get();
-  set->ClearForReuse();
-  try {
-    for (const XML_Char** a = attributes; *a != nullptr; a += 2) {
-      set->AppendString(a[0], a[1], std::strlen(a[1]));
-    }
-  } catch (...) {
-    parser->Fail("out of memory", 0, 0);
-    XML_StopParser(parser->parser_, XML_FALSE);
-    return;
-  }
-  parser->response_->StartElement(
-      name, set, static_cast<std::uint32_t>(XML_GetCurrentLineNumber(parser->parser_)),
-      static_cast<std::uint32_t>(XML_GetCurrentColumnNumber(parser->parser_) + 1));
+  AttributeSet* set = parser->attributes_.Get();
+  set->Show(attributes);
+  parser->response_->StartElement(name, set, parser->Line(), parser->Column());
+  set->Clear();
 }
 
 void XMLCALL ExpatParser::OnEnd(void* self, const XML_Char* name) {
   auto* parser = static_cast<ExpatParser*>(self);
-  parser->response_->EndElement(
-      name, static_cast<std::uint32_t>(XML_GetCurrentLineNumber(parser->parser_)),
-      static_cast<std::uint32_t>(XML_GetCurrentColumnNumber(parser->parser_) + 1));
+  parser->response_->EndElement(name, parser->Line(), parser->Column());
 }
 
 }  // namespace oxa::host

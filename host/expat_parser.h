@@ -6,8 +6,9 @@
 // declaration: UTF-8, UTF-16, ISO-8859-1, US-ASCII); texts are delivered in
 // UTF-8. No external entity is ever loaded, and expat's protection against
 // entity amplification stays on. Each start element delivers its attributes
-// (defaulted ones included) as string properties of one property set that is
-// reused from element to element; the two numbers are line and column.
+// (defaulted ones included) as the string properties of one AttributeSet,
+// which reads them in place and is reused from element to element; the two
+// numbers are line and column, or both 0 when positions are omitted.
 #pragma once
 
 #include <expat.h>
@@ -19,11 +20,19 @@ namespace oxa::host {
 
 class ExpatParser final : public ParserObject<ExpatParser> {
  public:
+  // Whether events carry line and column. Finding them makes expat scan every
+  // byte once more (about a fifth of the parse); failures are located either way.
+  enum class Positions { Report, Omit };
+
   // A new parser with one reference that reports failures into `report`
   // (which must outlive it).
-  static ComPtr<ExpatParser> Create(ParseReport* report);
-  // The ParserMaker of the reference host's class factory.
+  static ComPtr<ExpatParser> Create(ParseReport* report, Positions positions = Positions::Report);
+  // ParserMakers for a class factory: events with positions, or without them
+  // (for responses that ignore them, as the compiler does).
   static IXmlParser* Make(ParseReport* report) { return Create(report).Detach(); }
+  static IXmlParser* MakeWithoutPositions(ParseReport* report) {
+    return Create(report, Positions::Omit).Detach();
+  }
 
   // Only "UTF-8" is accepted as the encoding of the texts delivered (0x80070057 otherwise).
   HResult OXA_CALL Prepare(IXmlParserResponse* response, const char* encoding,
@@ -37,20 +46,24 @@ class ExpatParser final : public ParserObject<ExpatParser> {
 
  private:
   friend class RefCounted<ExpatParser>;
-  explicit ExpatParser(ParseReport* report) : report_(report) {}
+  ExpatParser(ParseReport* report, bool positions) : report_(report), positions_(positions) {}
   ~ExpatParser();
   HResult Start(IXmlParserResponse* response, IXmlNamespaceResponse* namespaceResponse,
                 const char* encoding, bool namespaces, char separator);
   void Fail(const char* message, std::uint32_t line, std::uint32_t column);
+  // The position of the current event, or 0 when positions are omitted.
+  std::uint32_t Line() const noexcept;
+  std::uint32_t Column() const noexcept;
 
   static void XMLCALL OnStart(void* self, const XML_Char* name, const XML_Char** attributes);
   static void XMLCALL OnEnd(void* self, const XML_Char* name);
 
   ParseReport* report_;
+  bool positions_;
   XML_Parser parser_ = nullptr;
   ComPtr<IXmlParserResponse> response_;
   ComPtr<IXmlNamespaceResponse> namespaceResponse_;
-  ComPtr<PropertySet> attributes_;
+  ComPtr<AttributeSet> attributes_;
   bool namespaces_ = false;
   char separator_ = 0;
 };

@@ -201,6 +201,188 @@ void PropertySet::AppendString(const char* name, const char* text, std::size_t l
   ++count_;
 }
 
+// AttributeSet -------------------------------------------------------------
+
+// A value buffer of the iteration. It shows text it does not own until Keep
+// copies it, or a Set or SetSize gives it bytes of its own.
+class AttributeSet::TextView final : public IBuffer, public RefCounted<TextView> {
+ public:
+  TextView() = default;
+
+  // Shows the zero-terminated `text`, its zero byte included.
+  void Show(const char* text) noexcept {
+    const std::size_t length = std::strlen(text);
+    data_ = reinterpret_cast<const std::uint8_t*>(text);
+    size_ = length >= 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(length + 1);
+    owns_ = false;
+  }
+  // Copies the shown text into storage of its own; when memory runs out the
+  // view shows the empty text instead, never the text it was lent.
+  void Keep() noexcept {
+    if (owns_) return;
+    try {
+      owned_.assign(data_, data_ + size_);
+      data_ = owned_.data();
+    } catch (...) {
+      static const std::uint8_t kEmpty[1] = {0};
+      data_ = kEmpty;
+      size_ = 1;
+      return;
+    }
+    owns_ = true;
+  }
+
+  HResult OXA_CALL QueryInterface(const Guid& iid, void** out) override {
+    RETURN_HR_IF_NULL(kNullPointer, out);
+    if (iid == kIidUnknown || iid == kIidBuffer) return Hand<IBuffer>(this, out);
+    return NoInterface(out);
+  }
+  std::uint32_t OXA_CALL AddRef() override { return RefCounted::AddRef(); }
+  std::uint32_t OXA_CALL Release() override { return RefCounted::Release(); }
+  HResult OXA_CALL Get(const std::uint8_t** data, std::uint32_t* length) override {
+    RETURN_HR_IF(kNullPointer, data == nullptr || length == nullptr);
+    *data = data_;
+    *length = size_;
+    return kOk;
+  }
+  HResult OXA_CALL Set(const void* data, std::uint32_t length) override {
+    RETURN_HR_IF(kNullPointer, data == nullptr && length != 0);
+    return Guarded([&] {
+      const auto* bytes = static_cast<const std::uint8_t*>(data);
+      owned_.assign(bytes, bytes + length);
+      Own();
+      return kOk;
+    });
+  }
+  HResult OXA_CALL SetSize(std::uint32_t length) override {
+    return Guarded([&] {
+      if (!owns_) owned_.assign(data_, data_ + size_);
+      owned_.resize(length);
+      Own();
+      return kOk;
+    });
+  }
+  std::uint32_t OXA_CALL GetSize() override { return size_; }
+  std::uint8_t* OXA_CALL GetBuffer() override { return const_cast<std::uint8_t*>(data_); }
+
+ private:
+  friend class RefCounted<TextView>;
+  ~TextView() = default;
+  void Own() noexcept {
+    data_ = owned_.data();
+    size_ = static_cast<std::uint32_t>(owned_.size());
+    owns_ = true;
+  }
+
+  const std::uint8_t* data_ = nullptr;
+  std::uint32_t size_ = 0;
+  bool owns_ = true;
+  std::vector<std::uint8_t> owned_;
+};
+
+ComPtr<AttributeSet> AttributeSet::Create() {
+  ComPtr<AttributeSet> set(new AttributeSet());
+  set->view_ = NewView();
+  if (set->view_ == nullptr) throw std::bad_alloc();
+  return set;
+}
+
+AttributeSet::~AttributeSet() {
+  if (view_ == nullptr) return;
+  if (view_->RefCount() > 1) view_->Keep();  // someone still holds it
+  view_->Release();
+}
+
+void AttributeSet::Show(const char* const* pairs) noexcept {
+  FreeView();
+  pairs_ = cursor_ = pairs;
+}
+
+void AttributeSet::FreeView() noexcept {
+  if (view_ != nullptr && view_->RefCount() > 1) {
+    // Someone kept the value past its call: it keeps a copy, the set a new view.
+    view_->Keep();
+    view_->Release();
+    view_ = NewView();
+  }
+  // A view no one else holds never keeps pointing at the parser's memory.
+  if (view_ != nullptr) view_->Show("");
+}
+
+AttributeSet::TextView* AttributeSet::NewView() noexcept {
+  auto* view = new (std::nothrow) TextView();
+  if (view != nullptr) view->AddRef();
+  return view;
+}
+
+HResult OXA_CALL AttributeSet::QueryInterface(const Guid& iid, void** out) {
+  RETURN_HR_IF_NULL(kNullPointer, out);
+  if (iid == kIidUnknown || iid == kIidValues) return Hand<IValues>(this, out);
+  return NoInterface(out);
+}
+
+HResult OXA_CALL AttributeSet::GetUInt32(const char* name, std::uint32_t* value) {
+  RETURN_HR_IF(kNullPointer, name == nullptr || value == nullptr);
+  return kFail;
+}
+
+HResult OXA_CALL AttributeSet::GetFirstUInt32(const char** name, std::uint32_t* value) {
+  return GetNextUInt32(name, value);
+}
+
+HResult OXA_CALL AttributeSet::GetNextUInt32(const char** name, std::uint32_t* value) {
+  RETURN_HR_IF(kNullPointer, name == nullptr || value == nullptr);
+  return kFail;
+}
+
+HResult OXA_CALL AttributeSet::GetBuffer(const char* name, IBuffer** buffer) {
+  RETURN_HR_IF(kNullPointer, name == nullptr || buffer == nullptr);
+  *buffer = nullptr;
+  return kFail;
+}
+
+HResult OXA_CALL AttributeSet::GetFirstBuffer(const char** name, IBuffer** buffer) {
+  return GetNextBuffer(name, buffer);
+}
+
+HResult OXA_CALL AttributeSet::GetNextBuffer(const char** name, IBuffer** buffer) {
+  RETURN_HR_IF(kNullPointer, name == nullptr || buffer == nullptr);
+  return kFail;
+}
+
+HResult OXA_CALL AttributeSet::GetString(const char* name, IBuffer** buffer) {
+  RETURN_HR_IF(kNullPointer, name == nullptr || buffer == nullptr);
+  *buffer = nullptr;
+  for (const char* const* p = pairs_; p != nullptr && *p != nullptr; p += 2) {
+    if (std::strcmp(p[0], name) != 0) continue;
+    return Guarded([&] {
+      ComPtr<HostBuffer> copy = HostBuffer::Create();
+      copy->Bytes().assign(p[1], p[1] + std::strlen(p[1]) + 1);
+      *buffer = copy.Detach();
+      return kOk;
+    });
+  }
+  return kFail;
+}
+
+HResult OXA_CALL AttributeSet::GetFirstString(const char** name, IBuffer** buffer) {
+  cursor_ = pairs_;
+  return GetNextString(name, buffer);
+}
+
+HResult OXA_CALL AttributeSet::GetNextString(const char** name, IBuffer** buffer) {
+  RETURN_HR_IF(kNullPointer, name == nullptr || buffer == nullptr);
+  RETURN_HR_IF(kFail, cursor_ == nullptr || *cursor_ == nullptr);
+  FreeView();
+  if (view_ == nullptr) view_ = NewView();
+  RETURN_HR_IF_NULL(kOutOfMemory, view_);
+  view_->Show(cursor_[1]);
+  *name = cursor_[0];
+  *buffer = view_;
+  cursor_ += 2;
+  return kOk;
+}
+
 // ClassFactory and HostContext --------------------------------------------
 
 ComPtr<ClassFactory> ClassFactory::Create(ParserMaker makeParser) {

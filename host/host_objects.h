@@ -110,6 +110,60 @@ class PropertySet final : public IValues, public RefCounted<PropertySet> {
   std::size_t cursors_[3] = {0, 0, 0};  // by Kind
 };
 
+// The attributes of one start element, read in place from the parser's own
+// (name, value, ..., null) array: string properties only, in document order,
+// valid while the parser's StartElement call lasts. Nothing is copied unless
+// it is kept: GetString hands out a copy with its own reference, and a value
+// buffer from the iteration that someone still holds when the set moves on
+// first takes a copy of its text. The set is read-only: every Set returns
+// 0x80004001, and it has no numbers or buffers.
+class AttributeSet final : public IValues, public RefCounted<AttributeSet> {
+ public:
+  // A new set with one reference and the view its iteration hands out (the
+  // iteration itself never allocates); throws std::bad_alloc.
+  static ComPtr<AttributeSet> Create();
+
+  // Shows `pairs` (null: no attributes); they must stay valid until the next
+  // Show or Clear.
+  void Show(const char* const* pairs) noexcept;
+  // Forgets the pairs, so that a set kept past the element is empty.
+  void Clear() noexcept { Show(nullptr); }
+
+  HResult OXA_CALL QueryInterface(const Guid& iid, void** out) override;
+  std::uint32_t OXA_CALL AddRef() override { return RefCounted::AddRef(); }
+  std::uint32_t OXA_CALL Release() override { return RefCounted::Release(); }
+  HResult OXA_CALL SetUInt32(const char*, std::uint32_t) override { return kNotImplemented; }
+  HResult OXA_CALL GetUInt32(const char* name, std::uint32_t* value) override;
+  HResult OXA_CALL GetFirstUInt32(const char** name, std::uint32_t* value) override;
+  HResult OXA_CALL GetNextUInt32(const char** name, std::uint32_t* value) override;
+  HResult OXA_CALL SetBuffer(const char*, IBuffer*) override { return kNotImplemented; }
+  HResult OXA_CALL GetBuffer(const char* name, IBuffer** buffer) override;
+  HResult OXA_CALL GetFirstBuffer(const char** name, IBuffer** buffer) override;
+  HResult OXA_CALL GetNextBuffer(const char** name, IBuffer** buffer) override;
+  HResult OXA_CALL SetString(const char*, IBuffer*) override { return kNotImplemented; }
+  // A new buffer (one reference, passed to the caller) holding the value and a zero byte.
+  HResult OXA_CALL GetString(const char* name, IBuffer** buffer) override;
+  HResult OXA_CALL GetFirstString(const char** name, IBuffer** buffer) override;
+  HResult OXA_CALL GetNextString(const char** name, IBuffer** buffer) override;
+
+  static constexpr HResult kNotImplemented = static_cast<HResult>(0x80004001);
+
+ private:
+  friend class RefCounted<AttributeSet>;
+  class TextView;
+  AttributeSet() = default;
+  ~AttributeSet();
+  // Lets go of the text shown: a view that someone else still holds copies
+  // it and is replaced; the set's own view shows the empty text.
+  void FreeView() noexcept;
+  // A view with one reference, or null when memory runs out.
+  static TextView* NewView() noexcept;
+
+  const char* const* pairs_ = nullptr;
+  const char* const* cursor_ = nullptr;
+  TextView* view_ = nullptr;  // owned: one reference
+};
+
 // The interface lookup and counting shared by the host's parsers, which all
 // offer IXmlParser and IXmlNamespaceParser.
 template <class Self>

@@ -128,7 +128,8 @@ HResult PluginHost::CreateSession(std::unique_ptr<CompilerSession>* out,
   RETURN_IF_FAILED(object.QueryTo(session->compiler_));
   ComPtr<IContextAware> aware;
   RETURN_IF_FAILED(object.QueryTo(aware));
-  session->factory_ = ClassFactory::Create(makeParser != nullptr ? makeParser : &ExpatParser::Make);
+  session->factory_ =
+      ClassFactory::Create(makeParser != nullptr ? makeParser : &ExpatParser::MakeWithoutPositions);
   session->context_ = HostContext::Create(session->factory_.Get());
   RETURN_IF_FAILED(aware->SetContext(session->context_.Get()));
   *out = std::move(session);

@@ -60,7 +60,8 @@ class PluginHost {
   // What the plug-in says of itself.
   HResult Describe(PluginDescription* out) const;
   // A new compiler, created through the catalogue by its "ComponentCLSID",
-  // whose parsers come from `makeParser` (null: expat).
+  // whose parsers come from `makeParser` (null: expat, without positions,
+  // which the compiler ignores).
   HResult CreateSession(std::unique_ptr<CompilerSession>* out,
                         ParserMaker makeParser = nullptr) const;
 

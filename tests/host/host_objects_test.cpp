@@ -71,6 +71,84 @@ TEST(PropertySetTest, ReuseKeepsBuffersUnlessHeldElsewhere) {
   second->Release();
 }
 
+TEST(AttributeSetTest, ShowsThePairsInPlaceAndInOrder) {
+  ComPtr<AttributeSet> set = AttributeSet::Create();
+  const char* pairs[] = {"z", "last", "a", "", nullptr};
+  set->Show(pairs);
+  const char* name = nullptr;
+  IBuffer* value = nullptr;
+  ASSERT_EQ(set->GetFirstString(&name, &value), kOk);
+  EXPECT_EQ(name, pairs[0]) << "names are the parser's own";
+  EXPECT_EQ(reinterpret_cast<const char*>(value->GetBuffer()), pairs[1]) << "values are not copied";
+  EXPECT_EQ(Text(value), std::string("last\0", 5));
+  IBuffer* second = nullptr;
+  ASSERT_EQ(set->GetNextString(&name, &second), kOk);
+  EXPECT_EQ(second, value) << "one view, shown again";
+  EXPECT_STREQ(name, "a");
+  EXPECT_EQ(Text(second), std::string("\0", 1));
+  EXPECT_EQ(set->GetNextString(&name, &value), kFail);
+  ASSERT_EQ(set->GetFirstString(&name, &value), kOk) << "the iteration restarts";
+  EXPECT_STREQ(name, "z");
+
+  set->Clear();
+  EXPECT_EQ(set->GetFirstString(&name, &value), kFail) << "nothing outlives the element";
+  set->Show(nullptr);
+  EXPECT_EQ(set->GetFirstString(&name, &value), kFail);
+}
+
+TEST(AttributeSetTest, WhatIsKeptPastTheElementIsACopy) {
+  ComPtr<AttributeSet> set = AttributeSet::Create();
+  std::string text = "shown";
+  const char* pairs[] = {"k", text.c_str(), "layoutid", "L1", nullptr};
+  set->Show(pairs);
+  ComPtr<IBuffer> owned;
+  ASSERT_EQ(set->GetString("layoutid", owned.Put()), kOk);
+  EXPECT_EQ(owned->AddRef(), 2u) << "GetString passes the one reference of a new buffer";
+  owned->Release();
+  EXPECT_EQ(set->GetString("none", owned.Put()), kFail);
+  EXPECT_EQ(owned.Get(), nullptr);
+  ASSERT_EQ(set->GetString("layoutid", owned.Put()), kOk);
+
+  const char* name = nullptr;
+  IBuffer* held = nullptr;
+  ASSERT_EQ(set->GetFirstString(&name, &held), kOk);
+  held->AddRef();  // someone keeps the value past its call
+  set->Clear();
+  text.assign("XXXXX");  // the parser reuses its memory
+  EXPECT_EQ(Text(held), std::string("shown\0", 6)) << "the held view copied its text";
+  EXPECT_EQ(Text(owned.Get()), std::string("L1\0", 3));
+  set->Show(pairs);
+  IBuffer* next = nullptr;
+  ASSERT_EQ(set->GetFirstString(&name, &next), kOk);
+  EXPECT_NE(next, held);
+  EXPECT_EQ(Text(next), std::string("XXXXX\0", 6));
+  ASSERT_EQ(held->Set("new", 3), kOk) << "a kept view is an ordinary buffer";
+  EXPECT_EQ(Text(held), "new");
+  EXPECT_EQ(held->Release(), 0u);
+}
+
+TEST(AttributeSetTest, IsReadOnlyAndHoldsOnlyStrings) {
+  ComPtr<AttributeSet> set = AttributeSet::Create();
+  const char* pairs[] = {"n", "1", nullptr};
+  set->Show(pairs);
+  EXPECT_EQ(set->SetString("n", nullptr), AttributeSet::kNotImplemented);
+  EXPECT_EQ(set->SetUInt32("n", 1), AttributeSet::kNotImplemented);
+  EXPECT_EQ(set->SetBuffer("n", nullptr), AttributeSet::kNotImplemented);
+  std::uint32_t number = 0;
+  const char* name = nullptr;
+  IBuffer* buffer = nullptr;
+  EXPECT_EQ(set->GetUInt32("n", &number), kFail);
+  EXPECT_EQ(set->GetFirstUInt32(&name, &number), kFail);
+  EXPECT_EQ(set->GetBuffer("n", &buffer), kFail);
+  EXPECT_EQ(set->GetFirstBuffer(&name, &buffer), kFail);
+  EXPECT_EQ(set->GetFirstString(nullptr, &buffer), kNullPointer);
+  EXPECT_EQ(set->GetString("n", nullptr), kNullPointer);
+  EXPECT_EQ(set->GetUInt32(nullptr, &number), kNullPointer);
+  void* unknown = nullptr;
+  EXPECT_EQ(set->QueryInterface(kIidBuffer, &unknown), kNoInterface);
+  EXPECT_EQ(unknown, nullptr);
+}
+
 // Records the events a parser delivers.
 class Recorder final : public ParserResponseDefaults {
  public:
@@ -106,12 +184,13 @@ struct Parsed {
   ParseReport report;
 };
 
-Parsed Parse(const std::string& bytes, bool namespaces = true) {
+Parsed Parse(const std::string& bytes, bool namespaces = true,
+             ExpatParser::Positions positions = ExpatParser::Positions::Report) {
   ParseReport report;
   Recorder recorder;
   Parsed p{};
   {
-    ComPtr<ExpatParser> parser = ExpatParser::Create(&report);
+    ComPtr<ExpatParser> parser = ExpatParser::Create(&report, positions);
     if (namespaces) {
       parser->Prepare(&recorder, &recorder, "UTF-8", ':');
     } else {
@@ -129,6 +208,10 @@ TEST(ExpatParserTest, ElementsAttributesAndPositions) {
   const Parsed p = Parse("<a x=\"1\" y='2'>\n  <b/>\n</a>");
   ASSERT_EQ(p.hr, kOk);
   EXPECT_EQ(p.events, (std::vector<std::string>{"<a x=1 y=2@1:1", "<b@2:3", "/b", "/a"}));
+  const Parsed quiet = Parse("<a x=\"1\" y='2'>\n  <b/>\n</a>", true, ExpatParser::Positions::Omit);
+  EXPECT_EQ(quiet.events, (std::vector<std::string>{"<a x=1 y=2@0:0", "<b@0:0", "/b", "/a"}));
+  const Parsed broken = Parse("<a>\n <b></a>", true, ExpatParser::Positions::Omit);
+  EXPECT_EQ(broken.report.line, 2u) << "failures are located without positions too";
 }
 
 TEST(ExpatParserTest, NamespaceModeJoinsUriAndLocalName) {
