@@ -103,8 +103,8 @@ void TreeBuilder::CopyChildren(const ElementNode* source, ElementNode* destinati
       AppendChild(parent, made);
       copy.release();
     }
-    IndexNode(made);
     LogCopy(made, child);
+    IndexNode(made);
     stack.push_back({child, made, 0, child->ChildCount()});
   }
 }

@@ -78,8 +78,8 @@ void TreeBuilder::Start(const char* name, IValues* attributes) {
   }
   if (root_ == nullptr) root_ = node.get();
   current_ = node.release();
-  IndexNode(current_);
   LogNode(current_, nameIndex);
+  IndexNode(current_);
 }
 
 namespace {
@@ -95,17 +95,12 @@ void CheckLogRoom(std::size_t size, std::size_t more) {
 void TreeBuilder::LogNode(ElementNode* node, std::uint32_t nameIndex) {
   if (detachedTop_ != nullptr) return;  // never written
   CheckLogRoom(idLog_.size(), 2 + 2 * pairs_.size());
-  // The pairs in list order: sorted by name, the last value of a repeated name.
-  std::stable_sort(pairs_.begin(), pairs_.end(), [&](const auto& a, const auto& b) {
-    return ByteString::Compare(strings_.At(a.first), strings_.At(b.first)) < 0;
-  });
   node->logAt = static_cast<std::uint32_t>(idLog_.size());
   idLog_.push_back(nameIndex);
-  idLog_.push_back(node->attributes.GetCount());
-  for (std::size_t i = 0; i < pairs_.size(); ++i) {
-    if (i + 1 < pairs_.size() && pairs_[i + 1].first == pairs_[i].first) continue;
-    idLog_.push_back(pairs_[i].first);
-    idLog_.push_back(pairs_[i].second);
+  idLog_.push_back(static_cast<std::uint32_t>(pairs_.size()));
+  for (const auto& [name, value] : pairs_) {
+    idLog_.push_back(name);
+    idLog_.push_back(value);
   }
 }
 
@@ -130,35 +125,56 @@ void TreeBuilder::ReadAttributes(ElementNode* node, IValues* attributes) {
   if (attributes == nullptr) return;
   const char* name = nullptr;
   IBuffer* value = nullptr;
-  // Count first, so that the list is allocated once rather than grown.
-  std::uint32_t count = 0;
-  for (HResult hr = attributes->GetFirstString(&name, &value); Succeeded(hr);
-       hr = attributes->GetNextString(&name, &value)) {
-    ++count;
-  }
-  if (count == 0) return;
-  node->attributes.Reserve(count);
-  pairs_.clear();
   for (HResult hr = attributes->GetFirstString(&name, &value); Succeeded(hr);
        hr = attributes->GetNextString(&name, &value)) {
     if (name == nullptr) continue;
     const char* text;
     const std::size_t length = TextLength(value, &text);
-    const std::uint32_t nameIndex = strings_.Intern(name, std::strlen(name));
-    const std::uint32_t valueIndex = strings_.Intern(text, length);
+    const std::size_t nameLength = std::strlen(name);
+    const std::uint32_t nameIndex = strings_.Intern(name, nameLength);
+    pairs_.emplace_back(nameIndex, strings_.Intern(text, length));
+    if (idName_ == StringInterner::kNone && nameLength == sizeof(kIdAttribute) - 1 &&
+        std::memcmp(name, kIdAttribute, nameLength) == 0) {
+      idName_ = nameIndex;
+    }
+  }
+  if (pairs_.empty()) return;
+  // Name order by insertion sort (a handful of pairs, often in order
+  // already), stable, so that of a repeated name the last value is kept.
+  for (std::size_t i = 1; i < pairs_.size(); ++i) {
+    const auto pair = pairs_[i];
+    std::size_t at = i;
+    for (; at > 0 && pairs_[at - 1].first != pair.first &&
+           ByteString::Compare(strings_.At(pair.first), strings_.At(pairs_[at - 1].first)) < 0;
+         --at) {
+      pairs_[at] = pairs_[at - 1];
+    }
+    pairs_[at] = pair;
+  }
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < pairs_.size(); ++i) {
+    if (i + 1 < pairs_.size() && pairs_[i + 1].first == pairs_[i].first) continue;
+    pairs_[kept++] = pairs_[i];
+  }
+  pairs_.resize(kept);
+  // Each name is above the last, so every ValueAt appends without a search.
+  node->attributes.Reserve(static_cast<std::uint32_t>(kept));
+  for (const auto& [nameIndex, valueIndex] : pairs_) {
     node->attributes.ValueAt(strings_.At(nameIndex)) = strings_.At(valueIndex);
-    pairs_.emplace_back(nameIndex, valueIndex);
   }
 }
 
 void TreeBuilder::IndexNode(const ElementNode* node) {
-  if (detachedTop_ != nullptr) return;  // not reachable from the root
-  const AttributeList::Entry* id = node->attributes.Find(kIdAttribute);
-  if (id == node->attributes.end()) return;
-  const std::uint32_t index = strings_.Lookup(id->value.Chars(), id->value.Length());
-  if (index == StringInterner::kNone) return;
-  if (index >= firstWithId_.size()) firstWithId_.resize(strings_.Size(), nullptr);
-  if (firstWithId_[index] == nullptr) firstWithId_[index] = node;
+  if (detachedTop_ != nullptr || idName_ == StringInterner::kNone) return;
+  // The node's "id" value, from its entry in the id log.
+  const std::uint32_t* entry = idLog_.data() + node->logAt;
+  for (std::uint32_t i = 0; i < entry[1]; ++i) {
+    if (entry[2 + 2 * i] != idName_) continue;
+    const std::uint32_t index = entry[3 + 2 * i];
+    if (index >= firstWithId_.size()) firstWithId_.resize(strings_.Size(), nullptr);
+    if (firstWithId_[index] == nullptr) firstWithId_[index] = node;
+    return;
+  }
 }
 
 void TreeBuilder::EndElement(const char* name) noexcept {
@@ -234,6 +250,7 @@ void TreeBuilder::Reset() noexcept {
   strings_.Clear();
   firstWithId_.clear();
   idLog_.clear();
+  idName_ = StringInterner::kNone;
   failure_ = kOk;
   elementsDelivered_ = 0;
   nodesCopied_ = 0;

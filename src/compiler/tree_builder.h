@@ -86,7 +86,8 @@ class TreeBuilder {
   // Appends the node's entry to the id log (reachable nodes only).
   void LogNode(ElementNode* node, std::uint32_t nameIndex);
   void LogCopy(ElementNode* copy, const ElementNode* source);
-  // Makes `node` findable by its "id" when it is reachable from the root.
+  // Makes `node` findable by its "id" when it is reachable from the root;
+  // reads the node's entry in the id log, so call it after LogNode or LogCopy.
   void IndexNode(const ElementNode* node);
   void Fail(HResult hr) noexcept;
 
@@ -102,7 +103,10 @@ class TreeBuilder {
   std::vector<const ElementNode*> firstWithId_;
   // Interned string indices while parsing; table indices after FinishParse.
   std::vector<std::uint32_t> idLog_;
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> pairs_;  // ReadAttributes' scratch
+  // ReadAttributes' scratch: the node's (name, value) string indices in list order.
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> pairs_;
+  // The string index of "id" once it has been interned.
+  std::uint32_t idName_ = StringInterner::kNone;
   HResult failure_ = kOk;
   std::uint64_t elementsDelivered_ = 0;
   std::uint64_t nodesCopied_ = 0;
