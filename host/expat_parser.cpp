@@ -3,7 +3,6 @@
 
 #include <strings.h>
 
-#include <climits>
 #include <cstring>
 
 #include "com/boundary.h"
@@ -69,9 +68,12 @@ HResult OXA_CALL ExpatParser::Feed(IBuffer* data, std::uint32_t final) {
   }
   const char* bytes = data == nullptr ? nullptr : reinterpret_cast<const char*>(data->GetBuffer());
   std::size_t left = bytes == nullptr ? 0 : data->GetSize();
-  // expat takes at most INT_MAX bytes per call.
+  // expat copies what it is given into a buffer of its own, so it is given
+  // the document a piece at a time: its buffer stays small, however large
+  // the document.
+  constexpr std::size_t kPiece = std::size_t{1} << 20;
   do {
-    const int chunk = left > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(left);
+    const int chunk = static_cast<int>(left > kPiece ? kPiece : left);
     const bool last = final != 0 && static_cast<std::size_t>(chunk) == left;
     if (XML_Parse(parser_, bytes, chunk, last ? 1 : 0) != XML_STATUS_OK) {
       const XML_Error error = XML_GetErrorCode(parser_);

@@ -56,22 +56,34 @@ HResult DocumentWriter::WriteDocument(const ElementNode* root, const Census& cen
     return kOk;
   }));
   MappedIndices indices{map_};
-  return Write(root, census, indices, out);
+  RETURN_IF_FAILED(Write(root, census, indices));
+  return HandOver(out);
 }
 
 HResult DocumentWriter::WriteDocument(const ElementNode* root, const Census& census,
                                       const std::vector<std::uint32_t>& idLog,
                                       IBuffer* out) noexcept {
-  RETURN_HR_IF_NULL(kFail, root);
   RETURN_HR_IF_NULL(kNullPointer, out);
+  RETURN_IF_FAILED(Compose(root, census, idLog));
+  return HandOver(out);
+}
+
+HResult DocumentWriter::Compose(const ElementNode* root, const Census& census,
+                                const std::vector<std::uint32_t>& idLog) noexcept {
+  RETURN_HR_IF_NULL(kFail, root);
   LoggedIndices indices{idLog};
-  return Write(root, census, indices, out);
+  return Write(root, census, indices);
+}
+
+HResult DocumentWriter::HandOver(IBuffer* out) noexcept {
+  RETURN_HR_IF_NULL(kNullPointer, out);
+  return out->Set(writer_.Data(), writer_.Size());
 }
 
 template <class Indices>
-HResult DocumentWriter::Write(const ElementNode* root, const Census& census, Indices& indices,
-                              IBuffer* out) noexcept {
-  RETURN_IF_FAILED(Guarded([&] {
+HResult DocumentWriter::Write(const ElementNode* root, const Census& census,
+                              Indices& indices) noexcept {
+  return Guarded([&] {
     writer_.BeginChunk(DocumentChunk);
     WriteStringTable(census);
     writer_.BeginChunk(TreeChunk);
@@ -80,8 +92,7 @@ HResult DocumentWriter::Write(const ElementNode* root, const Census& census, Ind
     writer_.EndChunk();
     writer_.EndChunk();
     return kOk;
-  }));
-  return out->Set(writer_.Data(), writer_.Size());
+  });
 }
 
 void DocumentWriter::WriteStringTable(const Census& census) {

@@ -60,6 +60,13 @@ class DocumentWriter {
   // internal fault (0x80004005).
   HResult WriteDocument(const ElementNode* root, const Census& census,
                         const std::vector<std::uint32_t>& idLog, IBuffer* out) noexcept;
+  // WriteDocument in two steps, so that the tree can be freed in between:
+  // Compose writes the document from the id log (the results of
+  // WriteDocument but the Set's), HandOver copies the bytes written into
+  // `out` with its Set (0x80004003 for a null `out`).
+  HResult Compose(const ElementNode* root, const Census& census,
+                  const std::vector<std::uint32_t>& idLog) noexcept;
+  HResult HandOver(IBuffer* out) noexcept;
   // Starts the next document at offset 0; the block stays allocated.
   void Rewind() noexcept { writer_.Rewind(); }
 
@@ -67,8 +74,7 @@ class DocumentWriter {
 
  private:
   template <class Indices>
-  HResult Write(const ElementNode* root, const Census& census, Indices& indices,
-                IBuffer* out) noexcept;
+  HResult Write(const ElementNode* root, const Census& census, Indices& indices) noexcept;
   void WriteStringTable(const Census& census);
   // Writes `node`'s ElementChunk and those of all its descendants, in
   // pre-order, with an explicit stack rather than recursion.

@@ -107,8 +107,13 @@ void StringInterner::Rehash(std::size_t size) {
 std::vector<ByteString> StringInterner::TakeStrings() noexcept {
   std::vector<ByteString> taken;
   taken.swap(strings_);
-  Clear();
+  std::vector<Slot>().swap(slots_);
   return taken;
+}
+
+void StringInterner::Release() noexcept {
+  std::vector<ByteString>().swap(strings_);
+  std::vector<Slot>().swap(slots_);
 }
 
 void StringInterner::Clear() noexcept {

@@ -30,10 +30,13 @@ class StringInterner {
   std::uint32_t Size() const noexcept { return static_cast<std::uint32_t>(strings_.size()); }
   // Makes room for `count` strings in all without rehashing.
   void Reserve(std::uint32_t count);
-  // Hands the strings over (in index order) and empties the interner; the
-  // table's storage stays for the next compilation.
+  // Hands the strings over (in index order) and empties the interner, whose
+  // table gives its storage back.
   std::vector<ByteString> TakeStrings() noexcept;
+  // Forgets every string; the table's storage stays.
   void Clear() noexcept;
+  // Forgets every string and gives the storage back.
+  void Release() noexcept;
 
  private:
   static std::uint32_t Hash(const char* text, std::size_t length) noexcept;

@@ -247,9 +247,11 @@ void TreeBuilder::Reset() noexcept {
   }
   detachedRoots_.SetSize(0, -1);
   root_ = current_ = detachedTop_ = nullptr;
-  strings_.Clear();
-  firstWithId_.clear();
-  idLog_.clear();
+  // The indexes give their storage back: a large document's would otherwise
+  // stay allocated until the next one.
+  strings_.Release();
+  std::vector<const ElementNode*>().swap(firstWithId_);
+  std::vector<std::uint32_t>().swap(idLog_);
   idName_ = StringInterner::kNone;
   failure_ = kOk;
   elementsDelivered_ = 0;

@@ -3,7 +3,7 @@
 //
 // Per compilation: events (StartElement / EndElement) build the tree; then
 // FinishParse fills the census; the writer reads Root() and GetCensus(); Reset
-// frees everything and returns to the empty state, keeping storage.
+// frees everything and returns to the empty state.
 //
 // Failures (exhausted memory, a text over the ByteString limit, layout
 // expansion over its bound) never unwind into the host's parser: the first one
@@ -43,8 +43,8 @@ class TreeBuilder {
   // Enters the collected strings into the census in ascending order. Call once
   // after the last event.
   void FinishParse() noexcept;
-  // Frees the tree, empties the census (its stamp advances) and clears the
-  // recorded failure; storage stays for the next compilation.
+  // Frees the tree and the indexes, empties the census (its stamp advances;
+  // its storage stays) and clears the recorded failure.
   void Reset() noexcept;
 
   // One layout insertion: copies the children of the first element (in

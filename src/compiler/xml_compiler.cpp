@@ -58,13 +58,17 @@ HResult OXA_CALL XmlCompiler::Compile(IBuffer* input, IBuffer** out) {
   RETURN_HR_IF_NULL(kFail, classFactory_);
   RETURN_HR_IF(kFail, compiling_);
   compiling_ = true;
-  const HResult hr = Guarded([&] { return CompileDocument(input, out); });
-  Reset();
+  HResult hr = Guarded([&] { return ComposeDocument(input); });
+  // The tree, the census and their indexes are freed before the host buffer
+  // for the output is made and filled, so that it can reuse their memory.
+  builder_.Reset();
+  if (Succeeded(hr)) hr = Guarded([&] { return HandOverDocument(out); });
+  writer_.Rewind();
   compiling_ = false;
   return hr;
 }
 
-HResult XmlCompiler::CompileDocument(IBuffer* input, IBuffer** out) {
+HResult XmlCompiler::ComposeDocument(IBuffer* input) {
   ComPtr<IXmlParser> parser;
   RETURN_IF_FAILED(CreateHostObject(classFactory_.Get(), kClsidXmlParser, parser));
   ComPtr<IXmlNamespaceParser> namespaceParser;
@@ -86,18 +90,15 @@ HResult XmlCompiler::CompileDocument(IBuffer* input, IBuffer** out) {
   builder_.FinishParse();
   RETURN_IF_FAILED(builder_.Failure());
   RETURN_HR_IF_NULL(kFail, builder_.Root());
-
-  ComPtr<IBuffer> buffer;
-  RETURN_IF_FAILED(CreateHostObject(classFactory_.Get(), kClsidBuffer, buffer));
-  RETURN_IF_FAILED(
-      writer_.WriteDocument(builder_.Root(), builder_.GetCensus(), builder_.IdLog(), buffer.Get()));
-  *out = buffer.Detach();
-  return kOk;
+  return writer_.Compose(builder_.Root(), builder_.GetCensus(), builder_.IdLog());
 }
 
-void XmlCompiler::Reset() noexcept {
-  builder_.Reset();
-  writer_.Rewind();
+HResult XmlCompiler::HandOverDocument(IBuffer** out) {
+  ComPtr<IBuffer> buffer;
+  RETURN_IF_FAILED(CreateHostObject(classFactory_.Get(), kClsidBuffer, buffer));
+  RETURN_IF_FAILED(writer_.HandOver(buffer.Get()));
+  *out = buffer.Detach();
+  return kOk;
 }
 
 }  // namespace oxa

@@ -47,9 +47,10 @@ class XmlCompiler final : public ObjectWith<ParserResponseDefaults, IXmlCompiler
   const TreeBuilder& Builder() const noexcept { return builder_; }
 
  private:
-  HResult CompileDocument(IBuffer* input, IBuffer** out);
-  // Returns to the ready state: census emptied, writer rewound, tree freed.
-  void Reset() noexcept;
+  // Parses `input` into the tree and writes the document into the writer.
+  HResult ComposeDocument(IBuffer* input);
+  // Hands the written document over in a new host buffer.
+  HResult HandOverDocument(IBuffer** out);
 
   ComPtr<ICommonClassFactory> classFactory_;
   TreeBuilder builder_;

@@ -147,6 +147,24 @@ TEST_F(XmlCompilerTest, FailingSetOfTheOutputBufferIsReturned) {
   EXPECT_EQ(Compile("<r/>").hr, kOk);
 }
 
+TEST_F(XmlCompilerTest, TreeIsFreedBeforeTheOutputBufferIsMade) {
+  const auto* self = static_cast<const XmlCompiler*>(compiler_.Get());
+  int checked = 0;
+  factory_.onCreate = [&](const Guid& classId) {
+    if (classId != kClsidBuffer) return;
+    ++checked;
+    EXPECT_EQ(self->Builder().Root(), nullptr);
+    EXPECT_EQ(self->Builder().GetCensus().GetCount(), 0u);
+    EXPECT_TRUE(self->Builder().IdLog().empty());
+  };
+  const std::string markup = R"(<a x="1"><b id="L"/><insertlayout layoutid="L"/></a>)";
+  const auto r = Compile(markup);
+  ASSERT_EQ(r.hr, kOk);
+  EXPECT_EQ(checked, 1);
+  EXPECT_EQ(r.bytes, testing::CompileMarkup(markup).bytes) << "the bytes were written before";
+  factory_.onCreate = nullptr;
+}
+
 TEST_F(XmlCompilerTest, SetContextWithTheHeldPointerChangesNothing) {
   IUnknown* held = static_cast<ICommonClassFactory*>(&factory_);
   const int addRefs = factory_.addRefs();

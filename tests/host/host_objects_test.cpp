@@ -214,6 +214,23 @@ TEST(ExpatParserTest, ElementsAttributesAndPositions) {
   EXPECT_EQ(broken.report.line, 2u) << "failures are located without positions too";
 }
 
+TEST(ExpatParserTest, DocumentsOfSeveralPiecesParseWhole) {
+  // About 2.6 MB, so that names and values straddle the pieces expat is fed.
+  std::string doc = "<r>\n";
+  const std::string filler(70, 'v');
+  const int count = 30000;
+  for (int i = 0; i < count; ++i) doc += "<e v=\"" + filler + std::to_string(i) + "\"/>\n";
+  const Parsed good = Parse(doc + "</r>", true, ExpatParser::Positions::Omit);
+  ASSERT_EQ(good.hr, kOk);
+  ASSERT_EQ(good.events.size(), 2u * count + 2);
+  for (const int i : {0, 12345, count - 1}) {
+    EXPECT_EQ(good.events[1 + 2 * i], "<e v=" + filler + std::to_string(i) + "@0:0");
+  }
+  const Parsed bad = Parse(doc + "<broken", true, ExpatParser::Positions::Omit);
+  EXPECT_EQ(bad.hr, kInvalidData);
+  EXPECT_EQ(bad.report.line, static_cast<std::uint32_t>(count + 2)) << "located in the last piece";
+}
+
 TEST(ExpatParserTest, NamespaceModeJoinsUriAndLocalName) {
   const std::string doc =
       R"(<r xmlns:c="urn:oxa:xmlcompiler" xmlns="urn:d"><c:insertlayout layoutid="L"/><e/></r>)";

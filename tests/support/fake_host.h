@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -150,6 +151,8 @@ class FakeFactory final : public ICommonClassFactory, public Counted {
   std::vector<std::unique_ptr<FakeBuffer>> buffers;
   std::vector<std::unique_ptr<FakeValues>> valueSets;
   std::vector<HResult> bufferSetResults;  // per created buffer, in order
+  // Called with the class id at the start of every CreateInstance, when set.
+  std::function<void(const Guid&)> onCreate;
 
   HResult OXA_CALL QueryInterface(const Guid& iid, void** out) override {
     if (iid == kIidUnknown || iid == kIidCommonClassFactory) {
@@ -164,6 +167,7 @@ class FakeFactory final : public ICommonClassFactory, public Counted {
   std::uint32_t OXA_CALL Release() override { return Drop(); }
   HResult OXA_CALL CreateInstance(const Guid& classId, IUnknown** out) override {
     *out = nullptr;
+    if (onCreate) onCreate(classId);
     for (const Guid& g : failing) {
       if (g == classId) return failWith;
     }
