@@ -157,6 +157,12 @@ void ByteString::Swap(ByteString& other) noexcept {
   std::memcpy(other.bytes_, temp, kValueSize);
 }
 
+void ByteString::MakeShareable() {
+  if (!IsHeap() || HolderCount() != kMaxHolders) return;
+  ByteString fresh(HeapChars(), Length());
+  Swap(fresh);
+}
+
 char* ByteString::HeapChars() const noexcept {
   char* chars;
   std::memcpy(&chars, bytes_, sizeof(chars));

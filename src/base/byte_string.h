@@ -91,6 +91,13 @@ class ByteString {
 
   void Swap(ByteString& other) noexcept;
 
+  // Makes sure that the next copy of this value shares its block: when the
+  // block is held 255 times already, the other holders keep it and this
+  // value moves to a new block with the same text. A value copied from often
+  // thus takes one block per 254 copies instead of one per copy past the
+  // 255th. Throws std::bad_alloc, leaving the value as it was.
+  void MakeShareable();
+
  private:
   static constexpr std::size_t kLast = kValueSize - 1;
   static constexpr std::size_t kLengthAt = sizeof(char*);

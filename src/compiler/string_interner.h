@@ -27,6 +27,12 @@ class StringInterner {
   std::uint32_t Lookup(const char* text, std::size_t length) const noexcept;
   // The string at `index` (below Size()); valid until the next Intern or Clear.
   const ByteString& At(std::uint32_t index) const noexcept { return strings_[index]; }
+  // The same string, ready to be copied with its block shared (see
+  // ByteString::MakeShareable); throws std::bad_alloc.
+  const ByteString& Shareable(std::uint32_t index) {
+    strings_[index].MakeShareable();
+    return strings_[index];
+  }
   std::uint32_t Size() const noexcept { return static_cast<std::uint32_t>(strings_.size()); }
   // Makes room for `count` strings in all without rehashing.
   void Reserve(std::uint32_t count);

@@ -116,7 +116,7 @@ void TreeBuilder::LogCopy(ElementNode* copy, const ElementNode* source) {
 
 ElementNode* TreeBuilder::NewNode(std::uint32_t nameIndex) {
   auto* node = new ElementNode();
-  node->name = strings_.At(nameIndex);
+  node->name = strings_.Shareable(nameIndex);
   return node;
 }
 
@@ -160,7 +160,7 @@ void TreeBuilder::ReadAttributes(ElementNode* node, IValues* attributes) {
   // Each name is above the last, so every ValueAt appends without a search.
   node->attributes.Reserve(static_cast<std::uint32_t>(kept));
   for (const auto& [nameIndex, valueIndex] : pairs_) {
-    node->attributes.ValueAt(strings_.At(nameIndex)) = strings_.At(valueIndex);
+    node->attributes.ValueAt(strings_.Shareable(nameIndex)) = strings_.Shareable(valueIndex);
   }
 }
 

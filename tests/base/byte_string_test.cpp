@@ -116,6 +116,24 @@ TEST(ByteStringSharing, TheTwoHundredFiftySixthHolderGetsItsOwnBlock) {
   EXPECT_STREQ(assigned.Chars(), first.Chars());
 }
 
+TEST(ByteStringSharing, MakeShareableMovesOffAFullBlockOnly) {
+  ByteString first(Text(20).c_str());
+  const char* block = first.Chars();
+  first.MakeShareable();
+  EXPECT_EQ(first.Chars(), block) << "a block with room stays";
+  std::vector<ByteString> holders(254, first);
+  first.MakeShareable();
+  EXPECT_NE(first.Chars(), block);
+  EXPECT_EQ(Holders(first), 1u);
+  EXPECT_EQ(Holders(holders[0]), 254u) << "the others keep the old block";
+  EXPECT_STREQ(first.Chars(), Text(20).c_str());
+  ByteString next(first);
+  EXPECT_EQ(next.Chars(), first.Chars()) << "the next copy shares again";
+  ByteString small("ab");
+  small.MakeShareable();
+  EXPECT_STREQ(small.Chars(), "ab");
+}
+
 TEST(ByteStringSharing, SelfAssignmentKeepsText) {
   ByteString s(Text(30).c_str());
   ByteString& alias = s;

@@ -52,6 +52,31 @@ TEST(TreeBuilderTest, AttributesInNameOrderLastDuplicateWins) {
   EXPECT_EQ(attributes.refCount(), 0) << "the builder keeps no reference on the set";
 }
 
+TEST(TreeBuilderTest, FrequentLongStringsShareAFewBlocks) {
+  // Names and values long enough for the heap on every target, used by 1,000
+  // elements: one block per 254 holders, not one per holder past the 255th.
+  const std::string name = "element-name-of-some-length";
+  const std::string key = "attribute-name-of-some-length";
+  const std::string value = "attribute-value-of-some-length";
+  std::string markup = "<r>";
+  for (int i = 0; i < 1000; ++i) markup += "<" + name + " " + key + "=\"" + value + "\"/>";
+  Built b(markup + "</r>");
+  std::vector<const char*> names, keys, values;
+  const ElementNode* root = b.builder.Root();
+  for (std::int32_t i = 0; i < root->ChildCount(); ++i) {
+    const ElementNode* child = root->Child(i);
+    names.push_back(child->name.Chars());
+    keys.push_back(child->attributes.begin()->key.Chars());
+    values.push_back(child->attributes.begin()->value.Chars());
+  }
+  for (auto* blocks : {&names, &keys, &values}) {
+    std::sort(blocks->begin(), blocks->end());
+    blocks->erase(std::unique(blocks->begin(), blocks->end()), blocks->end());
+    EXPECT_LE(blocks->size(), 5u);
+  }
+  EXPECT_STREQ(root->Child(999)->attributes.begin()->value.Chars(), value.c_str());
+}
+
 TEST(TreeBuilderTest, CensusHoldsEachStringOnce) {
   Built b(R"(<item v="item"><item v="x"/><item v="item"/></item>)");
   EXPECT_EQ(b.Census(), (Keys{"item", "v", "x"}));
