@@ -86,12 +86,18 @@ void TreeBuilder::CopyChildren(const ElementNode* source, ElementNode* destinati
       }
       continue;
     }
-    const ElementNode* child = frame.source->Child(frame.next++);
+    ElementNode* child = frame.source->Child(frame.next++);
     ++nodesCopied_;
     if (nodesCopied_ > kExpansionFloor && nodesCopied_ > kExpansionFactor * elementsDelivered_) {
       throw std::bad_alloc();  // layout expansion over its bound
     }
     ElementNode* parent = frame.copy;
+    // The copy shares the child's blocks; none of them may be full already.
+    child->name.MakeShareable();
+    for (AttributeList::Entry& entry : child->attributes) {
+      entry.key.MakeShareable();
+      entry.value.MakeShareable();
+    }
     auto copy = std::make_unique<ElementNode>();
     copy->name = child->name;
     copy->attributes = child->attributes;

@@ -58,7 +58,9 @@ class TreeBuilder {
   // Whether `node` has an attribute "id" equal to `id`.
   static bool MatchesId(const ElementNode* node, const char* id) noexcept;
   // Appends deep copies of `source`'s children to `destination` (only the
-  // children `source` has when the copy begins).
+  // children `source` has when the copy begins). The copies share the texts'
+  // blocks; a text of the source subtree whose block is full moves to a new
+  // block first (ByteString::MakeShareable), so its value never changes.
   void CopyChildren(const ElementNode* source, ElementNode* destination);
 
   // Whether `name` is the directive: "insertlayout" without a prefix or in

@@ -2,6 +2,7 @@
 // how deep copies and the expansion bound behave.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -112,6 +113,28 @@ TEST(LayoutInsertionTest, CopiesAreDeepAndIndependent) {
   FreeTree(const_cast<ElementNode*>(original)->Child(0));
   const_cast<ElementNode*>(original)->children.RemoveAt(0);
   EXPECT_EQ(Describe(copy), "p[k=v](q)");
+}
+
+TEST(LayoutInsertionTest, ManyCopiesOfLongStringsShareAFewBlocks) {
+  const std::string name = "element-name-of-some-length";
+  const std::string value = "attribute-value-of-some-length";
+  std::string markup = "<r><d id=\"L\"><" + name + " key-of-some-length=\"" + value + "\"/></d>";
+  for (int i = 0; i < 1000; ++i) markup += "<insertlayout layoutid=\"L\"/>";
+  TreeBuilder builder;
+  TreeOf(markup + "</r>", builder);
+  const ElementNode* root = builder.Root();
+  ASSERT_EQ(root->ChildCount(), 1001);
+  std::vector<const char*> names, values;
+  for (std::int32_t i = 1; i < root->ChildCount(); ++i) {
+    names.push_back(root->Child(i)->name.Chars());
+    values.push_back(root->Child(i)->attributes.begin()->value.Chars());
+  }
+  for (auto* blocks : {&names, &values}) {
+    std::sort(blocks->begin(), blocks->end());
+    blocks->erase(std::unique(blocks->begin(), blocks->end()), blocks->end());
+    EXPECT_LE(blocks->size(), 5u) << "one block per 254 holders";
+  }
+  EXPECT_EQ(Describe(root->Child(1000)), name + "[key-of-some-length=" + value + "]");
 }
 
 TEST(LayoutInsertionTest, AncestorInsertCopiesTheOpenChain) {
