@@ -18,7 +18,7 @@ void Compile(benchmark::State& state, const Stream& stream) {
     Deliver(stream, builder);
     builder.FinishParse();
     ComPtr<IBuffer> out(SimpleBuffer::Create());
-    if (writer.WriteDocument(builder.Root(), builder.GetCensus(), builder.IdLog(), out.Get()) !=
+    if (writer.WriteDocument(builder.Root(), builder.GetCensus(), builder.GetIdLog(), out.Get()) !=
         kOk) {
       state.SkipWithError("compile failed");
       break;

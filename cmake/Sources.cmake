@@ -17,6 +17,7 @@ oxa_warnings(oxa_base)
 add_library(oxa_compiler STATIC
   src/compiler/string_interner.cpp
   src/compiler/element_node.cpp
+  src/compiler/id_log.cpp
   src/compiler/tree_builder.cpp
   src/compiler/layout_insertion.cpp
   src/compiler/chunk_writer.cpp

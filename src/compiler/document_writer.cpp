@@ -21,23 +21,28 @@ struct MappedIndices {
 
 // Table indices read from a builder's id log, in step with the pre-order walk.
 struct LoggedIndices {
-  const std::vector<std::uint32_t>& log;
+  const std::vector<std::uint32_t>& entries;
+  const std::vector<std::uint32_t>& shapes;
   std::size_t at = 0;
-
+  std::size_t name = 0;  // the next attribute name in `shapes`
   std::uint32_t Next() {
-    if (at == log.size()) throw std::logic_error("the id log ends before the tree");
-    return log[at++];
+    if (at == entries.size()) throw std::logic_error("the id log ends before the tree");
+    return entries[at++];
   }
   std::uint32_t Name(const ElementNode* node) {
-    const std::uint32_t name = Next();
-    if (Next() != node->attributes.GetCount())
+    const std::uint32_t index = Next();
+    const std::size_t shape = Next();
+    if (shape >= shapes.size() || shapes[shape] != node->attributes.GetCount() ||
+        shapes.size() - shape - 1 < shapes[shape]) {
       throw std::logic_error("the id log does not match the tree");
-    return name;
+    }
+    name = shape + 1;
+    return index;
   }
-  std::uint32_t AttributeName(const AttributeList::Entry&) { return Next(); }
+  std::uint32_t AttributeName(const AttributeList::Entry&) { return shapes[name++]; }
   std::uint32_t AttributeValue(const AttributeList::Entry&) { return Next(); }
   void Finish() {
-    if (at != log.size()) throw std::logic_error("the id log holds more than the tree");
+    if (at != entries.size()) throw std::logic_error("the id log holds more than the tree");
   }
 };
 
@@ -61,17 +66,16 @@ HResult DocumentWriter::WriteDocument(const ElementNode* root, const Census& cen
 }
 
 HResult DocumentWriter::WriteDocument(const ElementNode* root, const Census& census,
-                                      const std::vector<std::uint32_t>& idLog,
-                                      IBuffer* out) noexcept {
+                                      const IdLog& idLog, IBuffer* out) noexcept {
   RETURN_HR_IF_NULL(kNullPointer, out);
   RETURN_IF_FAILED(Compose(root, census, idLog));
   return HandOver(out);
 }
 
 HResult DocumentWriter::Compose(const ElementNode* root, const Census& census,
-                                const std::vector<std::uint32_t>& idLog) noexcept {
+                                const IdLog& idLog) noexcept {
   RETURN_HR_IF_NULL(kFail, root);
-  LoggedIndices indices{idLog};
+  LoggedIndices indices{idLog.Entries(), idLog.Shapes()};
   return Write(root, census, indices);
 }
 

@@ -16,6 +16,7 @@
 #include "com/buffer.h"
 #include "compiler/chunk_writer.h"
 #include "compiler/element_node.h"
+#include "compiler/id_log.h"
 #include "compiler/string_interner.h"
 
 namespace oxa {
@@ -55,17 +56,16 @@ class DocumentWriter {
   // stay readable through Writer() until Rewind. Each string's index is
   // found through a StringIndexMap of the census.
   HResult WriteDocument(const ElementNode* root, const Census& census, IBuffer* out) noexcept;
-  // The same, taking the indices from a builder's id log (TreeBuilder::IdLog)
+  // The same, taking the indices from a builder's id log (TreeBuilder::GetIdLog)
   // instead of looking strings up; a log that does not match the tree is an
   // internal fault (0x80004005).
-  HResult WriteDocument(const ElementNode* root, const Census& census,
-                        const std::vector<std::uint32_t>& idLog, IBuffer* out) noexcept;
+  HResult WriteDocument(const ElementNode* root, const Census& census, const IdLog& idLog,
+                        IBuffer* out) noexcept;
   // WriteDocument in two steps, so that the tree can be freed in between:
   // Compose writes the document from the id log (the results of
   // WriteDocument but the Set's), HandOver copies the bytes written into
   // `out` with its Set (0x80004003 for a null `out`).
-  HResult Compose(const ElementNode* root, const Census& census,
-                  const std::vector<std::uint32_t>& idLog) noexcept;
+  HResult Compose(const ElementNode* root, const Census& census, const IdLog& idLog) noexcept;
   HResult HandOver(IBuffer* out) noexcept;
   // Starts the next document at offset 0; the block stays allocated.
   void Rewind() noexcept { writer_.Rewind(); }

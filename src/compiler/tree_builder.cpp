@@ -82,36 +82,14 @@ void TreeBuilder::Start(const char* name, IValues* attributes) {
   IndexNode(current_);
 }
 
-namespace {
-
-// Node offsets in the id log are 32-bit: the log may not grow past that.
-void CheckLogRoom(std::size_t size, std::size_t more) {
-  if (more > 0xFFFFFFFFu || size > 0xFFFFFFFFu - more)
-    throw std::length_error("id log past 4 G entries");
-}
-
-}  // namespace
-
 void TreeBuilder::LogNode(ElementNode* node, std::uint32_t nameIndex) {
   if (detachedTop_ != nullptr) return;  // never written
-  CheckLogRoom(idLog_.size(), 2 + 2 * pairs_.size());
-  node->logAt = static_cast<std::uint32_t>(idLog_.size());
-  idLog_.push_back(nameIndex);
-  idLog_.push_back(static_cast<std::uint32_t>(pairs_.size()));
-  for (const auto& [name, value] : pairs_) {
-    idLog_.push_back(name);
-    idLog_.push_back(value);
-  }
+  idLog_.AppendNode(node, nameIndex, pairs_);
 }
 
 void TreeBuilder::LogCopy(ElementNode* copy, const ElementNode* source) {
   if (detachedTop_ != nullptr) return;  // a copy into a detached element
-  const std::size_t from = source->logAt;
-  const std::size_t length = 2 + 2 * std::size_t{idLog_[from + 1]};
-  CheckLogRoom(idLog_.size(), length);
-  copy->logAt = static_cast<std::uint32_t>(idLog_.size());
-  // push_back of the vector's own element is safe even when it grows.
-  for (std::size_t i = 0; i < length; ++i) idLog_.push_back(idLog_[from + i]);
+  idLog_.AppendCopy(copy, source);
 }
 
 ElementNode* TreeBuilder::NewNode(std::uint32_t nameIndex) {
@@ -166,15 +144,10 @@ void TreeBuilder::ReadAttributes(ElementNode* node, IValues* attributes) {
 
 void TreeBuilder::IndexNode(const ElementNode* node) {
   if (detachedTop_ != nullptr || idName_ == StringInterner::kNone) return;
-  // The node's "id" value, from its entry in the id log.
-  const std::uint32_t* entry = idLog_.data() + node->logAt;
-  for (std::uint32_t i = 0; i < entry[1]; ++i) {
-    if (entry[2 + 2 * i] != idName_) continue;
-    const std::uint32_t index = entry[3 + 2 * i];
-    if (index >= firstWithId_.size()) firstWithId_.resize(strings_.Size(), nullptr);
-    if (firstWithId_[index] == nullptr) firstWithId_[index] = node;
-    return;
-  }
+  const std::uint32_t index = idLog_.ValueOf(node, idName_);
+  if (index == IdLog::kNone) return;
+  if (index >= firstWithId_.size()) firstWithId_.resize(strings_.Size(), nullptr);
+  if (firstWithId_[index] == nullptr) firstWithId_[index] = node;
 }
 
 void TreeBuilder::EndElement(const char* name) noexcept {
@@ -226,13 +199,7 @@ void TreeBuilder::FinishParse() noexcept {
       census_.SetAt(strings[order[r].index], 1);
       rank[order[r].index] = r;
     }
-    // Interned indices become table indices; counts stay as they are.
-    for (std::size_t at = 0; at < idLog_.size();) {
-      const std::size_t pairs = idLog_[at + 1];
-      idLog_[at] = rank[idLog_[at]];
-      for (std::size_t i = 0; i < 2 * pairs; ++i) idLog_[at + 2 + i] = rank[idLog_[at + 2 + i]];
-      at += 2 + 2 * pairs;
-    }
+    idLog_.Renumber(rank);  // interned indices become table indices
     return kOk;
   });
   Fail(hr);
@@ -251,7 +218,7 @@ void TreeBuilder::Reset() noexcept {
   // stay allocated until the next one.
   strings_.Release();
   std::vector<const ElementNode*>().swap(firstWithId_);
-  std::vector<std::uint32_t>().swap(idLog_);
+  idLog_.Release();
   idName_ = StringInterner::kNone;
   failure_ = kOk;
   elementsDelivered_ = 0;

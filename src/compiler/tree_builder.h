@@ -16,6 +16,7 @@
 
 #include "com/host.h"
 #include "compiler/element_node.h"
+#include "compiler/id_log.h"
 #include "compiler/string_interner.h"
 
 namespace oxa {
@@ -67,12 +68,9 @@ class TreeBuilder {
   // the compiler namespace.
   static bool IsDirective(const char* name) noexcept;
 
-  // The string ids of the reachable nodes, in pre-order, for the writer: per
-  // node its name's table index, its attribute count n, then n pairs of
-  // (name, value) table indices in list order. Valid after FinishParse.
-  // Pre-order is creation order (the tree grows only at its right edge), so
-  // the log is written as nodes and copies are made.
-  const std::vector<std::uint32_t>& IdLog() const noexcept { return idLog_; }
+  // The string ids of the reachable nodes, for the writer; table indices
+  // after FinishParse.
+  const IdLog& GetIdLog() const noexcept { return idLog_; }
 
   const ElementNode* Root() const noexcept { return root_; }
   const ElementNode* Current() const noexcept { return current_; }
@@ -85,7 +83,7 @@ class TreeBuilder {
   void Start(const char* name, IValues* attributes);
   ElementNode* NewNode(std::uint32_t nameIndex);
   void ReadAttributes(ElementNode* node, IValues* attributes);
-  // Appends the node's entry to the id log (reachable nodes only).
+  // Appends the node's entry to the id log (reachable nodes only), from pairs_.
   void LogNode(ElementNode* node, std::uint32_t nameIndex);
   void LogCopy(ElementNode* copy, const ElementNode* source);
   // Makes `node` findable by its "id" when it is reachable from the root;
@@ -103,8 +101,7 @@ class TreeBuilder {
   StringInterner strings_;
   // By string index: the first reachable node created with that "id" value.
   std::vector<const ElementNode*> firstWithId_;
-  // Interned string indices while parsing; table indices after FinishParse.
-  std::vector<std::uint32_t> idLog_;
+  IdLog idLog_;
   // ReadAttributes' scratch: the node's (name, value) string indices in list order.
   std::vector<std::pair<std::uint32_t, std::uint32_t>> pairs_;
   // The string index of "id" once it has been interned.

@@ -90,7 +90,7 @@ HResult XmlCompiler::ComposeDocument(IBuffer* input) {
   builder_.FinishParse();
   RETURN_IF_FAILED(builder_.Failure());
   RETURN_HR_IF_NULL(kFail, builder_.Root());
-  return writer_.Compose(builder_.Root(), builder_.GetCensus(), builder_.IdLog());
+  return writer_.Compose(builder_.Root(), builder_.GetCensus(), builder_.GetIdLog());
 }
 
 HResult XmlCompiler::HandOverDocument(IBuffer** out) {

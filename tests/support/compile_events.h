@@ -64,7 +64,7 @@ inline CompileResult CompileMarkup(TreeBuilder& builder, DocumentWriter& writer,
     writer.Rewind();
     ComPtr<IBuffer> logged(SimpleBuffer::Create());
     const HResult hr =
-        writer.WriteDocument(builder.Root(), builder.GetCensus(), builder.IdLog(), logged.Get());
+        writer.WriteDocument(builder.Root(), builder.GetCensus(), builder.GetIdLog(), logged.Get());
     const std::vector<std::uint8_t> viaLog(logged->GetBuffer(),
                                            logged->GetBuffer() + logged->GetSize());
     if (hr != result.hr || viaLog != result.bytes) {

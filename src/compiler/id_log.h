@@ -1,0 +1,66 @@
+// IdLog: the string ids of the nodes reachable from the root, in pre-order,
+// kept by the tree builder as nodes and copies are made, so that the writer
+// reads every index it writes instead of looking strings up. Pre-order is
+// creation order because the tree grows only at its right edge.
+//
+// Layout, all 32-bit words:
+//   entries  per node: its name's index, the offset of its attribute names in
+//            `shapes`, then one value index per attribute, in list order.
+//   shapes   each distinct sequence of attribute names once: the count n,
+//            then n name indices in list order.
+// Elements of one kind carry the same names, so a node costs 2 + n words
+// instead of 2 + 2n. Indices are the builder's interned string indices until
+// Renumber turns them into string table indices.
+//
+// Cost: appending a node hashes its name sequence once and probes a table of
+// the shapes; appending a copy copies its source's entry. Offsets are 32-bit:
+// appends that would pass 4 G words throw std::length_error.
+#pragma once
+
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "compiler/element_node.h"
+
+namespace oxa {
+
+class IdLog {
+ public:
+  static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+  using Pairs = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
+
+  // Appends `node`'s entry: its name and its (name, value) pairs in list
+  // order; sets node->logAt. Throws std::bad_alloc or std::length_error.
+  void AppendNode(ElementNode* node, std::uint32_t name, const Pairs& pairs);
+  // Appends `copy`'s entry, the same as its logged `source`'s; sets copy->logAt.
+  void AppendCopy(ElementNode* copy, const ElementNode* source);
+  // The value index of the attribute named `name` in `node`'s entry, or kNone.
+  std::uint32_t ValueOf(const ElementNode* node, std::uint32_t name) const noexcept;
+  // Replaces every index i by rank[i] (each below rank.size()).
+  void Renumber(const std::vector<std::uint32_t>& rank) noexcept;
+  // Empties the log and gives its storage back.
+  void Release() noexcept;
+
+  bool Empty() const noexcept { return entries_.empty(); }
+  const std::vector<std::uint32_t>& Entries() const noexcept { return entries_; }
+  const std::vector<std::uint32_t>& Shapes() const noexcept { return shapes_; }
+
+ private:
+  // The offset in shapes_ of the names of `pairs`, added when new.
+  std::uint32_t ShapeOf(const Pairs& pairs);
+  void GrowShapeTable();
+
+  std::vector<std::uint32_t> entries_;
+  std::vector<std::uint32_t> shapes_;
+  // Open addressing over the shapes (at most half full): offset + 1 (0 marks
+  // an empty slot) beside the hash of the name sequence.
+  struct Slot {
+    std::uint32_t offset;
+    std::uint32_t hash;
+  };
+  std::vector<Slot> slots_;
+  std::uint32_t shapeCount_ = 0;
+};
+
+}  // namespace oxa
