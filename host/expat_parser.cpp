@@ -68,12 +68,8 @@ HResult OXA_CALL ExpatParser::Feed(IBuffer* data, std::uint32_t final) {
   }
   const char* bytes = data == nullptr ? nullptr : reinterpret_cast<const char*>(data->GetBuffer());
   std::size_t left = bytes == nullptr ? 0 : data->GetSize();
-  // expat copies what it is given into a buffer of its own, so it is given
-  // the document a piece at a time: its buffer stays small, however large
-  // the document.
-  constexpr std::size_t kPiece = std::size_t{1} << 20;
   do {
-    const int chunk = static_cast<int>(left > kPiece ? kPiece : left);
+    const int chunk = static_cast<int>(left > kPieceBytes ? kPieceBytes : left);
     const bool last = final != 0 && static_cast<std::size_t>(chunk) == left;
     if (XML_Parse(parser_, bytes, chunk, last ? 1 : 0) != XML_STATUS_OK) {
       const XML_Error error = XML_GetErrorCode(parser_);

@@ -13,6 +13,8 @@
 
 #include <expat.h>
 
+#include <cstddef>
+
 #include "com/com_ptr.h"
 #include "host/host_objects.h"
 
@@ -33,6 +35,12 @@ class ExpatParser final : public ParserObject<ExpatParser> {
   static IXmlParser* MakeWithoutPositions(ParseReport* report) {
     return Create(report, Positions::Omit).Detach();
   }
+
+  // expat copies what it is given into a buffer of its own, so Feed hands a
+  // large document over in pieces of this size, which bounds that copy. They
+  // are large because after every piece but the last expat scans the bytes
+  // once more for line and column (about a sixth of the parse).
+  static constexpr std::size_t kPieceBytes = std::size_t{1} << 24;
 
   // Only "UTF-8" is accepted as the encoding of the texts delivered (0x80070057 otherwise).
   HResult OXA_CALL Prepare(IXmlParserResponse* response, const char* encoding,

@@ -135,10 +135,11 @@ void TreeBuilder::ReadAttributes(ElementNode* node, IValues* attributes) {
     pairs_[kept++] = pairs_[i];
   }
   pairs_.resize(kept);
-  // Each name is above the last, so every ValueAt appends without a search.
+  // The names are distinct and ascending: each Insert stores a new entry
+  // (as ValueAt and an assignment would) and appends it without a search.
   node->attributes.Reserve(static_cast<std::uint32_t>(kept));
   for (const auto& [nameIndex, valueIndex] : pairs_) {
-    node->attributes.ValueAt(strings_.Shareable(nameIndex)) = strings_.Shareable(valueIndex);
+    node->attributes.Insert(strings_.Shareable(nameIndex), strings_.Shareable(valueIndex));
   }
 }
 

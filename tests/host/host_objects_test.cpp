@@ -215,10 +215,10 @@ TEST(ExpatParserTest, ElementsAttributesAndPositions) {
 }
 
 TEST(ExpatParserTest, DocumentsOfSeveralPiecesParseWhole) {
-  // About 2.6 MB, so that names and values straddle the pieces expat is fed.
+  // Past one piece, so that names and values straddle the pieces expat is fed.
   std::string doc = "<r>\n";
-  const std::string filler(70, 'v');
-  const int count = 30000;
+  const std::string filler(1000, 'v');
+  const int count = static_cast<int>(ExpatParser::kPieceBytes / 1000 + 1000);
   for (int i = 0; i < count; ++i) doc += "<e v=\"" + filler + std::to_string(i) + "\"/>\n";
   const Parsed good = Parse(doc + "</r>", true, ExpatParser::Positions::Omit);
   ASSERT_EQ(good.hr, kOk);
