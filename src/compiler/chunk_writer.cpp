@@ -36,6 +36,17 @@ void ChunkWriter::AppendBytes(const void* bytes, std::size_t count) {
   size_ += static_cast<std::uint32_t>(count);
 }
 
+std::uint8_t* ChunkWriter::Claim(std::uint64_t count) {
+  Reserve(std::uint64_t{size_} + count);
+  std::uint8_t* p = block_ + size_;
+  size_ += static_cast<std::uint32_t>(count);
+  return p;
+}
+
+void ChunkWriter::OpenChunk(std::uint32_t offset) {
+  AppendSlot(openChunks_, offset);
+}
+
 void ChunkWriter::WriteUInt32Growing(std::uint32_t value) {
   const std::uint8_t bytes[4] = {
       static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
@@ -58,7 +69,7 @@ void ChunkWriter::PatchUInt32(std::uint32_t offset, std::uint32_t value) noexcep
 
 void ChunkWriter::BeginChunk(std::uint32_t tag) {
   Reserve(std::uint64_t{size_} + 8);
-  AppendSlot(openChunks_, size_ + 4);
+  OpenChunk(size_ + 4);
   WriteUInt32(tag);
   WriteUInt32(0);
 }

@@ -39,6 +39,19 @@ class ChunkWriter {
     }
     WriteUInt32Growing(value);
   }
+  // Makes `count` more bytes part of what is written and returns where they
+  // start; the caller fills every one of them (with Store) before the next
+  // call. Throws as AppendBytes does.
+  std::uint8_t* Claim(std::uint64_t count);
+  // Writes `value` little-endian at `p`.
+  static void Store(std::uint8_t* p, std::uint32_t value) noexcept {
+    p[0] = static_cast<std::uint8_t>(value);
+    p[1] = static_cast<std::uint8_t>(value >> 8);
+    p[2] = static_cast<std::uint8_t>(value >> 16);
+    p[3] = static_cast<std::uint8_t>(value >> 24);
+  }
+  // Opens a chunk whose length field, already written, is at `offset`.
+  void OpenChunk(std::uint32_t offset);
   // Appends the text and its zero byte.
   void WriteString(const char* text, std::size_t length);
   // Overwrites the 4 bytes at `offset` (inside what is written).

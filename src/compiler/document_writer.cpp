@@ -127,18 +127,31 @@ std::uint32_t StringIndexMap::IndexOf(const ByteString& s) const {
 
 template <class Indices>
 void DocumentWriter::BeginElement(const ElementNode* node, Indices& indices) {
-  writer_.BeginChunk(ElementChunk);
-  writer_.WriteUInt32(indices.Name(node));
-  writer_.BeginChunk(AttributesChunk);
-  writer_.WriteUInt32(node->attributes.GetCount());
-  for (Position pos = node->attributes.GetStartPosition(); pos != 0;) {
+  // Everything up to the children is claimed at once: the ElementChunk's
+  // header and name, the whole AttributesChunk (its length is known from the
+  // count) and the ChildrenChunk's header and count. The Element and
+  // Children chunks stay open; their lengths are patched when they end.
+  const std::uint32_t count = node->attributes.GetCount();
+  const std::uint64_t attributesBody = 4 + std::uint64_t{8} * count;
+  const std::uint32_t start = writer_.Size();
+  std::uint8_t* p = writer_.Claim(12 + 8 + attributesBody + 12);
+  ChunkWriter::Store(p, ElementChunk);
+  ChunkWriter::Store(p + 4, 0);
+  ChunkWriter::Store(p + 8, indices.Name(node));
+  ChunkWriter::Store(p + 12, AttributesChunk);
+  ChunkWriter::Store(p + 16, static_cast<std::uint32_t>(attributesBody));
+  ChunkWriter::Store(p + 20, count);
+  p += 24;
+  for (Position pos = node->attributes.GetStartPosition(); pos != 0; p += 8) {
     const AttributeList::Entry& attribute = node->attributes.GetNext(pos);
-    writer_.WriteUInt32(indices.AttributeName(attribute));
-    writer_.WriteUInt32(indices.AttributeValue(attribute));
+    ChunkWriter::Store(p, indices.AttributeName(attribute));
+    ChunkWriter::Store(p + 4, indices.AttributeValue(attribute));
   }
-  writer_.EndChunk();
-  writer_.BeginChunk(ChildrenChunk);
-  writer_.WriteUInt32(static_cast<std::uint32_t>(node->ChildCount()));
+  ChunkWriter::Store(p, ChildrenChunk);
+  ChunkWriter::Store(p + 4, 0);
+  ChunkWriter::Store(p + 8, static_cast<std::uint32_t>(node->ChildCount()));
+  writer_.OpenChunk(start + 4);
+  writer_.OpenChunk(static_cast<std::uint32_t>(start + 24 + 8 * std::uint64_t{count} + 4));
 }
 
 template <class Indices>

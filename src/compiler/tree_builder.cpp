@@ -117,30 +117,48 @@ void TreeBuilder::ReadAttributes(ElementNode* node, IValues* attributes) {
     }
   }
   if (pairs_.empty()) return;
-  // Name order by insertion sort (a handful of pairs, often in order
-  // already), stable, so that of a repeated name the last value is kept.
-  for (std::size_t i = 1; i < pairs_.size(); ++i) {
-    const auto pair = pairs_[i];
-    std::size_t at = i;
-    for (; at > 0 && pairs_[at - 1].first != pair.first &&
-           ByteString::Compare(strings_.At(pair.first), strings_.At(pairs_[at - 1].first)) < 0;
-         --at) {
-      pairs_[at] = pairs_[at - 1];
-    }
-    pairs_[at] = pair;
-  }
-  std::size_t kept = 0;
-  for (std::size_t i = 0; i < pairs_.size(); ++i) {
-    if (i + 1 < pairs_.size() && pairs_[i + 1].first == pairs_[i].first) continue;
-    pairs_[kept++] = pairs_[i];
-  }
-  pairs_.resize(kept);
+  ListOrder();
+  sorted_.clear();
+  for (const std::uint32_t from : order_) sorted_.push_back(pairs_[from]);
+  pairs_.swap(sorted_);
+  const std::size_t kept = pairs_.size();
   // The names are distinct and ascending: each Insert stores a new entry
   // (as ValueAt and an assignment would) and appends it without a search.
   node->attributes.Reserve(static_cast<std::uint32_t>(kept));
   for (const auto& [nameIndex, valueIndex] : pairs_) {
     node->attributes.Insert(strings_.Shareable(nameIndex), strings_.Shareable(valueIndex));
   }
+}
+
+void TreeBuilder::ListOrder() {
+  // Elements of one kind deliver the same names in the same order, so the
+  // order found for the last element is tried first.
+  bool same = orderedNames_.size() == pairs_.size();
+  for (std::size_t i = 0; same && i < pairs_.size(); ++i)
+    same = orderedNames_[i] == pairs_[i].first;
+  if (same) return;
+  orderedNames_.clear();  // until order_ is complete again
+  // Insertion sort of the positions by name (a handful, often in order
+  // already), stable, so that of a repeated name the last one is kept.
+  order_.clear();
+  for (std::uint32_t i = 0; i < pairs_.size(); ++i) {
+    std::size_t at = order_.size();
+    order_.push_back(i);
+    const std::uint32_t name = pairs_[i].first;
+    for (; at > 0 && pairs_[order_[at - 1]].first != name &&
+           ByteString::Compare(strings_.At(name), strings_.At(pairs_[order_[at - 1]].first)) < 0;
+         --at) {
+      order_[at] = order_[at - 1];
+    }
+    order_[at] = i;
+  }
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < order_.size(); ++i) {
+    if (i + 1 < order_.size() && pairs_[order_[i + 1]].first == pairs_[order_[i]].first) continue;
+    order_[kept++] = order_[i];
+  }
+  order_.resize(kept);
+  for (const auto& pair : pairs_) orderedNames_.push_back(pair.first);
 }
 
 void TreeBuilder::IndexNode(const ElementNode* node) {
@@ -221,6 +239,8 @@ void TreeBuilder::Reset() noexcept {
   std::vector<const ElementNode*>().swap(firstWithId_);
   idLog_.Release();
   idName_ = StringInterner::kNone;
+  orderedNames_.clear();
+  order_.clear();
   failure_ = kOk;
   elementsDelivered_ = 0;
   nodesCopied_ = 0;

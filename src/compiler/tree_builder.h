@@ -83,6 +83,9 @@ class TreeBuilder {
   void Start(const char* name, IValues* attributes);
   ElementNode* NewNode(std::uint32_t nameIndex);
   void ReadAttributes(ElementNode* node, IValues* attributes);
+  // Orders the delivered pairs_ by name, keeping the last of a repeated name,
+  // into order_.
+  void ListOrder();
   // Appends the node's entry to the id log (reachable nodes only), from pairs_.
   void LogNode(ElementNode* node, std::uint32_t nameIndex);
   void LogCopy(ElementNode* copy, const ElementNode* source);
@@ -104,6 +107,11 @@ class TreeBuilder {
   IdLog idLog_;
   // ReadAttributes' scratch: the node's (name, value) string indices in list order.
   std::vector<std::pair<std::uint32_t, std::uint32_t>> pairs_;
+  // ListOrder's result: for the delivered names orderedNames_, the positions
+  // of the pairs that make the attribute list, in list order.
+  std::vector<std::uint32_t> orderedNames_;
+  std::vector<std::uint32_t> order_;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> sorted_;  // ReadAttributes' scratch
   // The string index of "id" once it has been interned.
   std::uint32_t idName_ = StringInterner::kNone;
   HResult failure_ = kOk;

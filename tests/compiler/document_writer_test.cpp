@@ -157,6 +157,24 @@ TEST(ChunkWriterTest, ChunksNestAndPatchLengths) {
   EXPECT_EQ(bytes, expected);
 }
 
+TEST(ChunkWriterTest, ClaimedBytesHoldAChunkOpenedInThem) {
+  ChunkWriter w;
+  w.WriteUInt32(1);
+  std::uint8_t* p = w.Claim(12);
+  EXPECT_EQ(p, w.Data() + 4);
+  EXPECT_EQ(w.Size(), 16u);
+  ChunkWriter::Store(p, 9);
+  ChunkWriter::Store(p + 4, 0);
+  ChunkWriter::Store(p + 8, 0xA1B2C3D4);
+  w.OpenChunk(8);
+  w.WriteUInt32(5);
+  w.EndChunk();
+  const std::vector<std::uint8_t> bytes(w.Data(), w.Data() + w.Size());
+  EXPECT_EQ(bytes, Words({1, 9, 8, 0xA1B2C3D4, 5}));
+  w.Claim(1000);
+  EXPECT_EQ(w.Capacity(), 1600u) << "claims grow the block by the same rule";
+}
+
 TEST(ChunkWriterTest, LargeRunJumpsToTheRightCapacity) {
   ChunkWriter w;
   std::string big(1000, 'x');

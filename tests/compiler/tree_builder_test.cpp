@@ -52,6 +52,15 @@ TEST(TreeBuilderTest, AttributesInNameOrderLastDuplicateWins) {
   EXPECT_EQ(attributes.refCount(), 0) << "the builder keeps no reference on the set";
 }
 
+TEST(TreeBuilderTest, RepeatedNameSequencesAreOrderedAlike) {
+  // Consecutive elements with the same delivered names reuse the order found
+  // for the first; any other sequence is ordered afresh.
+  Built b(R"(<r><e z="1" a="2"/><e z="3" a="4"/><e a="5" z="6"/><e k="7" k="8"/>)"
+          R"(<e k="9" k="10"/><e k="11"/><e z="12" a="13" m="14"/></r>)");
+  EXPECT_EQ(b.Tree(),
+            "r(e[a=2,z=1],e[a=4,z=3],e[a=5,z=6],e[k=8],e[k=10],e[k=11],e[a=13,m=14,z=12])");
+}
+
 TEST(TreeBuilderTest, FrequentLongStringsShareAFewBlocks) {
   // Names and values long enough for the heap on every target, used by 1,000
   // elements: one block per 254 holders, not one per holder past the 255th.
