@@ -1,6 +1,7 @@
 // DocumentWriter: string table, tree, and the hand-over to the host buffer.
 #include "compiler/document_writer.h"
 
+#include <cstring>
 #include <stdexcept>
 #include <vector>
 
@@ -109,7 +110,14 @@ void DocumentWriter::WriteStringTable(const Census& census) {
     if (offset > 0xFFFFFFFFu) throw std::length_error("string table larger than 4 GB");
   }
   writer_.WriteUInt32(static_cast<std::uint32_t>(offset));
-  for (const auto& entry : census) writer_.WriteString(entry.key.Chars(), entry.key.Length());
+  // The strings' total size is known by now: one claim, then plain copies.
+  std::uint8_t* p = writer_.Claim(offset);
+  for (const auto& entry : census) {
+    const std::uint32_t length = entry.key.Length();
+    std::memcpy(p, entry.key.Chars(), length);
+    p[length] = 0;
+    p += length + 1;
+  }
   writer_.EndChunk();
 }
 
