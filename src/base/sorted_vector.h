@@ -127,15 +127,17 @@ class SortedVector {
     return {InsertBefore(lb, Entry{key, value}), true};
   }
 
-  // Inserts (key, value), raising the stamp, or stores `value` under the existing key.
-  void SetAt(const Key& key, const Value& value) {
-    InsertResult r = Insert(key, value);
-    if (r.inserted) {
-      ++stamp_;
-    } else {
-      r.entry->value = value;
-    }
+  // The same, moving `key` into the container when it is inserted.
+  InsertResult Insert(Key&& key, const Value& value) {
+    Entry* lb = end_ != begin_ && Less()(end_[-1].key, key) ? end_ : LowerBound(key);
+    if (lb != end_ && !Less()(key, lb->key)) return {lb, false};
+    return {InsertBefore(lb, Entry{std::move(key), value}), true};
   }
+
+  // Inserts (key, value), raising the stamp, or stores `value` under the existing key.
+  void SetAt(const Key& key, const Value& value) { Store(Insert(key, value), value); }
+  // The same, moving `key` into the container when it is inserted.
+  void SetAt(Key&& key, const Value& value) { Store(Insert(std::move(key), value), value); }
 
   // The value under `key`, inserted with a default value when missing; the
   // stamp stays. The reference is valid until the next insertion or removal.
@@ -174,6 +176,14 @@ class SortedVector {
   }
 
  private:
+  // SetAt's second half: a new entry raises the stamp, an old one takes `value`.
+  void Store(InsertResult r, const Value& value) {
+    if (r.inserted) {
+      ++stamp_;
+    } else {
+      r.entry->value = value;
+    }
+  }
   static Entry* Allocate(std::size_t count) {
     if (count == 0) return nullptr;
     if (count > static_cast<std::size_t>(-1) / sizeof(Entry)) throw std::bad_alloc();

@@ -182,19 +182,22 @@ namespace {
 // 128-bit number (zero-padded; no text contains a zero byte, so padding sorts
 // first, as a shorter text does). Comparing keys agrees with the text order,
 // and only texts that share their first 16 bytes need the full comparison.
-// The keys live in the sort records, so most comparisons touch no text.
-struct SortKey {
+// The keys live in the sort records, so most comparisons touch no text, and
+// so do the texts themselves (moved, not copied), so that the census is
+// filled from the sorted records in order rather than from all over memory.
+struct SortRecord {
   std::uint64_t high;
   std::uint64_t low;
-  std::uint32_t index;
+  std::uint32_t index;  // the interned index
+  ByteString text;
 };
 
-SortKey KeyOf(const ByteString& s, std::uint32_t index) noexcept {
+SortRecord RecordOf(ByteString& s, std::uint32_t index) noexcept {
   const auto* p = reinterpret_cast<const unsigned char*>(s.Chars());
   const std::uint32_t n = s.Length();
   std::uint64_t part[2] = {0, 0};
   for (std::uint32_t i = 0; i < 16; ++i) part[i / 8] = part[i / 8] << 8 | (i < n ? p[i] : 0u);
-  return {part[0], part[1], index};
+  return {part[0], part[1], index, std::move(s)};
 }
 
 }  // namespace
@@ -202,20 +205,23 @@ SortKey KeyOf(const ByteString& s, std::uint32_t index) noexcept {
 void TreeBuilder::FinishParse() noexcept {
   if (failure_ != kOk) return;
   const HResult hr = Guarded([&] {
-    const std::vector<ByteString> strings = strings_.TakeStrings();
-    std::vector<SortKey> order(strings.size());
-    for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = KeyOf(strings[i], i);
-    std::sort(order.begin(), order.end(), [&](const SortKey& a, const SortKey& b) {
+    std::vector<SortRecord> order;
+    {
+      std::vector<ByteString> strings = strings_.TakeStrings();
+      order.reserve(strings.size());
+      for (std::uint32_t i = 0; i < strings.size(); ++i) order.push_back(RecordOf(strings[i], i));
+    }
+    std::sort(order.begin(), order.end(), [](const SortRecord& a, const SortRecord& b) {
       if (a.high != b.high) return a.high < b.high;
       if (a.low != b.low) return a.low < b.low;
-      return ByteString::Compare(strings[a.index], strings[b.index]) < 0;
+      return ByteString::Compare(a.text, b.text) < 0;
     });
     // In ascending order every SetAt appends; each raises the stamp once, as
     // entering the strings one by one while parsing would.
     census_.Reserve(static_cast<std::uint32_t>(order.size()));
     std::vector<std::uint32_t> rank(order.size());
     for (std::uint32_t r = 0; r < order.size(); ++r) {
-      census_.SetAt(strings[order[r].index], 1);
+      census_.SetAt(std::move(order[r].text), 1);
       rank[order[r].index] = r;
     }
     idLog_.Renumber(rank);  // interned indices become table indices

@@ -37,6 +37,22 @@ TEST(SortedVectorTest, SetAtSortsRaisesStampOnlyForNewKeys) {
   EXPECT_EQ(map.GetStamp(), static_cast<std::uint8_t>(start + 3));
 }
 
+TEST(SortedVectorTest, SetAtOfATemporaryMovesTheKeyIn) {
+  TextMap map;
+  const std::uint8_t start = map.GetStamp();
+  ByteString key("a key long enough for a block of its own");
+  const char* block = key.Chars();
+  map.SetAt(std::move(key), 1);
+  EXPECT_EQ(map.begin()->key.Chars(), block) << "moved, not copied";
+  EXPECT_TRUE(key.IsEmpty());
+  ByteString again("a key long enough for a block of its own");
+  map.SetAt(std::move(again), 2);
+  EXPECT_EQ(map.GetCount(), 1u);
+  EXPECT_EQ(map.begin()->value, 2u);
+  EXPECT_EQ(map.GetStamp(), static_cast<std::uint8_t>(start + 1));
+  EXPECT_STREQ(again.Chars(), "a key long enough for a block of its own") << "kept when present";
+}
+
 TEST(SortedVectorTest, TextOrderIsUnsignedBytesPrefixFirst) {
   TextMap map;
   for (const char* k : {"ab", "a", "Z", "\xE9", "B", "z"}) map.SetAt(k, 1);
