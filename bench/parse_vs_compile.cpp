@@ -4,9 +4,11 @@
 // nothing), the full compile through the deva3201 module and the reference
 // host, and the decode of the compiled result by the strict decoder. Peak
 // memory is that of a fresh `xmlc compile` process above one compiling <r/>,
-// per MB of input (it includes the input held in memory and the output).
+// per MB of input (it includes the input held in memory and the output),
+// and with --xmlc32 also that of a 32-bit xmlc (the real target's widths).
 //
-// usage: parse_vs_compile [--plugin PATH] [--sizes 0.1,1,10,100] [--only NAME] [--csv FILE]
+// usage: parse_vs_compile [--plugin PATH] [--xmlc32 PATH] [--sizes 0.1,1,10,100]
+//                         [--only NAME] [--csv FILE]
 #include <expat.h>
 #include <unistd.h>
 
@@ -71,7 +73,7 @@ long XmlcPeakKb(const std::string& xmlc, const std::string& file) {
 struct Row {
   std::string name;
   double inputMb, parse, compile, decode;
-  long peakKb;
+  long peakKb, peak32Kb;
   double outputMb;
 };
 
@@ -79,13 +81,14 @@ struct Row {
 
 int main(int argc, char** argv) {
   std::string plugin = oxa::host::DefaultPluginPath(argv[0]);
-  std::string csv, only;
+  std::string csv, only, xmlc32;
   std::vector<double> sizes = {0.1, 1, 10, 100};
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string a = argv[i];
     if (a == "--plugin") plugin = argv[i + 1];
     if (a == "--csv") csv = argv[i + 1];
     if (a == "--only") only = argv[i + 1];
+    if (a == "--xmlc32") xmlc32 = argv[i + 1];
     if (a == "--sizes") {
       sizes.clear();
       std::stringstream list(argv[i + 1]);
@@ -104,6 +107,7 @@ int main(int argc, char** argv) {
   const std::string scratch = "/tmp/parse_vs_compile." + std::to_string(getpid()) + ".xml";
   std::ofstream(scratch) << "<r/>";
   const long baselineKb = XmlcPeakKb(xmlc, scratch);
+  const long baseline32Kb = xmlc32.empty() ? 0 : XmlcPeakKb(xmlc32, scratch);
 
   std::vector<std::pair<std::string, std::string>> documents;
   for (const double mb : sizes) {
@@ -119,8 +123,8 @@ int main(int argc, char** argv) {
   documents.emplace_back("copies 100000", oxa::bench::Copies(100000));
 
   std::vector<Row> rows;
-  std::printf("%-24s %9s %10s %10s %7s %10s %11s %9s\n", "document", "input MB", "parse MB/s",
-              "compile MB/s", "ratio", "decode MB/s", "peak/input", "out MB");
+  std::printf("%-24s %9s %10s %10s %7s %10s %11s %13s %9s\n", "document", "input MB", "parse MB/s",
+              "compile MB/s", "ratio", "decode MB/s", "peak/input", "peak32/input", "out MB");
   for (const auto& [name, doc] : documents) {
     if (!only.empty() && name.find(only) == std::string::npos) continue;
     const double mb = static_cast<double>(doc.size()) / 1e6;
@@ -142,20 +146,22 @@ int main(int argc, char** argv) {
     });
     std::ofstream(scratch, std::ios::binary | std::ios::trunc) << doc;
     const long peak = XmlcPeakKb(xmlc, scratch) - baselineKb;
-    const Row row{name, mb, parse, compile, decode, peak, static_cast<double>(last.Size()) / 1e6};
+    const long peak32 = xmlc32.empty() ? 0 : XmlcPeakKb(xmlc32, scratch) - baseline32Kb;
+    const Row row{name,   mb,   parse,  compile,
+                  decode, peak, peak32, static_cast<double>(last.Size()) / 1e6};
     rows.push_back(row);
-    std::printf("%-24s %9.2f %10.1f %12.1f %7.2f %11.1f %11.2f %9.2f\n", name.c_str(), mb,
+    std::printf("%-24s %9.2f %10.1f %12.1f %7.2f %11.1f %11.2f %13.2f %9.2f\n", name.c_str(), mb,
                 mb / parse, mb / compile, compile / parse, mb / decode, peak / 1024.0 / mb,
-                row.outputMb);
+                peak32 / 1024.0 / mb, row.outputMb);
     std::fflush(stdout);
   }
   std::remove(scratch.c_str());
   if (!csv.empty()) {
     std::ofstream out(csv);
-    out << "document,input_mb,parse_s,compile_s,decode_s,peak_mb,output_mb\n";
+    out << "document,input_mb,parse_s,compile_s,decode_s,peak_mb,peak32_mb,output_mb\n";
     for (const Row& r : rows) {
       out << r.name << ',' << r.inputMb << ',' << r.parse << ',' << r.compile << ',' << r.decode
-          << ',' << r.peakKb / 1024.0 << ',' << r.outputMb << '\n';
+          << ',' << r.peakKb / 1024.0 << ',' << r.peak32Kb / 1024.0 << ',' << r.outputMb << '\n';
     }
   }
   return 0;
