@@ -216,20 +216,23 @@ class AttributeSet::TextView final : public IBuffer, public RefCounted<TextView>
     size_ = length >= 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(length + 1);
     owns_ = false;
   }
+  // Shows no bytes at all.
+  void Blank() noexcept {
+    data_ = nullptr;
+    size_ = 0;
+    owns_ = false;
+  }
   // Copies the shown text into storage of its own; when memory runs out the
-  // view shows the empty text instead, never the text it was lent.
+  // view is left with no bytes, never with the text it was lent.
   void Keep() noexcept {
     if (owns_) return;
     try {
       owned_.assign(data_, data_ + size_);
-      data_ = owned_.data();
+      Own();
     } catch (...) {
-      static const std::uint8_t kEmpty[1] = {0};
-      data_ = kEmpty;
-      size_ = 1;
-      return;
+      owned_.clear();
+      Own();
     }
-    owns_ = true;
   }
 
   HResult OXA_CALL QueryInterface(const Guid& iid, void** out) override {
@@ -306,7 +309,7 @@ void AttributeSet::FreeView() noexcept {
     view_ = NewView();
   }
   // A view no one else holds never keeps pointing at the parser's memory.
-  if (view_ != nullptr) view_->Show("");
+  if (view_ != nullptr) view_->Blank();
 }
 
 AttributeSet::TextView* AttributeSet::NewView() noexcept {

@@ -154,7 +154,7 @@ class AttributeSet final : public IValues, public RefCounted<AttributeSet> {
   AttributeSet() = default;
   ~AttributeSet();
   // Lets go of the text shown: a view that someone else still holds copies
-  // it and is replaced; the set's own view shows the empty text.
+  // it and is replaced; the set's own view shows no bytes.
   void FreeView() noexcept;
   // A view with one reference, or null when memory runs out.
   static TextView* NewView() noexcept;

@@ -182,9 +182,9 @@ namespace {
 // 128-bit number (zero-padded; no text contains a zero byte, so padding sorts
 // first, as a shorter text does). Comparing keys agrees with the text order,
 // and only texts that share their first 16 bytes need the full comparison.
-// The keys live in the sort records, so most comparisons touch no text, and
-// so do the texts themselves (moved, not copied), so that the census is
-// filled from the sorted records in order rather than from all over memory.
+// The keys live in the sort records, so most comparisons touch no text. The
+// texts live there too (moved, not copied), so that the census is filled from
+// the sorted records in order rather than from all over memory.
 struct SortRecord {
   std::uint64_t high;
   std::uint64_t low;

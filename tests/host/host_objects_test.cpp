@@ -2,6 +2,7 @@
 #include "host/host_objects.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -270,7 +271,8 @@ TEST(ExpatParserTest, MalformedInputIsLocated) {
 }
 
 TEST(ExpatParserTest, ExternalEntitiesAreNeverLoaded) {
-  const std::string secret = testing::TempDir() + "/oxa_secret.xml";
+  const std::string secret =
+      testing::TempDir() + "/oxa_secret_" + std::to_string(getpid()) + ".xml";
   std::FILE* f = std::fopen(secret.c_str(), "w");
   std::fputs("<leak/>", f);
   std::fclose(f);
