@@ -27,7 +27,7 @@
 #include "compiled_document.h"
 #include "compiler/tree_builder.h"
 #include "corpus.h"
-#include "host/expat_parser.h"
+#include "host/parse_into.h"
 #include "host/plugin_host.h"
 
 namespace {
@@ -58,31 +58,13 @@ void BareParse(const std::string& doc) {
   XML_ParserFree(parser);
 }
 
-// Builds the element tree of `doc` with the compiler's own builder.
-class TreeOf final : public oxa::ParserResponseDefaults {
- public:
+// The element tree of `doc`, built by the compiler's own builder.
+struct TreeOf {
   explicit TreeOf(const std::string& doc) {
-    oxa::host::ParseReport report;
-    auto parser = oxa::host::ExpatParser::Create(&report, oxa::host::ExpatParser::Positions::Omit);
-    parser->Prepare(this, this, "UTF-8", ':');
     auto input = oxa::host::HostBuffer::Create();
     input->Bytes().assign(doc.begin(), doc.end());
-    if (oxa::Failed(parser->Feed(input.Get(), 1)) || builder.Root() == nullptr) std::exit(1);
-  }
-  oxa::HResult OXA_CALL QueryInterface(const oxa::Guid&, void** out) override {
-    *out = nullptr;
-    return oxa::kNoInterface;
-  }
-  std::uint32_t OXA_CALL AddRef() override { return 2; }
-  std::uint32_t OXA_CALL Release() override { return 1; }
-  oxa::HResult OXA_CALL StartElement(const char* name, oxa::IValues* attributes, std::uint32_t,
-                                     std::uint32_t) override {
-    builder.StartElement(name, attributes);
-    return oxa::kOk;
-  }
-  oxa::HResult OXA_CALL EndElement(const char* name, std::uint32_t, std::uint32_t) override {
-    builder.EndElement(name);
-    return oxa::kOk;
+    if (oxa::Failed(oxa::host::ParseInto(builder, input.Get())) || builder.Root() == nullptr)
+      std::exit(1);
   }
   oxa::TreeBuilder builder;
 };
