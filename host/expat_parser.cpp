@@ -103,6 +103,11 @@ void XMLCALL ExpatParser::OnStart(void* self, const XML_Char* name, const XML_Ch
   set->Show(attributes);
   parser->response_->StartElement(name, set, parser->Line(), parser->Column());
   set->Clear();
+  if (set->Exhausted()) {
+    // The response may have missed attributes or a layout id: never a silent loss.
+    parser->Fail("out of memory", 0, 0);
+    XML_StopParser(parser->parser_, XML_FALSE);
+  }
 }
 
 void XMLCALL ExpatParser::OnEnd(void* self, const XML_Char* name) {

@@ -223,15 +223,18 @@ class AttributeSet::TextView final : public IBuffer, public RefCounted<TextView>
     owns_ = false;
   }
   // Copies the shown text into storage of its own; when memory runs out the
-  // view is left with no bytes, never with the text it was lent.
-  void Keep() noexcept {
-    if (owns_) return;
+  // view is left with no bytes, never with the text it was lent, and the
+  // result is false.
+  bool Keep() noexcept {
+    if (owns_) return true;
     try {
       owned_.assign(data_, data_ + size_);
       Own();
+      return true;
     } catch (...) {
       owned_.clear();
       Own();
+      return false;
     }
   }
 
@@ -297,14 +300,20 @@ AttributeSet::~AttributeSet() {
 }
 
 void AttributeSet::Show(const char* const* pairs) noexcept {
+  exhausted_ = false;
   FreeView();
   pairs_ = cursor_ = pairs;
+}
+
+void AttributeSet::Clear() noexcept {
+  FreeView();
+  pairs_ = cursor_ = nullptr;
 }
 
 void AttributeSet::FreeView() noexcept {
   if (view_ != nullptr && view_->RefCount() > 1) {
     // Someone kept the value past its call: it keeps a copy, the set a new view.
-    view_->Keep();
+    if (!view_->Keep()) exhausted_ = true;
     view_->Release();
     view_ = NewView();
   }
@@ -358,12 +367,14 @@ HResult OXA_CALL AttributeSet::GetString(const char* name, IBuffer** buffer) {
   *buffer = nullptr;
   for (const char* const* p = pairs_; p != nullptr && *p != nullptr; p += 2) {
     if (std::strcmp(p[0], name) != 0) continue;
-    return Guarded([&] {
+    const HResult hr = Guarded([&] {
       ComPtr<HostBuffer> copy = HostBuffer::Create();
       copy->Bytes().assign(p[1], p[1] + std::strlen(p[1]) + 1);
       *buffer = copy.Detach();
       return kOk;
     });
+    if (Failed(hr)) exhausted_ = true;
+    return hr;
   }
   return kFail;
 }
@@ -378,7 +389,10 @@ HResult OXA_CALL AttributeSet::GetNextString(const char** name, IBuffer** buffer
   RETURN_HR_IF(kFail, cursor_ == nullptr || *cursor_ == nullptr);
   FreeView();
   if (view_ == nullptr) view_ = NewView();
-  RETURN_HR_IF_NULL(kOutOfMemory, view_);
+  if (view_ == nullptr) {
+    exhausted_ = true;
+    return kOutOfMemory;
+  }
   view_->Show(cursor_[1]);
   *name = cursor_[0];
   *buffer = view_;

@@ -127,7 +127,11 @@ class AttributeSet final : public IValues, public RefCounted<AttributeSet> {
   // Show or Clear.
   void Show(const char* const* pairs) noexcept;
   // Forgets the pairs, so that a set kept past the element is empty.
-  void Clear() noexcept { Show(nullptr); }
+  void Clear() noexcept;
+  // Whether memory ran out since the last Show: an iteration ended early, a
+  // GetString failed or a kept value could not take its copy. A parser must
+  // then fail the parse, since the response may have gone on without them.
+  bool Exhausted() const noexcept { return exhausted_; }
 
   HResult OXA_CALL QueryInterface(const Guid& iid, void** out) override;
   std::uint32_t OXA_CALL AddRef() override { return RefCounted::AddRef(); }
@@ -162,6 +166,7 @@ class AttributeSet final : public IValues, public RefCounted<AttributeSet> {
   const char* const* pairs_ = nullptr;
   const char* const* cursor_ = nullptr;
   TextView* view_ = nullptr;  // owned: one reference
+  bool exhausted_ = false;
 };
 
 // The interface lookup and counting shared by the host's parsers, which all

@@ -5,8 +5,10 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <utility>
 
 #include "alloc/failing_allocator.h"
+#include "host/expat_parser.h"
 #include "host/host_objects.h"
 
 namespace oxa::host {
@@ -70,6 +72,76 @@ TEST(HostAllocationFailureTest, KeptAttributeValuesNeverShowLentText) {
     ArmAllocator(k);
     UseOnce(pairs, value);
     DisarmAllocator();
+  }
+}
+
+// Reads every attribute of every element, keeping each value past its call
+// (so the set must copy it and make a new view) and asking for one by name.
+class Greedy final : public ParserResponseDefaults {
+ public:
+  HResult OXA_CALL QueryInterface(const Guid&, void** out) override {
+    *out = nullptr;
+    return kNoInterface;
+  }
+  std::uint32_t OXA_CALL AddRef() override { return 2; }
+  std::uint32_t OXA_CALL Release() override { return 1; }
+  HResult OXA_CALL StartElement(const char*, IValues* attributes, std::uint32_t,
+                                std::uint32_t) override {
+    const char* name = nullptr;
+    IBuffer* value = nullptr;
+    for (HResult hr = attributes->GetFirstString(&name, &value); Succeeded(hr);
+         hr = attributes->GetNextString(&name, &value)) {
+      value->AddRef();
+      if (kept < kMaxKept) keptValues[kept++] = value;
+    }
+    IBuffer* byName = nullptr;
+    if (Succeeded(attributes->GetString("a", &byName))) {
+      ++found;
+      byName->Release();
+    }
+    return kOk;
+  }
+  HResult OXA_CALL EndElement(const char*, std::uint32_t, std::uint32_t) override { return kOk; }
+  void ReleaseKept() {
+    for (int i = 0; i < kept; ++i) keptValues[i]->Release();
+    kept = 0;
+  }
+
+  static constexpr int kMaxKept = 16;
+  IBuffer* keptValues[kMaxKept] = {};
+  int kept = 0;
+  int found = 0;
+};
+
+TEST(HostAllocationFailureTest, ParserFailsRatherThanLoseAttributes) {
+  const std::string doc = R"(<r a="1" b="2"><e a="3" b="4"/><e a="5" b="6"/></r>)";
+  ComPtr<HostBuffer> input = HostBuffer::Create();
+  input->Bytes().assign(doc.begin(), doc.end());
+  ParseReport report;
+  // The parser object is made unarmed; its preparation and the parse are armed.
+  const auto parse = [&](Greedy& greedy, std::uint64_t failAt) {
+    ComPtr<ExpatParser> parser = ExpatParser::Create(&report);
+    ArmAllocator(failAt);
+    HResult hr = parser->Prepare(&greedy, &greedy, "UTF-8", ':');
+    if (Succeeded(hr)) hr = parser->Feed(input.Get(), 1);
+    const std::uint64_t made = DisarmAllocator();
+    return std::make_pair(hr, made);
+  };
+  Greedy all;
+  const auto [first, allocations] = parse(all, 0);
+  ASSERT_EQ(first, kOk);
+  ASSERT_EQ(all.kept, 6);
+  ASSERT_EQ(all.found, 3);
+  all.ReleaseKept();
+  for (std::uint64_t k = 1; k <= allocations; ++k) {
+    Greedy greedy;
+    const HResult hr = parse(greedy, k).first;
+    ASSERT_TRUE(hr == kOk || hr == kOutOfMemory) << "allocation " << k << ": " << hr;
+    if (hr == kOk) {
+      EXPECT_EQ(greedy.kept, 6) << "allocation " << k << ": an attribute was lost";
+      EXPECT_EQ(greedy.found, 3) << "allocation " << k << ": a lookup by name was lost";
+    }
+    greedy.ReleaseKept();
   }
 }
 
