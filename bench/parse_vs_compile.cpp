@@ -7,7 +7,8 @@
 // per MB of input (it includes the input held in memory and the output),
 // and with --xmlc32 also that of a 32-bit xmlc (the real target's widths).
 // The tree floor is the time of the least work any builder of the element
-// tree does (see TreeFloor), as a multiple of the bare parse.
+// tree does (see TreeFloor), as a multiple of the bare parse. A last table
+// splits the realistic documents' compiles into their phases.
 //
 // usage: parse_vs_compile [--plugin PATH] [--xmlc32 PATH] [--sizes 0.1,1,10,100]
 //                         [--only NAME] [--csv FILE]
@@ -25,6 +26,7 @@
 #include <vector>
 
 #include "compiled_document.h"
+#include "compiler/document_writer.h"
 #include "compiler/tree_builder.h"
 #include "corpus.h"
 #include "host/parse_into.h"
@@ -101,6 +103,47 @@ double TreeFloor(const oxa::ElementNode* top, int runs) {
     }
     oxa::FreeTree(root);
   });
+}
+
+// Where a compile's time goes, in seconds, each phase the best of `runs`:
+// expat with the host's callbacks delivering to nothing; building the tree
+// (layout expansion and the id log included) beyond that; sorting the
+// census; writing; freeing the tree.
+struct Phases {
+  double parse = 1e30, build = 1e30, census = 1e30, write = 1e30, reset = 1e30;
+};
+
+Phases TimePhases(const std::string& doc, int runs) {
+  struct Nothing {
+    void StartElement(const char*, oxa::IValues*) {}
+    void EndElement(const char*) {}
+  } nothing;
+  auto input = oxa::host::HostBuffer::Create();
+  input->Bytes().assign(doc.begin(), doc.end());
+  Phases best;
+  best.parse = Best(runs, [&] { oxa::host::ParseInto(nothing, input.Get()); });
+  oxa::TreeBuilder builder;
+  oxa::DocumentWriter writer;
+  for (int i = 0; i < runs; ++i) {
+    const auto t0 = Clock::now();
+    oxa::host::ParseInto(builder, input.Get());
+    const auto t1 = Clock::now();
+    builder.FinishParse();
+    const auto t2 = Clock::now();
+    writer.Compose(builder.Root(), builder.GetCensus(), builder.GetIdLog());
+    const auto t3 = Clock::now();
+    builder.Reset();
+    const auto t4 = Clock::now();
+    writer.Rewind();
+    const auto seconds = [](auto a, auto b) {
+      return std::chrono::duration<double>(b - a).count();
+    };
+    best.build = std::min(best.build, seconds(t0, t1) - best.parse);
+    best.census = std::min(best.census, seconds(t1, t2));
+    best.write = std::min(best.write, seconds(t2, t3));
+    best.reset = std::min(best.reset, seconds(t3, t4));
+  }
+  return best;
 }
 
 // Peak resident memory of a fresh `xmlc compile FILE -o -` (output discarded),
@@ -212,6 +255,16 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
   }
   std::remove(scratch.c_str());
+
+  std::printf("\nwhere a compile's time goes (ms)\n%-24s %10s %10s %8s %8s %8s\n", "document",
+              "expat+host", "tree", "census", "write", "free");
+  for (const auto& [name, doc] : documents) {
+    if (name.rfind("realistic", 0) != 0) continue;
+    if (!only.empty() && name.find(only) == std::string::npos) continue;
+    const Phases p = TimePhases(doc, doc.size() > 50000000 ? 2 : 4);
+    std::printf("%-24s %10.1f %10.1f %8.1f %8.1f %8.1f\n", name.c_str(), p.parse * 1e3,
+                p.build * 1e3, p.census * 1e3, p.write * 1e3, p.reset * 1e3);
+  }
   if (!csv.empty()) {
     std::ofstream out(csv);
     out << "document,input_mb,parse_s,compile_s,decode_s,peak_mb,peak32_mb,output_mb,floor_s\n";
