@@ -1,8 +1,8 @@
 // Arbitrary bytes through the reference host's expat parser into the
 // compiler. Whatever the input, the compile returns a result code, every
-// document it hands out must pass the strict decoder, and its bytes must
-// equal those written with every string index looked up in the census
-// instead of read from the builder's id log.
+// document it hands out must pass the strict decoder, and its bytes (up to
+// a megabyte) must equal those written with every string index looked up in
+// the census instead of read from the builder's id log.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -36,6 +36,8 @@ struct Fixture {
   oxa::ComPtr<oxa::IXmlCompiler> compiler;
 };
 
+constexpr std::uint32_t kLookupCheckLimit = 1 << 20;
+
 // The compiled document of `input` from a builder of its own, written
 // without the id log; empty when the compile fails.
 std::vector<std::uint8_t> ByLookup(oxa::IBuffer* input) {
@@ -64,9 +66,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     oxa::tools::DecodedDocument doc;
     oxa::tools::DecodeError error;
     if (!oxa::tools::Decode(output->GetBuffer(), output->GetSize(), &doc, &error)) std::abort();
-    const std::vector<std::uint8_t> bytes(output->GetBuffer(),
-                                          output->GetBuffer() + output->GetSize());
-    if (ByLookup(input.Get()) != bytes) std::abort();
+    // Large outputs (layouts copied up to the expansion bound) only repeat
+    // what small ones exercise; checking them too would double the slowest
+    // inputs' time.
+    if (output->GetSize() <= kLookupCheckLimit) {
+      const std::vector<std::uint8_t> bytes(output->GetBuffer(),
+                                            output->GetBuffer() + output->GetSize());
+      if (ByLookup(input.Get()) != bytes) std::abort();
+    }
   }
   return 0;
 }
