@@ -54,12 +54,6 @@ void ChunkWriter::WriteUInt32Growing(std::uint32_t value) {
   AppendBytes(bytes, sizeof(bytes));
 }
 
-void ChunkWriter::WriteString(const char* text, std::size_t length) {
-  Reserve(std::uint64_t{size_} + length + 1);
-  AppendBytes(text, length);
-  AppendBytes("", 1);
-}
-
 void ChunkWriter::PatchUInt32(std::uint32_t offset, std::uint32_t value) noexcept {
   block_[offset] = static_cast<std::uint8_t>(value);
   block_[offset + 1] = static_cast<std::uint8_t>(value >> 8);

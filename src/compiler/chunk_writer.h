@@ -52,8 +52,6 @@ class ChunkWriter {
   }
   // Opens a chunk whose length field, already written, is at `offset`.
   void OpenChunk(std::uint32_t offset);
-  // Appends the text and its zero byte.
-  void WriteString(const char* text, std::size_t length);
   // Overwrites the 4 bytes at `offset` (inside what is written).
   void PatchUInt32(std::uint32_t offset, std::uint32_t value) noexcept;
   // Writes `tag` and a zero length placeholder, and opens the chunk.

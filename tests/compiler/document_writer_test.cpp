@@ -146,7 +146,7 @@ TEST(ChunkWriterTest, ChunksNestAndPatchLengths) {
   w.BeginChunk(7);
   w.WriteUInt32(0x01020304);
   w.BeginChunk(8);
-  w.WriteString("hi", 2);
+  w.AppendBytes("hi", 3);  // the text and its zero byte
   EXPECT_EQ(w.OpenChunks(), 2);
   w.EndChunk();
   w.EndChunk();
@@ -178,7 +178,7 @@ TEST(ChunkWriterTest, ClaimedBytesHoldAChunkOpenedInThem) {
 TEST(ChunkWriterTest, LargeRunJumpsToTheRightCapacity) {
   ChunkWriter w;
   std::string big(1000, 'x');
-  w.WriteString(big.c_str(), big.size());
+  w.AppendBytes(big.c_str(), big.size() + 1);
   EXPECT_EQ(w.Capacity(), 1600u);
   EXPECT_EQ(w.Size(), 1001u);
 }
