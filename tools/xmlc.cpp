@@ -1,20 +1,33 @@
 // xmlc: compiles layout documents through the deva3201 plug-in, decodes
 // compiled documents, and shows what the plug-in says of itself.
+//
+// Every command reads its options with getopt_long (`-j2`, `-j 2`,
+// `--jobs=2`, `--`), answers a usage error with one line and a hint, names the
+// file and the cause of every failure, and never overwrites an input or
+// leaves a partial output.
+#include <expat.h>
 #include <fcntl.h>
+#include <getopt.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <cinttypes>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <filesystem>
 #include <iostream>
-#include <iterator>
 #include <memory>
 #include <mutex>
+#include <new>
+#include <optional>
 #include <set>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -26,124 +39,251 @@
 
 namespace {
 
+namespace fs = std::filesystem;
 using oxa::HResult;
 using oxa::host::CompilerSession;
 using oxa::host::PluginHost;
 
-constexpr char kVersion[] = "xmlc 0.1.0";
+constexpr char kVersion[] = "0.1.0";
 
 // Permissions of the files xmlc writes: 0666 less the umask, read once at start.
 mode_t g_fileMode = 0644;
 constexpr int kExitOk = 0, kExitFailed = 1, kExitUsage = 2;
+// The host hands a document to the compiler in one buffer with a 32-bit length.
+constexpr std::uint64_t kMaxInput = 0xFFFFFFFFu;
+constexpr unsigned kMaxWorkers = 256;
 
 constexpr char kMainHelp[] =
-    "usage: xmlc <command> [options]\n"
+    "usage: xmlc COMMAND [OPTION]... [FILE]...\n"
     "\n"
     "commands:\n"
     "  compile   compile XML layout documents into compiled documents\n"
-    "  dump      decode and print a compiled document\n"
+    "  dump      check a compiled document and print it\n"
     "  info      show what the plug-in says of itself\n"
     "  record    record the parser's element events of a document, for replay\n"
+    "  help      show a command's help: xmlc help COMMAND\n"
     "\n"
-    "xmlc <command> --help shows a command's options; xmlc --version its version.\n";
+    "xmlc COMMAND --help shows a command's options; xmlc --version the versions.\n";
 
 constexpr char kCompileHelp[] =
-    "usage: xmlc compile INPUT -o OUTPUT [--plugin PATH]\n"
-    "       xmlc compile INPUT... -d OUTDIR [-j N] [--plugin PATH]\n"
+    "usage: xmlc compile [OPTION]... INPUT -o OUTPUT\n"
+    "       xmlc compile [OPTION]... INPUT... -d OUTDIR\n"
     "\n"
-    "Compiles each INPUT (an XML layout document; - reads standard input).\n"
-    "  -o OUTPUT      the compiled document of the one INPUT (- writes standard output)\n"
-    "  -d OUTDIR      a batch: INPUT's compiled document goes to OUTDIR/NAME.xmlc,\n"
-    "                 NAME being INPUT's file name without its .xml extension\n"
-    "  -j N           compile a batch with N workers (default 1)\n"
-    "  --plugin PATH  the plug-in module (default: deva3201.so beside xmlc)\n"
+    "Compiles each INPUT, an XML layout document (- reads standard input).\n"
+    "  -o, --output=OUTPUT      the compiled document of the one INPUT\n"
+    "                           (- writes standard output, never a terminal unless -f)\n"
+    "  -d, --output-dir=OUTDIR  a batch: each INPUT goes to OUTDIR/NAME.xmlc, NAME being\n"
+    "                           its file name less a .xml extension; OUTDIR is created\n"
+    "  -j, --jobs=N             compile a batch with N workers, 1 to 256\n"
+    "                           (default: one per core)\n"
+    "  -f, --force              write a compiled document to a terminal all the same\n"
+    "      --plugin=PATH        the plug-in module (default: deva3201.so beside xmlc)\n"
+    "  -h, --help               show this help\n"
     "\n"
-    "An output file is written only when its input compiled; a failed input leaves\n"
-    "its target untouched. Exit status: 0 all compiled, 1 some failed, 2 usage error.\n";
+    "An output that is the same file as an input is refused before any work. An\n"
+    "output file is written only when its input compiled, and replaced whole: a\n"
+    "failed input leaves its target untouched. A batch ends with a summary line.\n"
+    "Exit status: 0 all compiled, 1 some input failed, 2 usage error.\n";
 
 constexpr char kDumpHelp[] =
-    "usage: xmlc dump FILE [--format xml|tree|chunks]\n"
+    "usage: xmlc dump [OPTION]... FILE\n"
     "\n"
-    "Checks FILE as a compiled document and prints it (- reads standard input):\n"
-    "  xml     indented XML, attributes in stored order (default)\n"
-    "  tree    the string table and a compact tree with string indices\n"
-    "  chunks  every field with its offset, bytes and value\n"
-    "On the first fault prints FILE: offset N: WHAT and exits with 1.\n";
+    "Checks FILE as a compiled document and prints it (- reads standard input).\n"
+    "      --format=FORMAT  xml     indented XML, attributes in stored order (default)\n"
+    "                       tree    the string table and a compact tree with string indices\n"
+    "                       chunks  every field with its offset, bytes and value\n"
+    "  -o, --output=FILE    write to FILE instead of standard output\n"
+    "  -h, --help           show this help\n"
+    "\n"
+    "On the first fault prints FILE: error: offset N: WHAT and exits with 1.\n";
 
 constexpr char kRecordHelp[] =
-    "usage: xmlc record INPUT -o EVENTS\n"
+    "usage: xmlc record [OPTION]... INPUT -o EVENTS\n"
     "\n"
     "Parses INPUT with the reference host's parser, as a compile would, and writes\n"
     "the element events it delivers to EVENTS, for hosts that replay them without\n"
-    "an XML parser (the Windows test host).\n";
+    "an XML parser (the Windows test host).\n"
+    "  -o, --output=EVENTS  the recorded events\n"
+    "  -h, --help           show this help\n";
 
 constexpr char kInfoHelp[] =
-    "usage: xmlc info [--plugin PATH]\n"
+    "usage: xmlc info [OPTION]...\n"
     "\n"
-    "Loads the plug-in and prints its description, package name, components and namespace.\n";
+    "Loads the plug-in and prints which module file it is, its description, package\n"
+    "name, components and namespace, and the versions of xmlc and expat.\n"
+    "      --plugin=PATH  the plug-in module (default: deva3201.so beside xmlc)\n"
+    "  -h, --help         show this help\n";
 
-int Usage(const std::string& message, const char* help) {
-  std::cerr << "xmlc: " << message << "\n\n" << help;
+// A usage error: one line, then where the help is.
+int Usage(const std::string& command, const std::string& message) {
+  std::cerr << "xmlc: " << message << '\n'
+            << "try 'xmlc " << (command.empty() ? "" : command + " ") << "--help'\n";
   return kExitUsage;
 }
 
+// The parsed command line of one command: its options by short name and its operands.
+struct CommandLine {
+  std::vector<std::pair<int, std::string>> options;  // in the order given
+  std::vector<std::string> operands;
+};
+
+// Reads `args` (the command's own arguments) with getopt_long. Returns
+// kExitOk and fills `line`, or prints the usage error and returns kExitUsage.
+int ParseOptions(const std::string& command, const std::vector<std::string>& args,
+                 const char* shortOptions, const option* longOptions, CommandLine* line) {
+  std::vector<std::string> storage;
+  storage.reserve(args.size() + 1);
+  storage.push_back("xmlc " + command);
+  storage.insert(storage.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (auto& a : storage) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  const std::string optstring = std::string(":") + shortOptions;  // ':' reports a missing value
+  opterr = 0;
+  optind = 0;  // 0 resets GNU getopt's state for a new vector
+  int c;
+  while ((c = getopt_long(static_cast<int>(argv.size() - 1), argv.data(), optstring.c_str(),
+                          longOptions, nullptr)) != -1) {
+    const std::string given = argv[optind - 1] ? argv[optind - 1] : "";
+    const bool isLong = given.rfind("--", 0) == 0;
+    const std::string name =
+        isLong ? given.substr(0, given.find('=')) : std::string("-") + static_cast<char>(optopt);
+    if (c == '?') {
+      if (isLong && given.find('=') != std::string::npos && optopt != 0)
+        return Usage(command, "option " + name + " takes no value");
+      return Usage(command, "unknown option " + name);
+    }
+    if (c == ':') return Usage(command, "option " + name + " needs a value");
+    line->options.emplace_back(c, optarg ? optarg : "");
+  }
+  for (int i = optind; i < static_cast<int>(argv.size() - 1); ++i)
+    line->operands.push_back(argv[i]);
+  return kExitOk;
+}
+
+// Parses a whole decimal number in [low, high]; nothing else is accepted.
+std::optional<unsigned long> ParseNumber(const std::string& text, unsigned long low,
+                                         unsigned long high) {
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return {};
+  errno = 0;
+  char* end = nullptr;
+  const unsigned long value = std::strtoul(text.c_str(), &end, 10);
+  if (errno == ERANGE || *end != '\0' || value < low || value > high) return {};
+  return value;
+}
+
+// Reads a whole file (or standard input for "-"). A file past the largest
+// input a compile takes, or one that memory cannot hold, is refused by name.
 bool ReadAll(const std::string& path, std::vector<std::uint8_t>* bytes, std::string* error) {
   std::FILE* file = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
   if (file == nullptr) {
     *error = std::strerror(errno);
     return false;
   }
-  bytes->clear();
-  struct stat st;
-  if (file != stdin && fstat(fileno(file), &st) == 0 && S_ISREG(st.st_mode)) {
-    bytes->reserve(static_cast<std::size_t>(st.st_size));  // one exact allocation for files
+  bool ok = true;
+  try {
+    bytes->clear();
+    struct stat st;
+    if (file != stdin && fstat(fileno(file), &st) == 0 && S_ISDIR(st.st_mode)) {
+      *error = "is a folder";
+      ok = false;
+    } else {
+      if (file != stdin && S_ISREG(st.st_mode) &&
+          static_cast<std::uint64_t>(st.st_size) <= kMaxInput)
+        bytes->reserve(static_cast<std::size_t>(st.st_size));  // one exact allocation for files
+      std::uint8_t chunk[1 << 16];
+      std::size_t n;
+      while (ok && (n = std::fread(chunk, 1, sizeof(chunk), file)) > 0) {
+        if (bytes->size() + n > kMaxInput) {
+          *error = "larger than 4 GiB, the most a compile takes";
+          ok = false;
+        } else {
+          bytes->insert(bytes->end(), chunk, chunk + n);
+        }
+      }
+      if (ok && std::ferror(file) != 0) {
+        *error = std::strerror(errno);
+        ok = false;
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    *error = "out of memory while reading it";
+    ok = false;
+  } catch (const std::length_error&) {
+    *error = "too large to hold in memory";
+    ok = false;
   }
-  std::uint8_t chunk[1 << 16];
-  std::size_t n;
-  while ((n = std::fread(chunk, 1, sizeof(chunk), file)) > 0)
-    bytes->insert(bytes->end(), chunk, chunk + n);
-  const bool ok = std::ferror(file) == 0;
-  if (!ok) *error = std::strerror(errno);
   if (file != stdin) std::fclose(file);
+  if (!ok) std::vector<std::uint8_t>().swap(*bytes);
   return ok;
 }
 
-// Writes `bytes` to `path` through a temporary file in the same folder that is
-// renamed over the target only once complete.
-bool WriteAtomically(const std::string& path, const std::uint8_t* data, std::size_t size,
+// Writes all of `data` to the open descriptor `fd`.
+bool WriteFully(int fd, const void* data, std::size_t size) {
+  const auto* bytes = static_cast<const std::uint8_t*>(data);
+  std::size_t written = 0;
+  while (written < size) {
+    const ssize_t n = write(fd, bytes + written, size - written);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    written += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// Writes `data` to `path` through a temporary file in the same folder that is
+// renamed over the target only once complete. A symbolic link is written
+// through to its file. An existing target that is not a regular file (a
+// device such as /dev/null, a pipe) is written in place, never replaced.
+// "-" writes standard output.
+bool WriteAtomically(const std::string& path, const void* data, std::size_t size,
                      std::string* error) {
   if (path == "-") {
     const bool ok = std::fwrite(data, 1, size, stdout) == size && std::fflush(stdout) == 0;
     if (!ok) *error = std::strerror(errno);
     return ok;
   }
-  const std::size_t slash = path.rfind('/');
-  const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash);
-  const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-  std::string temp = dir + "/." + base + ".XXXXXX";
+  struct stat st;
+  if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    const int fd = open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    bool ok = fd >= 0 && WriteFully(fd, data, size);
+    if (!ok) *error = std::strerror(errno);
+    if (fd >= 0 && close(fd) != 0 && ok) {
+      *error = std::strerror(errno);
+      ok = false;
+    }
+    return ok;
+  }
+  std::error_code ec;
+  const fs::path target = fs::is_symlink(fs::symlink_status(path, ec)) && fs::exists(path, ec)
+                              ? fs::canonical(path, ec)
+                              : fs::path(path);
+  const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  std::string temp = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
   const int fd = mkstemp(temp.data());
   if (fd < 0) {
-    *error = std::string("cannot create a temporary file in ") + dir + ": " + std::strerror(errno);
+    *error = "cannot create a temporary file in " + dir.string() + ": " + std::strerror(errno);
     return false;
   }
-  std::size_t written = 0;
-  while (written < size) {
-    const ssize_t n = write(fd, data + written, size - written);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      break;
-    }
-    written += static_cast<std::size_t>(n);
-  }
-  const bool complete = written == size;
+  const bool complete = WriteFully(fd, data, size);
   const int savedErrno = errno;
   fchmod(fd, g_fileMode);  // mkstemp made it 0600
-  if (close(fd) != 0 || !complete || rename(temp.c_str(), path.c_str()) != 0) {
+  if (close(fd) != 0 || !complete || rename(temp.c_str(), target.c_str()) != 0) {
     *error = std::strerror(complete ? errno : savedErrno);
     unlink(temp.c_str());
     return false;
   }
   return true;
+}
+
+// Whether two paths name one existing file (through ./, hard or symbolic links).
+bool SameFile(const std::string& a, const std::string& b) {
+  if (a == "-" || b == "-") return false;
+  struct stat sa, sb;
+  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
 }
 
 // The message of a failed compile, as "FILE:LINE:COL: error: ..." or "FILE: error: ...".
@@ -172,142 +312,265 @@ std::string FailureMessage(const std::string& file, const CompilerSession::Resul
   return file + ": error: " + cause;
 }
 
+// OUTDIR/NAME.xmlc for a batch input, NAME being its file name less .xml in any case.
 std::string OutputFor(const std::string& input, const std::string& outDir) {
-  const std::size_t slash = input.rfind('/');
-  std::string name = slash == std::string::npos ? input : input.substr(slash + 1);
-  if (name.size() > 4 && name.compare(name.size() - 4, 4, ".xml") == 0)
-    name.resize(name.size() - 4);
-  return outDir + "/" + name + ".xmlc";
+  fs::path name = fs::path(input).filename();
+  std::string ext = name.extension().string();
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return std::tolower(c); });
+  if (ext == ".xml" && name.stem() != "") name = name.stem();
+  return (fs::path(outDir) / (name.string() + ".xmlc")).lexically_normal().string();
+}
+
+std::string PluginPath(const std::string& given, const char* argv0) {
+  return given.empty() ? oxa::host::DefaultPluginPath(argv0) : given;
 }
 
 std::unique_ptr<PluginHost> LoadPlugin(const std::string& path) {
   std::string error;
   auto host = PluginHost::Load(path, &error);
-  if (!host) std::cerr << "xmlc: " << error << '\n';
+  if (!host) std::cerr << "xmlc: error: " << error << '\n';
   return host;
 }
 
-int Compile(const std::vector<std::string>& args, const char* argv0) {
+// ---- compile -------------------------------------------------------------
+
+struct CompileOptions {
   std::vector<std::string> inputs;
   std::string output, outDir, plugin;
-  unsigned workers = 1;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value = [&](std::string* into) {
-      if (i + 1 == args.size()) return false;
-      *into = args[++i];
-      return true;
-    };
-    if (a == "--help" || a == "-h") {
-      std::cout << kCompileHelp;
-      return kExitOk;
-    } else if (a == "-o") {
-      if (!value(&output)) return Usage("-o needs a file", kCompileHelp);
-    } else if (a == "-d") {
-      if (!value(&outDir)) return Usage("-d needs a folder", kCompileHelp);
-    } else if (a == "--plugin") {
-      if (!value(&plugin)) return Usage("--plugin needs a path", kCompileHelp);
-    } else if (a == "-j") {
-      std::string n;
-      if (!value(&n) || n.empty() || n.find_first_not_of("0123456789") != std::string::npos ||
-          std::stoul(n) == 0 || std::stoul(n) > 256) {
-        return Usage("-j needs a number of workers from 1 to 256", kCompileHelp);
-      }
-      workers = static_cast<unsigned>(std::stoul(n));
-    } else if (a.size() > 1 && a[0] == '-') {
-      return Usage("unknown option " + a, kCompileHelp);
-    } else {
-      inputs.push_back(a);
-    }
-  }
-  if (inputs.empty()) return Usage("no input", kCompileHelp);
-  if (output.empty() == outDir.empty())
-    return Usage("give either -o OUTPUT or -d OUTDIR", kCompileHelp);
-  if (!output.empty() && inputs.size() != 1)
-    return Usage("-o takes one input; use -d for several", kCompileHelp);
-  if (!outDir.empty()) {
-    std::set<std::string> targets;
-    for (const auto& in : inputs) {
-      if (in == "-") return Usage("standard input needs -o", kCompileHelp);
-      if (!targets.insert(OutputFor(in, outDir)).second) {
-        return Usage("two inputs would write " + OutputFor(in, outDir), kCompileHelp);
-      }
-    }
-  }
+  unsigned workers = 0;  // 0: one per core
+  bool force = false;
+};
 
-  auto host = LoadPlugin(plugin.empty() ? oxa::host::DefaultPluginPath(argv0) : plugin);
-  if (!host) return kExitFailed;
-  if (workers > inputs.size()) workers = static_cast<unsigned>(inputs.size());
-  std::vector<std::unique_ptr<CompilerSession>> sessions(workers);
-  for (auto& session : sessions) {
-    const HResult hr = host->CreateSession(&session);
-    if (oxa::Failed(hr)) {
-      std::cerr << "xmlc: cannot create a compiler: " << oxa::host::ResultText(hr) << '\n';
+int ParseCompile(const std::vector<std::string>& args, CompileOptions* o, bool* help) {
+  static const option kLong[] = {{"output", required_argument, nullptr, 'o'},
+                                 {"output-dir", required_argument, nullptr, 'd'},
+                                 {"jobs", required_argument, nullptr, 'j'},
+                                 {"force", no_argument, nullptr, 'f'},
+                                 {"plugin", required_argument, nullptr, 'P'},
+                                 {"help", no_argument, nullptr, 'h'},
+                                 {nullptr, 0, nullptr, 0}};
+  CommandLine line;
+  if (const int status = ParseOptions("compile", args, "o:d:j:fh", kLong, &line)) return status;
+  for (const auto& [c, value] : line.options) {
+    switch (c) {
+      case 'o':
+        o->output = value;
+        break;
+      case 'd':
+        o->outDir = value;
+        break;
+      case 'f':
+        o->force = true;
+        break;
+      case 'P':
+        o->plugin = value;
+        break;
+      case 'h':
+        *help = true;
+        break;
+      case 'j': {
+        const auto n = ParseNumber(value, 1, kMaxWorkers);
+        if (!n)
+          return Usage("compile",
+                       "-j needs a number of workers from 1 to 256, not '" + value + "'");
+        o->workers = static_cast<unsigned>(*n);
+        break;
+      }
+    }
+  }
+  o->inputs = line.operands;
+  return kExitOk;
+}
+
+// Refuses what cannot work before any input is read: a missing input or
+// output, clashing targets, an output that is an input, binary for a terminal.
+int CheckCompile(CompileOptions* o) {
+  if (o->inputs.empty()) return Usage("compile", "no input");
+  if (o->output.empty() == o->outDir.empty())
+    return Usage("compile", "give either -o OUTPUT or -d OUTDIR");
+  if (!o->output.empty() && o->inputs.size() != 1)
+    return Usage("compile", "-o takes one input; use -d OUTDIR for several");
+  std::vector<std::string> targets;
+  if (!o->output.empty()) {
+    targets.push_back(o->output);
+  } else {
+    std::set<std::string> seen;
+    for (const auto& in : o->inputs) {
+      if (in == "-") return Usage("compile", "standard input needs -o OUTPUT");
+      const std::string target = OutputFor(in, o->outDir);
+      if (!seen.insert(target).second) return Usage("compile", "two inputs would write " + target);
+      targets.push_back(target);
+    }
+  }
+  for (const auto& target : targets) {
+    for (const auto& in : o->inputs) {
+      if (SameFile(in, target)) {
+        std::cerr << "xmlc: error: input file '" << in << "' is the same as output file '" << target
+                  << "'\n";
+        return kExitFailed;
+      }
+    }
+  }
+  if (o->output == "-" && !o->force && isatty(STDOUT_FILENO)) {
+    std::cerr << "xmlc: error: standard output is a terminal: not writing a compiled document "
+                 "to it (redirect it, or use -f)\n";
+    return kExitFailed;
+  }
+  if (!o->outDir.empty()) {
+    std::error_code ec;
+    fs::create_directories(o->outDir, ec);
+    if (ec || !fs::is_directory(o->outDir)) {
+      std::cerr << o->outDir << ": error: cannot create the output folder: "
+                << (ec ? ec.message() : "not a folder") << '\n';
       return kExitFailed;
     }
   }
+  if (o->workers == 0) o->workers = std::max(1u, std::thread::hardware_concurrency());
+  o->workers = std::min<unsigned>(o->workers, static_cast<unsigned>(o->inputs.size()));
+  return kExitOk;
+}
 
-  std::atomic<std::size_t> next{0}, done{0}, failed{0};
+// Compiles one input to its target; returns the failure's message, or "".
+std::string CompileOne(CompilerSession& session, const std::string& input,
+                       const std::string& target) {
+  const std::string shown = input == "-" ? "<stdin>" : input;
+  std::vector<std::uint8_t> document;
+  std::string error;
+  if (!ReadAll(input, &document, &error)) return shown + ": error: cannot read: " + error;
+  try {
+    const CompilerSession::Result r = session.Compile(std::move(document));
+    if (oxa::Failed(r.hr)) return FailureMessage(shown, r);
+    if (!WriteAtomically(target, r.Data(), r.Size(), &error))
+      return (target == "-" ? "<stdout>" : target) + ": error: cannot write: " + error;
+  } catch (const std::bad_alloc&) {
+    return shown + ": error: out of memory";
+  }
+  return "";
+}
+
+// Shows "[done/total] compiled" on a terminal, redrawn at most ten times a second.
+class Progress {
+ public:
+  explicit Progress(std::size_t total)
+      : total_(total),
+        on_(total > 1 && isatty(STDERR_FILENO) && std::getenv("TERM") != nullptr &&
+            std::strcmp(std::getenv("TERM"), "dumb") != 0) {}
+  // Prints `message` (if any) above the line, then redraws it when due.
+  void Report(std::size_t done, const std::string& message) {
+    if (on_ && (!message.empty() || Due())) std::cerr << "\r\033[K";
+    if (!message.empty()) std::cerr << message << '\n';
+    if (on_ && (!message.empty() || Due())) {
+      std::cerr << '[' << done << '/' << total_ << "] compiled" << std::flush;
+      last_ = std::chrono::steady_clock::now();
+    }
+  }
+  void Clear() {
+    if (on_) std::cerr << "\r\033[K" << std::flush;
+  }
+
+ private:
+  bool Due() const {
+    return std::chrono::steady_clock::now() - last_ >= std::chrono::milliseconds(100);
+  }
+  std::size_t total_;
+  bool on_;
+  std::chrono::steady_clock::time_point last_{};
+};
+
+int RunCompile(const CompileOptions& o, const char* argv0) {
+  const auto started = std::chrono::steady_clock::now();
+  auto host = LoadPlugin(PluginPath(o.plugin, argv0));
+  if (!host) return kExitFailed;
+  std::vector<std::unique_ptr<CompilerSession>> sessions(o.workers);
+  for (auto& session : sessions) {
+    const HResult hr = host->CreateSession(&session);
+    if (oxa::Failed(hr)) {
+      std::cerr << "xmlc: error: cannot create a compiler: " << oxa::host::ResultText(hr) << '\n';
+      return kExitFailed;
+    }
+  }
+  std::atomic<std::size_t> next{0};
+  std::size_t done = 0, failed = 0;
   std::mutex printing;
-  const bool progress = inputs.size() > 1 && isatty(STDERR_FILENO);
+  Progress progress(o.inputs.size());
   auto work = [&](CompilerSession& session) {
-    for (std::size_t i; (i = next++) < inputs.size();) {
-      const std::string& input = inputs[i];
-      const std::string target = output.empty() ? OutputFor(input, outDir) : output;
-      const std::string shown = input == "-" ? "<stdin>" : input;
-      std::string message, error;
-      std::vector<std::uint8_t> document;
-      if (!ReadAll(input, &document, &error)) {
-        message = shown + ": error: cannot read: " + error;
-      } else {
-        const CompilerSession::Result r = session.Compile(std::move(document));
-        if (oxa::Failed(r.hr)) {
-          message = FailureMessage(shown, r);
-        } else if (!WriteAtomically(target, r.Data(), r.Size(), &error)) {
-          message = target + ": error: cannot write: " + error;
-        }
-      }
+    for (std::size_t i; (i = next++) < o.inputs.size();) {
+      const std::string& input = o.inputs[i];
+      const std::string message =
+          CompileOne(session, input, o.output.empty() ? OutputFor(input, o.outDir) : o.output);
       std::lock_guard<std::mutex> lock(printing);
       ++done;
-      if (progress) std::cerr << "\r\033[K";
-      if (!message.empty()) {
-        ++failed;
-        std::cerr << message << '\n';
-      }
-      if (progress) std::cerr << "[" << done << "/" << inputs.size() << "] compiled" << std::flush;
+      if (!message.empty()) ++failed;
+      progress.Report(done, message);
     }
   };
   std::vector<std::thread> threads;
-  for (unsigned w = 1; w < workers; ++w) threads.emplace_back(work, std::ref(*sessions[w]));
+  for (unsigned w = 1; w < o.workers; ++w) threads.emplace_back(work, std::ref(*sessions[w]));
   work(*sessions[0]);
   for (auto& t : threads) t.join();
-  if (progress) std::cerr << "\r\033[K";
+  progress.Clear();
   sessions.clear();
+  if (!o.outDir.empty()) {
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    char summary[160];
+    std::snprintf(summary, sizeof(summary),
+                  "xmlc: %zu compiled, %zu failed, 0 warnings in %.2f s\n", done - failed, failed,
+                  seconds);
+    std::cerr << summary;
+  }
   return failed == 0 ? kExitOk : kExitFailed;
 }
 
+int Compile(const std::vector<std::string>& args, const char* argv0) {
+  CompileOptions options;
+  bool help = false;
+  if (const int status = ParseCompile(args, &options, &help)) return status;
+  if (help) {
+    std::cout << kCompileHelp;
+    return kExitOk;
+  }
+  if (const int status = CheckCompile(&options)) return status;
+  return RunCompile(options, argv0);
+}
+
+// ---- dump, record, info ---------------------------------------------------
+
+// Writes a command's text output to FILE (atomically) or standard output, checking the write.
+int WriteOutput(const std::string& path, const std::string& text) {
+  std::string error;
+  if (WriteAtomically(path.empty() ? "-" : path, text.data(), text.size(), &error)) return kExitOk;
+  std::cerr << (path.empty() || path == "-" ? std::string("<stdout>") : path)
+            << ": error: cannot write: " << error << '\n';
+  return kExitFailed;
+}
+
 int Dump(const std::vector<std::string>& args) {
-  std::string file, format = "xml";
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--help" || args[i] == "-h") {
+  static const option kLong[] = {{"format", required_argument, nullptr, 'F'},
+                                 {"output", required_argument, nullptr, 'o'},
+                                 {"help", no_argument, nullptr, 'h'},
+                                 {nullptr, 0, nullptr, 0}};
+  CommandLine line;
+  if (const int status = ParseOptions("dump", args, "o:h", kLong, &line)) return status;
+  std::string format = "xml", output;
+  for (const auto& [c, value] : line.options) {
+    if (c == 'h') {
       std::cout << kDumpHelp;
       return kExitOk;
-    } else if (args[i] == "--format") {
-      if (i + 1 == args.size()) return Usage("--format needs xml, tree or chunks", kDumpHelp);
-      format = args[++i];
-    } else if (args[i].rfind("--format=", 0) == 0) {
-      format = args[i].substr(9);
-    } else if (args[i].size() > 1 && args[i][0] == '-') {
-      return Usage("unknown option " + args[i], kDumpHelp);
-    } else if (file.empty()) {
-      file = args[i];
-    } else {
-      return Usage("dump takes one file", kDumpHelp);
     }
+    if (c == 'F') format = value;
+    if (c == 'o') output = value;
   }
-  if (file.empty()) return Usage("no file", kDumpHelp);
-  if (format != "xml" && format != "tree" && format != "chunks") {
-    return Usage("unknown format " + format, kDumpHelp);
+  if (line.operands.empty()) return Usage("dump", "no file");
+  if (line.operands.size() > 1) return Usage("dump", "dump takes one file");
+  if (format != "xml" && format != "tree" && format != "chunks")
+    return Usage("dump", "unknown format '" + format + "' (xml, tree or chunks)");
+  const std::string& file = line.operands[0];
+  if (!output.empty() && SameFile(file, output)) {
+    std::cerr << "xmlc: error: input file '" << file << "' is the same as output file '" << output
+              << "'\n";
+    return kExitFailed;
   }
   std::vector<std::uint8_t> bytes;
   std::string error;
@@ -318,7 +581,10 @@ int Dump(const std::vector<std::string>& args) {
   oxa::tools::DecodedDocument doc;
   oxa::tools::DecodeError fault;
   if (!oxa::tools::Decode(bytes.data(), bytes.size(), &doc, &fault)) {
-    std::cerr << file << ": offset " << fault.offset << ": " << fault.what << '\n';
+    std::cerr << file << ": error: offset " << fault.offset << ": " << fault.what << '\n';
+    if (!bytes.empty() &&
+        (bytes[0] == '<' || bytes[0] == 0xEF || bytes[0] == 0xFE || bytes[0] == 0xFF))
+      std::cerr << file << ": note: it looks like XML; did you mean 'xmlc compile'?\n";
     return kExitFailed;
   }
   std::ostringstream out;
@@ -329,8 +595,7 @@ int Dump(const std::vector<std::string>& args) {
   } else {
     oxa::tools::WriteChunks(doc, bytes.data(), out);
   }
-  std::cout << out.str();
-  return kExitOk;
+  return WriteOutput(output, out.str());
 }
 
 std::string GuidText(const oxa::Guid& g) {
@@ -342,20 +607,27 @@ std::string GuidText(const oxa::Guid& g) {
 }
 
 int Record(const std::vector<std::string>& args) {
-  std::string input, output;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--help" || args[i] == "-h") {
+  static const option kLong[] = {{"output", required_argument, nullptr, 'o'},
+                                 {"help", no_argument, nullptr, 'h'},
+                                 {nullptr, 0, nullptr, 0}};
+  CommandLine line;
+  if (const int status = ParseOptions("record", args, "o:h", kLong, &line)) return status;
+  std::string output;
+  for (const auto& [c, value] : line.options) {
+    if (c == 'h') {
       std::cout << kRecordHelp;
       return kExitOk;
-    } else if (args[i] == "-o" && i + 1 < args.size()) {
-      output = args[++i];
-    } else if (input.empty() && (args[i] == "-" || args[i][0] != '-')) {
-      input = args[i];
-    } else {
-      return Usage("unknown argument " + args[i], kRecordHelp);
     }
+    output = value;
   }
-  if (input.empty() || output.empty()) return Usage("give INPUT and -o EVENTS", kRecordHelp);
+  if (line.operands.size() != 1 || output.empty())
+    return Usage("record", "give one INPUT and -o EVENTS");
+  const std::string& input = line.operands[0];
+  if (SameFile(input, output)) {
+    std::cerr << "xmlc: error: input file '" << input << "' is the same as output file '" << output
+              << "'\n";
+    return kExitFailed;
+  }
   std::vector<std::uint8_t> document;
   std::string error;
   if (!ReadAll(input, &document, &error)) {
@@ -381,33 +653,66 @@ int Record(const std::vector<std::string>& args) {
 }
 
 int Info(const std::vector<std::string>& args, const char* argv0) {
+  static const option kLong[] = {{"plugin", required_argument, nullptr, 'P'},
+                                 {"help", no_argument, nullptr, 'h'},
+                                 {nullptr, 0, nullptr, 0}};
+  CommandLine line;
+  if (const int status = ParseOptions("info", args, "h", kLong, &line)) return status;
   std::string plugin;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--help" || args[i] == "-h") {
+  for (const auto& [c, value] : line.options) {
+    if (c == 'h') {
       std::cout << kInfoHelp;
       return kExitOk;
-    } else if (args[i] == "--plugin" && i + 1 < args.size()) {
-      plugin = args[++i];
-    } else {
-      return Usage("unknown argument " + args[i], kInfoHelp);
     }
+    plugin = value;
   }
-  auto host = LoadPlugin(plugin.empty() ? oxa::host::DefaultPluginPath(argv0) : plugin);
+  if (!line.operands.empty())
+    return Usage("info", "info takes no operand '" + line.operands[0] + "'");
+  const std::string path = PluginPath(plugin, argv0);
+  auto host = LoadPlugin(path);
   if (!host) return kExitFailed;
   oxa::host::PluginDescription d;
   const HResult hr = host->Describe(&d);
   if (oxa::Failed(hr)) {
-    std::cerr << "xmlc: the plug-in cannot describe itself: " << oxa::host::ResultText(hr) << '\n';
+    std::cerr << "xmlc: error: the plug-in cannot describe itself: " << oxa::host::ResultText(hr)
+              << '\n';
     return kExitFailed;
   }
-  std::cout << "description: " << d.description << '\n'
-            << "copyright:   " << d.copyright << '\n'
-            << "package:     " << d.packageName << '\n'
-            << "namespace:   " << d.namespaceUri << '\n';
+  std::error_code ec;
+  const fs::path module = fs::canonical(path, ec);
+  std::ostringstream out;
+  out << "module:      " << (ec ? path : module.string()) << '\n'
+      << "description: " << d.description << '\n'
+      << "copyright:   " << d.copyright << '\n'
+      << "package:     " << d.packageName << '\n'
+      << "namespace:   " << d.namespaceUri << '\n';
   for (std::size_t i = 0; i < d.componentClassIds.size(); ++i) {
-    std::cout << "component " << i << ": " << GuidText(d.componentClassIds[i]) << '\n';
+    out << "component " << i << ": " << GuidText(d.componentClassIds[i]) << '\n';
   }
-  return kExitOk;
+  out << "xmlc:        " << kVersion << '\n' << "expat:       " << XML_ExpatVersion() << '\n';
+  return WriteOutput("", out.str());
+}
+
+int Help(const std::vector<std::string>& args) {
+  if (args.empty()) return WriteOutput("", kMainHelp);
+  const std::string& command = args[0];
+  if (command == "compile") return WriteOutput("", kCompileHelp);
+  if (command == "dump") return WriteOutput("", kDumpHelp);
+  if (command == "info") return WriteOutput("", kInfoHelp);
+  if (command == "record") return WriteOutput("", kRecordHelp);
+  return Usage("", "no command '" + command + "'");
+}
+
+int Run(const std::string& command, const std::vector<std::string>& args, const char* argv0) {
+  if (command == "--help" || command == "-h" || command == "help") return Help(args);
+  if (command == "--version") {
+    return WriteOutput("", std::string("xmlc ") + kVersion + " (" + XML_ExpatVersion() + ")\n");
+  }
+  if (command == "compile") return Compile(args, argv0);
+  if (command == "dump") return Dump(args);
+  if (command == "info") return Info(args, argv0);
+  if (command == "record") return Record(args);
+  return Usage("", "no command '" + command + "'");
 }
 
 }  // namespace
@@ -417,25 +722,15 @@ int main(int argc, char** argv) {
   umask(mask);
   g_fileMode = 0666 & ~mask;
   std::vector<std::string> args(argv + 1, argv + argc);
-  if (args.empty()) return Usage("no command", kMainHelp);
+  if (args.empty()) return Usage("", "no command");
   const std::string command = args[0];
   args.erase(args.begin());
-  if (command == "--help" || command == "-h" || command == "help") {
-    std::cout << kMainHelp;
-    return kExitOk;
-  }
-  if (command == "--version") {
-    std::cout << kVersion << '\n';
-    return kExitOk;
-  }
   try {
-    if (command == "compile") return Compile(args, argv[0]);
-    if (command == "dump") return Dump(args);
-    if (command == "info") return Info(args, argv[0]);
-    if (command == "record") return Record(args);
-  } catch (const std::exception& e) {
-    std::cerr << "xmlc: " << e.what() << '\n';
-    return kExitFailed;
+    return Run(command, args, argv[0]);
+  } catch (const std::bad_alloc&) {
+    std::cerr << "xmlc: error: out of memory\n";
+  } catch (const std::exception&) {
+    std::cerr << "xmlc: error: internal failure in '" << command << "'\n";
   }
-  return Usage("unknown command " + command, kMainHelp);
+  return kExitFailed;
 }

@@ -40,19 +40,25 @@ class XmlcTest : public ::testing::Test {
  protected:
   void SetUp() override {
     // One folder per process and test, so that two builds' suites may run at once.
-    dir_ = ::testing::TempDir() + "/xmlc_" + std::to_string(getpid()) + "_" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    dir_ = (std::filesystem::path(::testing::TempDir()) /
+            ("xmlc_" + std::to_string(getpid()) + "_" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name()))
+               .string();
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_);
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }
 
   std::string Path(const std::string& name) const { return dir_ + "/" + name; }
-  Outcome Xmlc(const std::string& args, const std::string& stdinFile = "/dev/null") const {
+  // Runs a shell command line with its output and errors captured.
+  Outcome Shell(const std::string& command, const std::string& stdinFile = "/dev/null") const {
     const std::string out = Path(".stdout"), err = Path(".stderr");
     const int raw =
-        std::system((kXmlc + " " + args + " <" + stdinFile + " >" + out + " 2>" + err).c_str());
+        std::system(("{ " + command + "\n} <" + stdinFile + " >" + out + " 2>" + err).c_str());
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadFile(out), ReadFile(err)};
+  }
+  Outcome Xmlc(const std::string& args, const std::string& stdinFile = "/dev/null") const {
+    return Shell(kXmlc + " " + args, stdinFile);
   }
 
   std::string dir_;
@@ -208,10 +214,25 @@ TEST_F(XmlcTest, DumpRefusesDamagedFiles) {
   WriteFile(Path("cut.xmlc"), good.substr(0, good.size() - 3));
   Outcome r = Xmlc("dump " + Path("cut.xmlc"));
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err.rfind(Path("cut.xmlc") + ": offset ", 0), 0u) << r.err;
+  EXPECT_EQ(r.err.rfind(Path("cut.xmlc") + ": error: offset ", 0), 0u) << r.err;
   EXPECT_TRUE(r.out.empty());
   WriteFile(Path("text.xmlc"), "<not a compiled document/>");
-  EXPECT_EQ(Xmlc("dump " + Path("text.xmlc")).status, 1);
+  r = Xmlc("dump " + Path("text.xmlc"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("did you mean 'xmlc compile'?"), std::string::npos) << r.err;
+}
+
+TEST_F(XmlcTest, DumpWritesAFileAndChecksItsWrites) {
+  const std::string page = kSource + "/tests/golden/page.xmlc";
+  Outcome r = Xmlc("dump --output " + Path("page.txt") + " " + page);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadFile(Path("page.txt")), Xmlc("dump " + page).out);
+  EXPECT_TRUE(r.out.empty());
+  // A full disk is an error, not a silent success.
+  r = Shell(kXmlc + " dump " + page + " >/dev/full");
+  EXPECT_EQ(r.status, 1);
+  r = Xmlc("dump " + page + " -o /dev/full");
+  EXPECT_EQ(r.status, 1);
 }
 
 TEST_F(XmlcTest, UsageErrorsAndHelp) {
@@ -224,12 +245,154 @@ TEST_F(XmlcTest, UsageErrorsAndHelp) {
   EXPECT_EQ(Xmlc("dump x --format yaml").status, 2);
   EXPECT_EQ(Xmlc("compile a/skin.xml b/skin.xml -d out").status, 2)
       << "both would write out/skin.xmlc";
-  for (const char* command : {"compile", "dump", "info"}) {
-    const Outcome r = Xmlc(std::string(command) + " --help");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out.rfind("usage: xmlc " + std::string(command), 0), 0u) << r.out;
+  for (const char* command : {"compile", "dump", "info", "record"}) {
+    for (const char* form : {" --help", " -h"}) {
+      const Outcome r = Xmlc(std::string(command) + form);
+      EXPECT_EQ(r.status, 0);
+      EXPECT_EQ(r.out.rfind("usage: xmlc " + std::string(command), 0), 0u) << r.out;
+      EXPECT_EQ(Xmlc(std::string("help ") + command).out, r.out);
+    }
   }
-  EXPECT_EQ(Xmlc("--version").out, "xmlc 0.1.0\n");
+  EXPECT_EQ(Xmlc("help frobnicate").status, 2);
+  EXPECT_EQ(Xmlc("--version").out.rfind("xmlc 0.1.0 (expat_", 0), 0u);
+}
+
+TEST_F(XmlcTest, AUsageErrorIsOneLineAndAHint) {
+  const std::string in = kSource + "/tests/golden/worked.xml";
+  const struct {
+    std::string args, line;
+  } cases[] = {
+      {"compile " + in + " -o x -j 99999999999999999999999",
+       "xmlc: -j needs a number of workers from 1 to 256, not '99999999999999999999999'"},
+      {"compile " + in + " -o x -j 2x",
+       "xmlc: -j needs a number of workers from 1 to 256, not '2x'"},
+      {"compile " + in + " -o x --jobs=-1",
+       "xmlc: -j needs a number of workers from 1 to 256, not '-1'"},
+      {"compile " + in + " --frobnicate", "xmlc: unknown option --frobnicate"},
+      {"compile " + in + " --output", "xmlc: option --output needs a value"},
+      {"compile " + in + " -o", "xmlc: option -o needs a value"},
+      {"compile " + in + " -z", "xmlc: unknown option -z"},
+      {"compile " + in, "xmlc: give either -o OUTPUT or -d OUTDIR"},
+  };
+  for (const auto& c : cases) {
+    const Outcome r = Xmlc(c.args);
+    EXPECT_EQ(r.status, 2) << c.args;
+    EXPECT_EQ(r.err, c.line + "\ntry 'xmlc compile --help'\n") << c.args;
+  }
+  const Outcome r = Xmlc("dump --format=yaml x");
+  EXPECT_EQ(r.err, "xmlc: unknown format 'yaml' (xml, tree or chunks)\ntry 'xmlc dump --help'\n");
+}
+
+TEST_F(XmlcTest, OptionsInEveryForm) {
+  const std::string in = kSource + "/tests/golden/worked.xml";
+  const std::string golden = ReadFile(kSource + "/tests/golden/worked.xmlc");
+  const std::string forms[] = {"-o" + Path("a.xmlc") + " " + in,
+                               "--output " + Path("a.xmlc") + " " + in,
+                               "--output=" + Path("a.xmlc") + " -j2 " + in,
+                               "-j 2 --jobs=3 -o " + Path("a.xmlc") + " -- " + in};
+  for (const auto& form : forms) {
+    std::filesystem::remove(Path("a.xmlc"));
+    const Outcome r = Xmlc("compile " + form);
+    EXPECT_EQ(r.status, 0) << form << ": " << r.err;
+    EXPECT_EQ(ReadFile(Path("a.xmlc")), golden) << form;
+  }
+  // After "--" a name that starts with '-' is an input.
+  WriteFile(Path("-x.xml"), "<x/>");
+  const Outcome r = Shell("cd " + dir_ + " && " + kXmlc + " compile -o x2.xmlc -- -x.xml");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(Exists(Path("x2.xmlc")));
+}
+
+TEST_F(XmlcTest, AnOutputThatIsAnInputIsRefusedBeforeAnyWork) {
+  const std::string original = "<a id=\"1\"/>";
+  WriteFile(Path("a.xml"), original);
+  ASSERT_EQ(link(Path("a.xml").c_str(), Path("hard.xml").c_str()), 0);
+  ASSERT_EQ(symlink(Path("a.xml").c_str(), Path("soft.xml").c_str()), 0);
+  for (const std::string& target :
+       {Path("a.xml"), dir_ + "/./a.xml", Path("hard.xml"), Path("soft.xml")}) {
+    const Outcome r = Xmlc("compile " + Path("a.xml") + " -o " + target);
+    EXPECT_EQ(r.status, 1) << target;
+    EXPECT_EQ(r.err, "xmlc: error: input file '" + Path("a.xml") +
+                         "' is the same as output file '" + target + "'\n");
+    EXPECT_EQ(ReadFile(Path("a.xml")), original) << target;
+  }
+  // A batch target that is a link to one of the inputs.
+  std::filesystem::create_directories(Path("out"));
+  ASSERT_EQ(link(Path("a.xml").c_str(), Path("out/b.xmlc").c_str()), 0);
+  WriteFile(Path("b.xml"), "<b/>");
+  const Outcome r = Xmlc("compile " + Path("b.xml") + " " + Path("a.xml") + " -d " + Path("out"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_FALSE(Exists(Path("out/a.xmlc"))) << "refused before any work";
+  EXPECT_EQ(ReadFile(Path("a.xml")), original);
+  // dump and record refuse it too.
+  EXPECT_EQ(Xmlc("record " + Path("a.xml") + " -o " + Path("hard.xml")).status, 1);
+  EXPECT_EQ(ReadFile(Path("a.xml")), original);
+}
+
+TEST_F(XmlcTest, LinksAndSpecialFilesAreWrittenThroughNotReplaced) {
+  const std::string in = kSource + "/tests/golden/worked.xml";
+  const std::string golden = ReadFile(kSource + "/tests/golden/worked.xmlc");
+  WriteFile(Path("real.xmlc"), "old");
+  ASSERT_EQ(symlink(Path("real.xmlc").c_str(), Path("link.xmlc").c_str()), 0);
+  Outcome r = Xmlc("compile " + in + " -o " + Path("link.xmlc"));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(std::filesystem::is_symlink(Path("link.xmlc")));
+  EXPECT_EQ(ReadFile(Path("real.xmlc")), golden);
+  // A pipe (like /dev/null or /dev/stdout) is written in place.
+  ASSERT_EQ(mkfifo(Path("pipe").c_str(), 0600), 0);
+  r = Shell("cat " + Path("pipe") + " >" + Path("got") + " & " + kXmlc + " compile " + in + " -o " +
+            Path("pipe") + "; status=$?; wait; exit $status");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadFile(Path("got")), golden);
+  struct stat st;
+  ASSERT_EQ(lstat(Path("pipe").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+TEST_F(XmlcTest, CompiledBytesAreNotWrittenToATerminal) {
+  if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "no script(1)";
+  // script(1) gives xmlc a terminal as standard output.
+  const std::string in = kSource + "/tests/golden/worked.xml";
+  Outcome r = Shell("script -qec '" + kXmlc + " compile " + in + " -o -' /dev/null");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("standard output is a terminal"), std::string::npos) << r.out;
+  r = Shell("script -qec '" + kXmlc + " compile " + in + " -o - -f' /dev/null");
+  EXPECT_EQ(r.status, 0) << r.out;
+}
+
+TEST_F(XmlcTest, BatchMakesItsFolderStripsXmlInAnyCaseAndSumsUp) {
+  WriteFile(Path("Upper.XML"), "<u/>");
+  WriteFile(Path("lower.xml"), "<l/>");
+  WriteFile(Path("plain"), "<p/>");
+  WriteFile(Path("bad.xml"), "<b>");
+  const Outcome r = Xmlc("compile " + Path("Upper.XML") + " " + Path("lower.xml") + " " +
+                         Path("plain") + " " + Path("bad.xml") + " -d " + Path("new/sub/"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(Exists(Path("new/sub/Upper.xmlc")));
+  EXPECT_TRUE(Exists(Path("new/sub/lower.xmlc")));
+  EXPECT_TRUE(Exists(Path("new/sub/plain.xmlc")));
+  EXPECT_EQ(r.err.find("//"), std::string::npos) << r.err;
+  const std::size_t summary = r.err.find("xmlc: 3 compiled, 1 failed, 0 warnings in ");
+  EXPECT_NE(summary, std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find('\n', summary), r.err.size() - 1) << "the summary comes last";
+  EXPECT_EQ(r.err.find('\r'), std::string::npos) << "no progress line off a terminal";
+  WriteFile(Path("file"), "");
+  EXPECT_EQ(Xmlc("compile " + Path("lower.xml") + " -d " + Path("file")).status, 1);
+}
+
+TEST_F(XmlcTest, FailuresNameTheirFileAndCauseNotALibraryException) {
+  Outcome r = Xmlc("compile " + Path("missing.xml") + " -o " + Path("m.xmlc"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, Path("missing.xml") + ": error: cannot read: No such file or directory\n");
+  r = Xmlc("compile " + dir_ + " -o " + Path("m.xmlc"));
+  EXPECT_EQ(r.err, dir_ + ": error: cannot read: is a folder\n");
+#if !defined(__SANITIZE_ADDRESS__) && !defined(OXA_UNDER_EMULATOR)
+  // An endless input under a memory limit: named, with its cause, and no file.
+  r = Shell("ulimit -v 400000; " + kXmlc + " compile /dev/zero -o " + Path("z.xmlc"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "/dev/zero: error: cannot read: out of memory while reading it\n");
+  EXPECT_FALSE(Exists(Path("z.xmlc")));
+#endif
 }
 
 TEST_F(XmlcTest, InfoDescribesThePlugin) {
@@ -239,6 +402,10 @@ TEST_F(XmlcTest, InfoDescribesThePlugin) {
   EXPECT_NE(r.out.find("package:     xmlcompiler\n"), std::string::npos);
   EXPECT_NE(r.out.find("namespace:   urn:oxa:xmlcompiler\n"), std::string::npos);
   EXPECT_NE(r.out.find("component 0: {15223CBA-F92B-4ED3-AF11-E7AD48F047A9}\n"), std::string::npos);
+  EXPECT_NE(r.out.find("module:      /"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("deva3201."), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("xmlc:        0.1.0\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("expat:       expat_"), std::string::npos) << r.out;
   EXPECT_EQ(Xmlc("info --plugin /nonexistent/deva3201.so").status, 1);
 }
 
