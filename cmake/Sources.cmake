@@ -65,6 +65,7 @@ if(OXA_BUILD_HOST)
     host/host_objects.cpp
     host/event_recording.cpp
     host/expat_parser.cpp
+    host/iconv_encoding.cpp
     host/plugin_host.cpp)
   target_include_directories(oxa_host PUBLIC
     $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/src> $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>
@@ -88,7 +89,8 @@ install(TARGETS deva3201 LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/xmlcompiler
 if(OXA_BUILD_HOST)
   install(TARGETS xmlc RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(TARGETS oxa_host EXPORT OxaHostTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-  install(FILES host/host_objects.h host/expat_parser.h host/plugin_host.h host/event_recording.h
+  install(FILES host/host_objects.h host/expat_parser.h host/iconv_encoding.h host/plugin_host.h
+                host/event_recording.h
           DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/xmlcompiler/host)
   install(FILES src/com/platform.h src/com/result.h src/com/guid.h src/com/unknown.h src/com/buffer.h
                 src/com/host.h src/com/plugin_interfaces.h src/com/com_ptr.h src/com/boundary.h

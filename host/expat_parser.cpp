@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "com/boundary.h"
+#include "host/iconv_encoding.h"
 
 namespace oxa::host {
 
@@ -65,6 +66,7 @@ HResult OXA_CALL ExpatParser::Feed(IBuffer* data, std::uint32_t final) {
     XML_SetUserData(parser_, this);
     XML_SetElementHandler(parser_, &OnStart, &OnEnd);
     XML_SetParamEntityParsing(parser_, XML_PARAM_ENTITY_PARSING_NEVER);
+    XML_SetUnknownEncodingHandler(parser_, &IconvEncodingHandler, nullptr);
   }
   const char* bytes = data == nullptr ? nullptr : reinterpret_cast<const char*>(data->GetBuffer());
   std::size_t left = bytes == nullptr ? 0 : data->GetSize();

@@ -1,0 +1,160 @@
+// IconvEncodingHandler: expat's byte map and sequence converter for an
+// encoding, worked out by asking iconv about every lead byte.
+#include "host/iconv_encoding.h"
+
+#include <iconv.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdint>
+#include <new>
+
+namespace oxa::host {
+namespace {
+
+// What iconv makes of one byte sequence.
+enum class Outcome { Char, Incomplete, Invalid, NoOutput };
+
+// One open conversion from the named encoding to UTF-32LE, kept by expat for
+// the parse as the converter's data and closed by Release.
+class Converter {
+ public:
+  explicit Converter(iconv_t cd) : cd_(cd) {}
+  ~Converter() { iconv_close(cd_); }
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+
+  // Converts `bytes` as one character from the initial shift state.
+  Outcome Convert(const unsigned char* bytes, std::size_t size, std::uint32_t* codePoint) {
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    std::array<unsigned char, 16> out{};
+    char* in = const_cast<char*>(reinterpret_cast<const char*>(bytes));
+    std::size_t inLeft = size;
+    char* outPtr = reinterpret_cast<char*>(out.data());
+    std::size_t outLeft = out.size();
+    const std::size_t r = iconv(cd_, &in, &inLeft, &outPtr, &outLeft);
+    if (r == static_cast<std::size_t>(-1))
+      return errno == EINVAL ? Outcome::Incomplete : Outcome::Invalid;
+    if (inLeft != 0) return Outcome::Invalid;
+    const std::size_t produced = out.size() - outLeft;
+    if (produced == 0) return Outcome::NoOutput;  // a shift sequence: a stateful encoding
+    if (produced != 4) return Outcome::Invalid;   // more than one character
+    *codePoint = out[0] | out[1] << 8 | out[2] << 16 | static_cast<std::uint32_t>(out[3]) << 24;
+    return Outcome::Char;
+  }
+
+  // Which lengths of sequences starting with `prefix` (of `size` bytes) iconv
+  // completes, as a bit per length, up to four bytes. A longer length is
+  // looked for behind a sample of the continuations iconv calls incomplete
+  // (some converters call any prefix of the right length incomplete), which
+  // keeps the search to thousands of conversions per lead byte.
+  unsigned Lengths(unsigned char* prefix, std::size_t size) {
+    constexpr std::size_t kContinuationsTried = 16;
+    unsigned lengths = 0;
+    std::array<unsigned char, 256> incomplete{};
+    std::size_t incompleteCount = 0;
+    std::uint32_t ignored;
+    for (unsigned next = 0; next < 256; ++next) {
+      prefix[size] = static_cast<unsigned char>(next);
+      const Outcome outcome = Convert(prefix, size + 1, &ignored);
+      if (outcome == Outcome::Char) lengths |= 1u << (size + 1);
+      if (outcome == Outcome::NoOutput) stateful_ = true;
+      if (outcome == Outcome::Incomplete)
+        incomplete[incompleteCount++] = static_cast<unsigned char>(next);
+    }
+    if (size + 1 < 4 && incompleteCount > 0) {
+      const std::size_t tries = std::min(incompleteCount, kContinuationsTried);
+      for (std::size_t i = 0; i < tries; ++i) {
+        prefix[size] = incomplete[i * incompleteCount / tries];
+        const unsigned longer = Lengths(prefix, size + 1);
+        lengths |= longer;
+        if (longer != 0) break;
+      }
+    }
+    return lengths;
+  }
+
+  // Whether a conversion consumed bytes and gave no character: a shift sequence.
+  bool stateful_ = false;
+
+  static int XMLCALL ConvertSequence(void* data, const char* s) {
+    auto* self = static_cast<Converter*>(data);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(s);
+    const std::size_t size = self->lengthOf_[bytes[0]];
+    std::uint32_t codePoint;
+    if (size < 2 || self->Convert(bytes, size, &codePoint) != Outcome::Char) return -1;
+    return codePoint > 0x10FFFF ? -1 : static_cast<int>(codePoint);
+  }
+  static void XMLCALL Release(void* data) { delete static_cast<Converter*>(data); }
+
+  std::array<unsigned char, 256> lengthOf_{};
+
+ private:
+  iconv_t cd_;
+};
+
+}  // namespace
+
+int XMLCALL IconvEncodingHandler(void*, const XML_Char* name, XML_Encoding* info) {
+  if (name == nullptr) return XML_STATUS_ERROR;
+  const iconv_t cd = iconv_open("UTF-32LE", name);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return XML_STATUS_ERROR;
+  auto* converter = new (std::nothrow) Converter(cd);
+  if (converter == nullptr) {
+    iconv_close(cd);
+    return XML_STATUS_ERROR;
+  }
+  // ISO 2022's designation of ASCII: a character-less sequence in a stateful encoding.
+  const unsigned char designateAscii[] = {0x1B, '(', 'B'};
+  std::uint32_t ignored;
+  if (converter->Convert(designateAscii, sizeof(designateAscii), &ignored) == Outcome::NoOutput) {
+    delete converter;
+    return XML_STATUS_ERROR;
+  }
+  bool multiByte = false;
+  for (unsigned b = 0; b < 256; ++b) {
+    unsigned char bytes[4] = {static_cast<unsigned char>(b)};
+    std::uint32_t codePoint = 0;
+    switch (converter->Convert(bytes, 1, &codePoint)) {
+      case Outcome::Char:
+        // Beyond the Basic Multilingual Plane a single byte cannot go.
+        info->map[b] = codePoint > 0xFFFF ? -1 : static_cast<int>(codePoint);
+        break;
+      case Outcome::Invalid:
+        info->map[b] = -1;
+        break;
+      case Outcome::NoOutput:
+        delete converter;
+        return XML_STATUS_ERROR;
+      case Outcome::Incomplete: {
+        const unsigned lengths = converter->Lengths(bytes, 1);
+        // expat needs the lead byte alone to give the length, and no shift state.
+        if (converter->stateful_ || (lengths != 0 && (lengths & (lengths - 1)) != 0)) {
+          delete converter;
+          return XML_STATUS_ERROR;
+        }
+        int length = 0;
+        for (int n = 2; n <= 4; ++n)
+          if (lengths == 1u << n) length = n;
+        info->map[b] = length == 0 ? -1 : -length;
+        converter->lengthOf_[b] = static_cast<unsigned char>(length);
+        multiByte = multiByte || length != 0;
+        break;
+      }
+    }
+  }
+  if (!multiByte) {
+    delete converter;
+    info->data = nullptr;
+    info->convert = nullptr;
+    info->release = nullptr;
+    return XML_STATUS_OK;
+  }
+  info->data = converter;
+  info->convert = &Converter::ConvertSequence;
+  info->release = &Converter::Release;
+  return XML_STATUS_OK;
+}
+
+}  // namespace oxa::host

@@ -1,0 +1,25 @@
+// An expat unknown-encoding handler on the C library's iconv: it teaches the
+// reference host's parser every encoding that iconv knows and expat's
+// handler can express.
+//
+// expat can take an encoding in which each byte is either a character or the
+// lead byte of a sequence whose length the lead byte alone decides, and in
+// which every ASCII character of XML's markup is that same single byte. That
+// covers the single-byte code pages (windows-125x, ISO-8859-x, KOI8-R/U, the
+// DOS and Mac code pages, ASCII by any of its names) and the double-byte
+// families (Shift_JIS/CP932, EUC-JP, GBK/CP936, GB2312, Big5/CP950,
+// EUC-KR/CP949). Encodings that keep a shift state (ISO-2022-JP, UTF-7) or
+// whose sequence length depends on later bytes (GB18030) are refused, and
+// expat then reports "unknown encoding".
+#pragma once
+
+#include <expat.h>
+
+namespace oxa::host {
+
+// For XML_SetUnknownEncodingHandler (its data argument is unused). Fills
+// `info` from iconv's description of `name` and returns XML_STATUS_OK, or
+// returns XML_STATUS_ERROR for an encoding iconv lacks or expat cannot take.
+int XMLCALL IconvEncodingHandler(void* unused, const XML_Char* name, XML_Encoding* info);
+
+}  // namespace oxa::host
