@@ -2,11 +2,15 @@
 // compiler. Whatever the input, the compile returns a result code, every
 // document it hands out must pass the strict decoder, and its bytes (up to
 // a megabyte) must equal those written with every string index looked up in
-// the census instead of read from the builder's id log.
+// the census instead of read from the builder's id log; its dump as XML must
+// compile back to the same bytes.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
+#include <algorithm>
+#include <sstream>
+#include <string>
 #include <vector>
 
 #include "base/simple_buffer.h"
@@ -73,6 +77,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       const std::vector<std::uint8_t> bytes(output->GetBuffer(),
                                             output->GetBuffer() + output->GetSize());
       if (ByLookup(input.Get()) != bytes) std::abort();
+      // The dump as XML compiles back to the same bytes.
+      std::ostringstream xml;
+      std::string error;
+      if (!oxa::tools::WriteXml(doc, xml, &error)) std::abort();
+      oxa::ComPtr<oxa::host::HostBuffer> again = oxa::host::HostBuffer::Create();
+      const std::string text = xml.str();
+      again->Bytes().assign(text.begin(), text.end());
+      oxa::ComPtr<oxa::IBuffer> recompiled;
+      if (oxa::Failed(fixture->compiler->Compile(again.Get(), recompiled.Put()))) std::abort();
+      if (recompiled->GetSize() != bytes.size() ||
+          !std::equal(bytes.begin(), bytes.end(), recompiled->GetBuffer()))
+        std::abort();
     }
   }
   return 0;

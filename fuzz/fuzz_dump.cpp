@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <sstream>
+#include <string>
 
 #include "compiled_document.h"
 
@@ -10,7 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   oxa::tools::DecodeError error;
   if (oxa::tools::Decode(data, size, &doc, &error)) {
     std::ostringstream out;
-    oxa::tools::WriteXml(doc, out);
+    std::string ignored;
+    oxa::tools::WriteXml(doc, out, &ignored);
     oxa::tools::WriteTree(doc, out);
     oxa::tools::WriteChunks(doc, data, out);
   }

@@ -1,8 +1,10 @@
 // Decoder and renderings of compiled documents.
 #include "compiled_document.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <map>
 
 namespace oxa::tools {
 namespace {
@@ -218,40 +220,213 @@ bool Decode(const std::uint8_t* data, std::size_t size, DecodedDocument* doc, De
   return true;
 }
 
-void WriteXml(const DecodedDocument& doc, std::ostream& out) {
-  std::vector<std::uint32_t> open;  // element indices awaiting their end tag
-  auto close = [&](std::uint32_t depth) {
-    while (open.size() > depth) {
-      const DecodedElement& e = doc.elements[open.back()];
-      open.pop_back();
-      Indent(out, e.depth);
-      out << "</";
-      Escape(out, doc.strings[e.name], false);
-      out << ">\n";
+namespace {
+
+constexpr std::string_view kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
+constexpr std::string_view kXmlnsNamespace = "http://www.w3.org/2000/xmlns/";
+
+// Decodes the UTF-8 character at `text[*at]`, advancing `*at`; false for
+// malformed, overlong, surrogate or out-of-range sequences.
+bool NextCodePoint(std::string_view text, std::size_t* at, std::uint32_t* cp) {
+  const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(text[i]); };
+  const std::uint8_t lead = byte(*at);
+  std::size_t length;
+  std::uint32_t value, min;
+  if (lead < 0x80) {
+    *cp = lead;
+    ++*at;
+    return true;
+  } else if ((lead & 0xE0) == 0xC0) {
+    length = 2, value = lead & 0x1F, min = 0x80;
+  } else if ((lead & 0xF0) == 0xE0) {
+    length = 3, value = lead & 0x0F, min = 0x800;
+  } else if ((lead & 0xF8) == 0xF0) {
+    length = 4, value = lead & 0x07, min = 0x10000;
+  } else {
+    return false;
+  }
+  if (*at + length > text.size()) return false;
+  for (std::size_t i = 1; i < length; ++i) {
+    if ((byte(*at + i) & 0xC0) != 0x80) return false;
+    value = value << 6 | (byte(*at + i) & 0x3F);
+  }
+  if (value < min || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return false;
+  *at += length;
+  *cp = value;
+  return true;
+}
+
+// XML 1.0's Char production.
+bool IsXmlChar(std::uint32_t c) {
+  return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
+         (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+// Appends `text` escaped for an attribute value; false when it is not UTF-8
+// made of XML characters.
+bool AppendValue(std::string& out, std::string_view text) {
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t start = at;
+    std::uint32_t c;
+    if (!NextCodePoint(text, &at, &c) || !IsXmlChar(c)) return false;
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      // Written as references, or attribute-value normalisation would make them spaces.
+      case '\t':
+        out += "&#9;";
+        break;
+      case '\n':
+        out += "&#10;";
+        break;
+      case '\r':
+        out += "&#13;";
+        break;
+      default:
+        out.append(text.substr(start, at - start));
     }
+  }
+  return true;
+}
+
+// A cheap check of a local name: non-empty UTF-8 of XML characters, no
+// character XML forbids in names, not starting as no name may. The parse of
+// the finished text settles the finer rules of non-ASCII names.
+bool PlausibleLocalName(std::string_view name) {
+  if (name.empty()) return false;
+  const char first = name[0];
+  if (first == '-' || first == '.' || (first >= '0' && first <= '9')) return false;
+  for (std::size_t at = 0; at < name.size();) {
+    std::uint32_t c;
+    if (!NextCodePoint(name, &at, &c) || !IsXmlChar(c)) return false;
+    if (c < 0x80 && !((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                      c == '_' || c == '-' || c == '.'))
+      return false;
+  }
+  return true;
+}
+
+// Gives each namespace of a document one prefix (n1, n2, ... in order of first
+// use) and tracks which are declared on the open elements.
+class NamespaceScope {
+ public:
+  // The qualified name for the stored `name` on an element at `depth`;
+  // appends a declaration to `declarations` when its namespace is not yet in
+  // scope. False with `error` set when it cannot be written.
+  bool Qualify(std::string_view name, bool attribute, std::uint32_t depth, std::string* qualified,
+               std::string* declarations, std::string* error) {
+    const std::size_t colon = name.rfind(':');
+    const std::string_view local = colon == std::string_view::npos ? name : name.substr(colon + 1);
+    const auto quoted = [&] {
+      std::string q;
+      for (const char c : name) q += static_cast<unsigned char>(c) < 0x20 ? '?' : c;
+      return "\"" + q + "\"";
+    };
+    if (!PlausibleLocalName(local)) {
+      *error = "the name " + quoted() + " is not a valid XML name";
+      return false;
+    }
+    if (colon == std::string_view::npos) {
+      if (attribute && name == "xmlns") {
+        *error = "the attribute name \"xmlns\" would declare a namespace";
+        return false;
+      }
+      *qualified = std::string(name);
+      return true;
+    }
+    const std::string_view uri = name.substr(0, colon);
+    if (uri == kXmlNamespace) {
+      *qualified = "xml:" + std::string(local);
+      return true;
+    }
+    if (uri.empty() || uri == kXmlnsNamespace) {
+      *error = "the name " + quoted() + " has a namespace no prefix may be bound to";
+      return false;
+    }
+    auto [entry, added] = numbers_.emplace(std::string(uri), numbers_.size() + 1);
+    const std::string prefix = "n" + std::to_string(entry->second);
+    bool inScope = false;
+    for (const auto& open : open_) inScope = inScope || open.first == entry->second;
+    if (!inScope) {
+      std::string value;
+      if (!AppendValue(value, uri)) {
+        *error = "the namespace of the name " + quoted() + " is not UTF-8 XML text";
+        return false;
+      }
+      *declarations += " xmlns:" + prefix + "=\"" + value + "\"";
+      open_.emplace_back(entry->second, depth);
+    }
+    *qualified = prefix + ":" + std::string(local);
+    return true;
+  }
+  // Forgets the declarations of elements at `depth` and deeper.
+  void Close(std::uint32_t depth) {
+    while (!open_.empty() && open_.back().second >= depth) open_.pop_back();
+  }
+
+ private:
+  std::map<std::string, std::size_t> numbers_;
+  std::vector<std::pair<std::size_t, std::uint32_t>> open_;  // prefix number, depth
+};
+
+}  // namespace
+
+bool WriteXml(const DecodedDocument& doc, std::ostream& out, std::string* error) {
+  std::string text;
+  NamespaceScope scope;
+  std::vector<std::pair<std::uint32_t, std::string>> open;  // depth and qualified name awaiting </>
+  auto close = [&](std::uint32_t depth) {
+    while (!open.empty() && open.back().first >= depth) {
+      text.append(2 * std::min<std::uint32_t>(open.back().first, 40), ' ');
+      text += "</" + open.back().second + ">\n";
+      open.pop_back();
+    }
+    scope.Close(depth);
   };
+  std::string qualified, declarations, attributes, value;
   for (std::uint32_t i = 0; i < doc.elements.size(); ++i) {
     const DecodedElement& e = doc.elements[i];
     close(e.depth);
-    Indent(out, e.depth);
-    out << '<';
-    Escape(out, doc.strings[e.name], false);
+    declarations.clear();
+    attributes.clear();
+    std::string elementName;
+    if (!scope.Qualify(doc.strings[e.name], false, e.depth, &elementName, &declarations, error))
+      return false;
     for (std::uint32_t a = 0; a < e.attributeCount; ++a) {
-      const auto& [name, value] = doc.attributes[e.firstAttribute + a];
-      out << ' ';
-      Escape(out, doc.strings[name], false);
-      out << "=\"";
-      Escape(out, doc.strings[value], true);
-      out << '"';
+      const auto& [name, valueIndex] = doc.attributes[e.firstAttribute + a];
+      if (!scope.Qualify(doc.strings[name], true, e.depth, &qualified, &declarations, error))
+        return false;
+      value.clear();
+      if (!AppendValue(value, doc.strings[valueIndex])) {
+        *error = "the value of attribute \"" + qualified + "\" of element \"" + elementName +
+                 "\" is not UTF-8 XML text";
+        return false;
+      }
+      attributes += " " + qualified + "=\"" + value + "\"";
     }
+    text.append(2 * std::min<std::uint32_t>(e.depth, 40), ' ');
+    text += "<" + elementName + declarations + attributes;
     if (e.childCount == 0) {
-      out << "/>\n";
+      text += "/>\n";
+      scope.Close(e.depth);
     } else {
-      out << ">\n";
-      open.push_back(i);
+      text += ">\n";
+      open.emplace_back(e.depth, std::move(elementName));
     }
   }
   close(0);
+  out << text;
+  return true;
 }
 
 void WriteTree(const DecodedDocument& doc, std::ostream& out) {

@@ -37,8 +37,13 @@ struct DecodeError {
 // False with the first fault in `error`.
 bool Decode(const std::uint8_t* data, std::size_t size, DecodedDocument* doc, DecodeError* error);
 
-// Indented XML, names and values escaped, attributes in stored order.
-void WriteXml(const DecodedDocument& doc, std::ostream& out);
+// Indented, namespace-well-formed XML that compiles back to the same
+// document: attributes in stored order; a stored name "URI:local" (split at
+// the last ':') is written with a prefix n1, n2, ... declared on the element
+// where its namespace is first needed (the XML namespace keeps "xml").
+// Returns false, writing nothing, with `error` naming the first name or value
+// that cannot be written so.
+bool WriteXml(const DecodedDocument& doc, std::ostream& out, std::string* error);
 // A compact tree with the string indices.
 void WriteTree(const DecodedDocument& doc, std::ostream& out);
 // An annotated listing of every field with its offset, bytes and value.

@@ -549,6 +549,27 @@ int WriteOutput(const std::string& path, const std::string& text) {
   return kExitFailed;
 }
 
+// Whether `text` parses as namespace-well-formed XML, as a compile would read it.
+bool ParsesAsXml(const std::string& text, std::string* error) {
+  const XML_Parser parser = XML_ParserCreateNS("UTF-8", ':');
+  if (parser == nullptr) throw std::bad_alloc();
+  constexpr std::size_t kPiece = std::size_t{1} << 30;  // XML_Parse takes an int length
+  bool ok = true;
+  for (std::size_t at = 0; ok;) {
+    const std::size_t piece = std::min(kPiece, text.size() - at);
+    const bool last = at + piece == text.size();
+    ok = XML_Parse(parser, text.data() + at, static_cast<int>(piece), last) == XML_STATUS_OK;
+    at += piece;
+    if (last) break;
+  }
+  if (!ok) {
+    *error = std::string(XML_ErrorString(XML_GetErrorCode(parser))) + " in line " +
+             std::to_string(XML_GetCurrentLineNumber(parser)) + " of the XML it would write";
+  }
+  XML_ParserFree(parser);
+  return ok;
+}
+
 int Dump(const std::vector<std::string>& args) {
   static const option kLong[] = {{"format", required_argument, nullptr, 'F'},
                                  {"output", required_argument, nullptr, 'o'},
@@ -592,7 +613,10 @@ int Dump(const std::vector<std::string>& args) {
   }
   std::ostringstream out;
   if (format == "xml") {
-    oxa::tools::WriteXml(doc, out);
+    if (!oxa::tools::WriteXml(doc, out, &error) || !ParsesAsXml(out.str(), &error)) {
+      std::cerr << file << ": error: cannot be written as well-formed XML: " << error << '\n';
+      return kExitFailed;
+    }
   } else if (format == "tree") {
     oxa::tools::WriteTree(doc, out);
   } else {

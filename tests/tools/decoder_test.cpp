@@ -34,7 +34,8 @@ TEST(DecoderTest, WorkedExampleRendersInEveryFormat) {
   DecodeError error;
   ASSERT_TRUE(Decode(bytes.data(), bytes.size(), &doc, &error)) << error.what;
   std::ostringstream xml, tree, chunks;
-  WriteXml(doc, xml);
+  std::string xmlError;
+  EXPECT_TRUE(WriteXml(doc, xml, &xmlError)) << xmlError;
   WriteTree(doc, tree);
   WriteChunks(doc, bytes.data(), chunks);
   EXPECT_EQ(xml.str(), "<a x=\"1\">\n  <b/>\n</a>\n");
@@ -136,7 +137,8 @@ TEST(DecoderTest, DeepDocumentsNeedNoRecursion) {
   EXPECT_EQ(doc.elements.size(), kDepth);
   EXPECT_EQ(doc.elements.back().depth, kDepth - 1);
   std::ostringstream xml;
-  WriteXml(doc, xml);
+  std::string xmlError;
+  EXPECT_TRUE(WriteXml(doc, xml, &xmlError)) << xmlError;
   EXPECT_LT(xml.str().size(), 200u * kDepth) << "indentation is capped";
 }
 
