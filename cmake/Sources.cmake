@@ -73,8 +73,15 @@ if(OXA_BUILD_HOST)
   target_link_libraries(oxa_host PUBLIC EXPAT::EXPAT ${CMAKE_DL_LIBS})
   oxa_warnings(oxa_host)
 
-  add_executable(xmlc tools/xmlc.cpp tools/compiled_document.cpp)
-  target_link_libraries(xmlc PRIVATE oxa_host Threads::Threads)
+  # The compiled-document decoder and its renderings (JSON through nlohmann-json).
+  find_package(nlohmann_json 3 REQUIRED)
+  add_library(oxa_tools STATIC tools/compiled_document.cpp)
+  target_include_directories(oxa_tools PUBLIC ${PROJECT_SOURCE_DIR}/tools)
+  target_link_libraries(oxa_tools PRIVATE nlohmann_json::nlohmann_json)
+  oxa_warnings(oxa_tools)
+
+  add_executable(xmlc tools/xmlc.cpp)
+  target_link_libraries(xmlc PRIVATE oxa_host oxa_tools Threads::Threads)
   target_include_directories(xmlc PRIVATE ${PROJECT_SOURCE_DIR}/tools)
   set_target_properties(xmlc PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
   add_dependencies(xmlc deva3201)

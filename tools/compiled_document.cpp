@@ -6,6 +6,8 @@
 #include <cstring>
 #include <map>
 
+#include <nlohmann/json.hpp>
+
 namespace oxa::tools {
 namespace {
 
@@ -425,6 +427,44 @@ bool WriteXml(const DecodedDocument& doc, std::ostream& out, std::string* error)
     }
   }
   close(0);
+  out << text;
+  return true;
+}
+
+bool WriteJson(const DecodedDocument& doc, std::ostream& out, std::string* error) {
+  using nlohmann::json;
+  // One string or element a line; nothing nests deeper than three levels,
+  // whatever the document's depth.
+  std::string text = "{\"strings\": [";
+  std::uint32_t at = 0;
+  try {
+    for (; at < doc.strings.size(); ++at) {
+      text += at == 0 ? "\n " : ",\n ";
+      text += json(std::string(doc.strings[at])).dump();
+    }
+  } catch (const json::exception&) {
+    *error = "cannot be written as JSON: string " + std::to_string(at) + " is not UTF-8";
+    return false;
+  }
+  text += "],\n\"elements\": [";
+  std::vector<std::uint32_t> ancestors;  // element positions along the current path
+  for (std::uint32_t i = 0; i < doc.elements.size(); ++i) {
+    const DecodedElement& e = doc.elements[i];
+    ancestors.resize(e.depth);
+    json attributes = json::array();
+    for (std::uint32_t a = 0; a < e.attributeCount; ++a) {
+      const auto& [name, value] = doc.attributes[e.firstAttribute + a];
+      attributes.push_back({name, value});
+    }
+    const json element = {{"name", e.name},
+                          {"parent", ancestors.empty() ? json(nullptr) : json(ancestors.back())},
+                          {"depth", e.depth},
+                          {"attributes", std::move(attributes)}};
+    text += i == 0 ? "\n " : ",\n ";
+    text += element.dump();
+    ancestors.push_back(i);
+  }
+  text += "]}\n";
   out << text;
   return true;
 }

@@ -44,6 +44,14 @@ bool Decode(const std::uint8_t* data, std::size_t size, DecodedDocument* doc, De
 // Returns false, writing nothing, with `error` naming the first name or value
 // that cannot be written so.
 bool WriteXml(const DecodedDocument& doc, std::ostream& out, std::string* error);
+// The string table and the tree as JSON, for tools:
+//   {"strings": [TEXT...],
+//    "elements": [{"name": INDEX, "parent": ELEMENT|null, "depth": N,
+//                  "attributes": [[NAME, VALUE]...]}...]}
+// with the elements in document order (pre-order), each naming its parent's
+// position in that list, and every name and value as an index into "strings".
+// Returns false, writing nothing, with `error` set when a string is not UTF-8.
+bool WriteJson(const DecodedDocument& doc, std::ostream& out, std::string* error);
 // A compact tree with the string indices.
 void WriteTree(const DecodedDocument& doc, std::ostream& out);
 // An annotated listing of every field with its offset, bytes and value.

@@ -92,7 +92,9 @@ constexpr char kDumpHelp[] =
     "usage: xmlc dump [OPTION]... FILE\n"
     "\n"
     "Checks FILE as a compiled document and prints it (- reads standard input).\n"
-    "      --format=FORMAT  xml     indented XML, attributes in stored order (default)\n"
+    "      --format=FORMAT  xml     indented XML that compiles back to the same bytes (default)\n"
+    "                       json    the string table and the elements in document order,\n"
+    "                               each with its parent, depth and attributes, for tools\n"
     "                       tree    the string table and a compact tree with string indices\n"
     "                       chunks  every field with its offset, bytes and value\n"
     "  -o, --output=FILE    write to FILE instead of standard output\n"
@@ -588,8 +590,8 @@ int Dump(const std::vector<std::string>& args) {
   }
   if (line.operands.empty()) return Usage("dump", "no file");
   if (line.operands.size() > 1) return Usage("dump", "dump takes one file");
-  if (format != "xml" && format != "tree" && format != "chunks")
-    return Usage("dump", "unknown format '" + format + "' (xml, tree or chunks)");
+  if (format != "xml" && format != "json" && format != "tree" && format != "chunks")
+    return Usage("dump", "unknown format '" + format + "' (xml, json, tree or chunks)");
   const std::string& file = line.operands[0];
   if (!output.empty() && SameFile(file, output)) {
     std::cerr << "xmlc: error: input file '" << file << "' is the same as output file '" << output
@@ -615,6 +617,11 @@ int Dump(const std::vector<std::string>& args) {
   if (format == "xml") {
     if (!oxa::tools::WriteXml(doc, out, &error) || !ParsesAsXml(out.str(), &error)) {
       std::cerr << file << ": error: cannot be written as well-formed XML: " << error << '\n';
+      return kExitFailed;
+    }
+  } else if (format == "json") {
+    if (!oxa::tools::WriteJson(doc, out, &error)) {
+      std::cerr << file << ": error: " << error << '\n';
       return kExitFailed;
     }
   } else if (format == "tree") {

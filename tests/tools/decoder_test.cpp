@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -140,6 +142,51 @@ TEST(DecoderTest, DeepDocumentsNeedNoRecursion) {
   std::string xmlError;
   EXPECT_TRUE(WriteXml(doc, xml, &xmlError)) << xmlError;
   EXPECT_LT(xml.str().size(), 200u * kDepth) << "indentation is capped";
+}
+
+TEST(DecoderTest, JsonHoldsTheWholeTableAndTree) {
+  std::string error;
+  for (const char* name : {"worked.xmlc", "skin.xmlc", "page.xmlc", "list.xmlc"}) {
+    const auto bytes = ReadFile(Golden(name));
+    DecodedDocument doc;
+    DecodeError fault;
+    ASSERT_TRUE(Decode(bytes.data(), bytes.size(), &doc, &fault)) << name;
+    std::ostringstream out;
+    ASSERT_TRUE(WriteJson(doc, out, &error)) << error;
+    const nlohmann::json parsed = nlohmann::json::parse(out.str());
+    ASSERT_EQ(parsed["strings"].size(), doc.strings.size()) << name;
+    for (std::size_t i = 0; i < doc.strings.size(); ++i)
+      EXPECT_EQ(parsed["strings"][i].get<std::string>(), doc.strings[i]) << name;
+    ASSERT_EQ(parsed["elements"].size(), doc.elements.size()) << name;
+    std::vector<std::uint32_t> children(doc.elements.size());
+    for (std::size_t i = 0; i < doc.elements.size(); ++i) {
+      const auto& e = parsed["elements"][i];
+      EXPECT_EQ(e["name"].get<std::uint32_t>(), doc.elements[i].name);
+      EXPECT_EQ(e["depth"].get<std::uint32_t>(), doc.elements[i].depth);
+      EXPECT_EQ(e["attributes"].size(), doc.elements[i].attributeCount);
+      if (i == 0) {
+        EXPECT_TRUE(e["parent"].is_null());
+      } else {
+        const auto parent = e["parent"].get<std::size_t>();
+        ASSERT_LT(parent, i);
+        EXPECT_EQ(doc.elements[parent].depth + 1, doc.elements[i].depth);
+        ++children[parent];
+      }
+    }
+    for (std::size_t i = 0; i < doc.elements.size(); ++i)
+      EXPECT_EQ(children[i], doc.elements[i].childCount) << name << " element " << i;
+  }
+}
+
+TEST(DecoderTest, JsonRefusesATextThatIsNotUtf8) {
+  DecodedDocument doc;
+  doc.strings = {"a", "\xFF"};
+  doc.elements.push_back({0, 0, 0, 0, 0, 0});
+  std::ostringstream out;
+  std::string error;
+  EXPECT_FALSE(WriteJson(doc, out, &error));
+  EXPECT_EQ(error, "cannot be written as JSON: string 1 is not UTF-8");
+  EXPECT_TRUE(out.str().empty());
 }
 
 }  // namespace

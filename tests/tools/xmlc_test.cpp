@@ -417,7 +417,8 @@ TEST_F(XmlcTest, AUsageErrorIsOneLineAndAHint) {
     EXPECT_EQ(r.err, c.line + "\ntry 'xmlc compile --help'\n") << c.args;
   }
   const Outcome r = Xmlc("dump --format=yaml x");
-  EXPECT_EQ(r.err, "xmlc: unknown format 'yaml' (xml, tree or chunks)\ntry 'xmlc dump --help'\n");
+  EXPECT_EQ(r.err,
+            "xmlc: unknown format 'yaml' (xml, json, tree or chunks)\ntry 'xmlc dump --help'\n");
 }
 
 TEST_F(XmlcTest, OptionsInEveryForm) {
