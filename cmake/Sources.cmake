@@ -101,6 +101,7 @@ if(OXA_BUILD_HOST)
           DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/xmlcompiler/host)
   install(FILES src/com/platform.h src/com/result.h src/com/guid.h src/com/unknown.h src/com/buffer.h
                 src/com/host.h src/com/plugin_interfaces.h src/com/com_ptr.h src/com/boundary.h
+                src/com/interface_table.h
           DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/xmlcompiler/com)
   install(EXPORT OxaHostTargets NAMESPACE OxaHost:: DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/OxaHost)
   configure_package_config_file(cmake/OxaHostConfig.cmake.in ${CMAKE_BINARY_DIR}/OxaHostConfig.cmake

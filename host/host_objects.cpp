@@ -7,34 +7,16 @@
 #include "com/boundary.h"
 
 namespace oxa::host {
-namespace {
-
-// Stores `object` (as interface I) in `out` with one more reference.
-template <class I, class T>
-HResult Hand(T* object, void** out) {
-  object->AddRef();
-  *out = static_cast<I*>(object);
-  return kOk;
-}
-
-HResult NoInterface(void** out) {
-  if (out != nullptr) *out = nullptr;
-  return kNoInterface;
-}
-
-}  // namespace
-
 // HostBuffer ---------------------------------------------------------------
 
 ComPtr<HostBuffer> HostBuffer::Create() {
   return ComPtr<HostBuffer>(new HostBuffer());
 }
 
-HResult OXA_CALL HostBuffer::QueryInterface(const Guid& iid, void** out) {
-  RETURN_HR_IF_NULL(kNullPointer, out);
-  if (iid == kIidUnknown || iid == kIidBuffer) return Hand<IBuffer>(this, out);
-  return NoInterface(out);
-}
+const InterfaceRow<HostBuffer> HostBuffer::kInterfaces[] = {
+    {&kIidUnknown, &InterfaceFrom<HostBuffer, HostBuffer, IBuffer>},
+    {&kIidBuffer, &InterfaceFrom<HostBuffer, HostBuffer, IBuffer>},
+    {nullptr, nullptr}};
 
 HResult OXA_CALL HostBuffer::Get(const std::uint8_t** data, std::uint32_t* length) {
   RETURN_HR_IF(kNullPointer, data == nullptr || length == nullptr);
@@ -65,11 +47,10 @@ ComPtr<PropertySet> PropertySet::Create() {
   return ComPtr<PropertySet>(new PropertySet());
 }
 
-HResult OXA_CALL PropertySet::QueryInterface(const Guid& iid, void** out) {
-  RETURN_HR_IF_NULL(kNullPointer, out);
-  if (iid == kIidUnknown || iid == kIidValues) return Hand<IValues>(this, out);
-  return NoInterface(out);
-}
+const InterfaceRow<PropertySet> PropertySet::kInterfaces[] = {
+    {&kIidUnknown, &InterfaceFrom<PropertySet, PropertySet, IValues>},
+    {&kIidValues, &InterfaceFrom<PropertySet, PropertySet, IValues>},
+    {nullptr, nullptr}};
 
 PropertySet::Property* PropertySet::Find(const char* name, Kind kind) noexcept {
   for (std::size_t i = 0; i < count_; ++i) {
@@ -205,7 +186,7 @@ void PropertySet::AppendString(const char* name, const char* text, std::size_t l
 
 // A value buffer of the iteration. It shows text it does not own until Keep
 // copies it, or a Set or SetSize gives it bytes of its own.
-class AttributeSet::TextView final : public IBuffer, public RefCounted<TextView> {
+class AttributeSet::TextView final : public HostObject<TextView, IBuffer> {
  public:
   TextView() = default;
 
@@ -238,13 +219,11 @@ class AttributeSet::TextView final : public IBuffer, public RefCounted<TextView>
     }
   }
 
-  HResult OXA_CALL QueryInterface(const Guid& iid, void** out) override {
-    RETURN_HR_IF_NULL(kNullPointer, out);
-    if (iid == kIidUnknown || iid == kIidBuffer) return Hand<IBuffer>(this, out);
-    return NoInterface(out);
-  }
-  std::uint32_t OXA_CALL AddRef() override { return RefCounted::AddRef(); }
-  std::uint32_t OXA_CALL Release() override { return RefCounted::Release(); }
+  static constexpr InterfaceRow<TextView> kInterfaces[] = {
+      {&kIidUnknown, &InterfaceFrom<TextView, TextView, IBuffer>},
+      {&kIidBuffer, &InterfaceFrom<TextView, TextView, IBuffer>},
+      {nullptr, nullptr}};
+
   HResult OXA_CALL Get(const std::uint8_t** data, std::uint32_t* length) override {
     RETURN_HR_IF(kNullPointer, data == nullptr || length == nullptr);
     *data = data_;
@@ -327,11 +306,10 @@ AttributeSet::TextView* AttributeSet::NewView() noexcept {
   return view;
 }
 
-HResult OXA_CALL AttributeSet::QueryInterface(const Guid& iid, void** out) {
-  RETURN_HR_IF_NULL(kNullPointer, out);
-  if (iid == kIidUnknown || iid == kIidValues) return Hand<IValues>(this, out);
-  return NoInterface(out);
-}
+const InterfaceRow<AttributeSet> AttributeSet::kInterfaces[] = {
+    {&kIidUnknown, &InterfaceFrom<AttributeSet, AttributeSet, IValues>},
+    {&kIidValues, &InterfaceFrom<AttributeSet, AttributeSet, IValues>},
+    {nullptr, nullptr}};
 
 HResult OXA_CALL AttributeSet::GetUInt32(const char* name, std::uint32_t* value) {
   RETURN_HR_IF(kNullPointer, name == nullptr || value == nullptr);
@@ -406,13 +384,10 @@ ComPtr<ClassFactory> ClassFactory::Create(ParserMaker makeParser) {
   return ComPtr<ClassFactory>(new ClassFactory(makeParser));
 }
 
-HResult OXA_CALL ClassFactory::QueryInterface(const Guid& iid, void** out) {
-  RETURN_HR_IF_NULL(kNullPointer, out);
-  if (iid == kIidUnknown || iid == kIidCommonClassFactory) {
-    return Hand<ICommonClassFactory>(this, out);
-  }
-  return NoInterface(out);
-}
+const InterfaceRow<ClassFactory> ClassFactory::kInterfaces[] = {
+    {&kIidUnknown, &InterfaceFrom<ClassFactory, ClassFactory, ICommonClassFactory>},
+    {&kIidCommonClassFactory, &InterfaceFrom<ClassFactory, ClassFactory, ICommonClassFactory>},
+    {nullptr, nullptr}};
 
 HResult OXA_CALL ClassFactory::CreateInstance(const Guid& classId, IUnknown** out) {
   RETURN_HR_IF_NULL(kNullPointer, out);
@@ -435,11 +410,13 @@ ComPtr<HostContext> HostContext::Create(ClassFactory* factory) {
   return ComPtr<HostContext>(new HostContext(factory));
 }
 
+const InterfaceRow<HostContext> HostContext::kInterfaces[] = {
+    {&kIidUnknown, &InterfaceFrom<HostContext, HostContext, IUnknown>}, {nullptr, nullptr}};
+
 HResult OXA_CALL HostContext::QueryInterface(const Guid& iid, void** out) {
   RETURN_HR_IF_NULL(kNullPointer, out);
-  if (iid == kIidUnknown) return Hand<IUnknown>(this, out);
   if (iid == kIidCommonClassFactory && factory_) return factory_->QueryInterface(iid, out);
-  return NoInterface(out);
+  return HostObject::QueryInterface(iid, out);
 }
 
 }  // namespace oxa::host

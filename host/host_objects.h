@@ -8,8 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "com/boundary.h"
 #include "com/com_ptr.h"
 #include "com/host.h"
+#include "com/interface_table.h"
 
 namespace oxa::host {
 
@@ -33,15 +35,34 @@ class RefCounted {
   std::uint32_t refCount_ = 0;
 };
 
+// The base of the host's reference-counted objects: counting, and a
+// QueryInterface answered from Self::kInterfaces, the class's interface table
+// (its IUnknown row first), as the plug-in's objects answer from theirs.
+template <class Self, class... Interfaces>
+class HostObject : public Interfaces..., public RefCounted<Self> {
+ public:
+  HResult OXA_CALL QueryInterface(const Guid& iid, void** out) override {
+    RETURN_HR_IF_NULL(kNullPointer, out);
+    *out = FindInterface<Self>(Self::kInterfaces, static_cast<Self*>(this), iid);
+    if (*out == nullptr) return kNoInterface;
+    AddRef();
+    return kOk;
+  }
+  std::uint32_t OXA_CALL AddRef() override { return RefCounted<Self>::AddRef(); }
+  std::uint32_t OXA_CALL Release() override { return RefCounted<Self>::Release(); }
+
+ protected:
+  HostObject() = default;
+  ~HostObject() = default;
+};
+
 // A growable byte buffer.
-class HostBuffer final : public IBuffer, public RefCounted<HostBuffer> {
+class HostBuffer final : public HostObject<HostBuffer, IBuffer> {
  public:
   // A new buffer with one reference.
   static ComPtr<HostBuffer> Create();
 
-  HResult OXA_CALL QueryInterface(const Guid& iid, void** out) override;
-  std::uint32_t OXA_CALL AddRef() override { return RefCounted::AddRef(); }
-  std::uint32_t OXA_CALL Release() override { return RefCounted::Release(); }
+  static const InterfaceRow<HostBuffer> kInterfaces[];
   HResult OXA_CALL Get(const std::uint8_t** data, std::uint32_t* length) override;
   HResult OXA_CALL Set(const void* data, std::uint32_t length) override;
   HResult OXA_CALL SetSize(std::uint32_t length) override;
@@ -59,15 +80,13 @@ class HostBuffer final : public IBuffer, public RefCounted<HostBuffer> {
 
 // Named properties (32-bit numbers, buffers, strings) in insertion order.
 // Setting an existing name of the same kind replaces its value in place.
-class PropertySet final : public IValues, public RefCounted<PropertySet> {
+class PropertySet final : public HostObject<PropertySet, IValues> {
  public:
   enum class Kind { UInt32, Buffer, String };
 
   static ComPtr<PropertySet> Create();
 
-  HResult OXA_CALL QueryInterface(const Guid& iid, void** out) override;
-  std::uint32_t OXA_CALL AddRef() override { return RefCounted::AddRef(); }
-  std::uint32_t OXA_CALL Release() override { return RefCounted::Release(); }
+  static const InterfaceRow<PropertySet> kInterfaces[];
   HResult OXA_CALL SetUInt32(const char* name, std::uint32_t value) override;
   HResult OXA_CALL GetUInt32(const char* name, std::uint32_t* value) override;
   HResult OXA_CALL GetFirstUInt32(const char** name, std::uint32_t* value) override;
@@ -117,7 +136,7 @@ class PropertySet final : public IValues, public RefCounted<PropertySet> {
 // buffer from the iteration that someone still holds when the set moves on
 // first takes a copy of its text. The set is read-only: every Set returns
 // 0x80004001, and it has no numbers or buffers.
-class AttributeSet final : public IValues, public RefCounted<AttributeSet> {
+class AttributeSet final : public HostObject<AttributeSet, IValues> {
  public:
   // A new set with one reference and the view its iteration hands out (the
   // iteration itself never allocates); throws std::bad_alloc.
@@ -133,9 +152,7 @@ class AttributeSet final : public IValues, public RefCounted<AttributeSet> {
   // then fail the parse, since the response may have gone on without them.
   bool Exhausted() const noexcept { return exhausted_; }
 
-  HResult OXA_CALL QueryInterface(const Guid& iid, void** out) override;
-  std::uint32_t OXA_CALL AddRef() override { return RefCounted::AddRef(); }
-  std::uint32_t OXA_CALL Release() override { return RefCounted::Release(); }
+  static const InterfaceRow<AttributeSet> kInterfaces[];
   HResult OXA_CALL SetUInt32(const char*, std::uint32_t) override { return kNotImplemented; }
   HResult OXA_CALL GetUInt32(const char* name, std::uint32_t* value) override;
   HResult OXA_CALL GetFirstUInt32(const char** name, std::uint32_t* value) override;
@@ -172,31 +189,22 @@ class AttributeSet final : public IValues, public RefCounted<AttributeSet> {
 // The interface lookup and counting shared by the host's parsers, which all
 // offer IXmlParser and IXmlNamespaceParser.
 template <class Self>
-class ParserObject : public IXmlParser, public IXmlNamespaceParser, public RefCounted<Self> {
+class ParserObject : public HostObject<Self, IXmlParser, IXmlNamespaceParser> {
  public:
-  HResult OXA_CALL QueryInterface(const Guid& iid, void** out) override {
-    RETURN_HR_IF_NULL(kNullPointer, out);
-    if (iid == kIidUnknown || iid == kIidXmlParser) {
-      AddRef();
-      *out = static_cast<IXmlParser*>(this);
-      return kOk;
-    }
-    if (iid == kIidXmlNamespaceParser) {
-      AddRef();
-      *out = static_cast<IXmlNamespaceParser*>(this);
-      return kOk;
-    }
-    *out = nullptr;
-    return kNoInterface;
-  }
-  std::uint32_t OXA_CALL AddRef() override { return RefCounted<Self>::AddRef(); }
-  std::uint32_t OXA_CALL Release() override { return RefCounted<Self>::Release(); }
+  static const InterfaceRow<Self> kInterfaces[];
   HResult OXA_CALL Reserved() override { return kFail; }
 
  protected:
   ParserObject() = default;
   ~ParserObject() = default;
 };
+
+template <class Self>
+const InterfaceRow<Self> ParserObject<Self>::kInterfaces[] = {
+    {&kIidUnknown, &InterfaceFrom<Self, Self, IXmlParser>},
+    {&kIidXmlParser, &InterfaceFrom<Self, Self, IXmlParser>},
+    {&kIidXmlNamespaceParser, &InterfaceFrom<Self, Self, IXmlNamespaceParser>},
+    {nullptr, nullptr}};
 
 // Where a parser created by the factory leaves its last failure.
 struct ParseReport {
@@ -210,14 +218,12 @@ struct ParseReport {
 using ParserMaker = IXmlParser* (*)(ParseReport* report);
 
 // Creates the framework's classes: XML parser, buffer, property set.
-class ClassFactory final : public ICommonClassFactory, public RefCounted<ClassFactory> {
+class ClassFactory final : public HostObject<ClassFactory, ICommonClassFactory> {
  public:
   // A factory whose parsers come from `makeParser`.
   static ComPtr<ClassFactory> Create(ParserMaker makeParser);
 
-  HResult OXA_CALL QueryInterface(const Guid& iid, void** out) override;
-  std::uint32_t OXA_CALL AddRef() override { return RefCounted::AddRef(); }
-  std::uint32_t OXA_CALL Release() override { return RefCounted::Release(); }
+  static const InterfaceRow<ClassFactory> kInterfaces[];
   // 0x80040111 for a class the host does not know.
   HResult OXA_CALL CreateInstance(const Guid& classId, IUnknown** out) override;
 
@@ -233,13 +239,13 @@ class ClassFactory final : public ICommonClassFactory, public RefCounted<ClassFa
 };
 
 // The context handed to the plug-in and the compiler: offers the class factory.
-class HostContext final : public IUnknown, public RefCounted<HostContext> {
+class HostContext final : public HostObject<HostContext, IUnknown> {
  public:
   static ComPtr<HostContext> Create(ClassFactory* factory);
 
+  static const InterfaceRow<HostContext> kInterfaces[];
+  // Its own interfaces from the table; ICommonClassFactory is the factory's.
   HResult OXA_CALL QueryInterface(const Guid& iid, void** out) override;
-  std::uint32_t OXA_CALL AddRef() override { return RefCounted::AddRef(); }
-  std::uint32_t OXA_CALL Release() override { return RefCounted::Release(); }
 
   ClassFactory* Factory() const noexcept { return factory_.Get(); }
 

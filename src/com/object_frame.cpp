@@ -31,17 +31,7 @@ std::uint32_t ObjectFrame::InternalRelease() {
 
 HResult ObjectFrame::QueryFromTable(const InterfaceEntry* table, const Guid& iid, void** out) {
   RETURN_HR_IF_NULL(kNullPointer, out);
-  void* found = nullptr;
-  if (iid == kIidUnknown) {
-    found = MainUnknown();
-  } else {
-    for (const InterfaceEntry* entry = table; entry->iid != nullptr; ++entry) {
-      if (*entry->iid == iid) {
-        found = entry->cast(this);
-        break;
-      }
-    }
-  }
+  void* found = iid == kIidUnknown ? MainUnknown() : FindInterface(table, this, iid);
   if (found == nullptr) {
     *out = nullptr;
     return kNoInterface;

@@ -13,22 +13,20 @@
 #include <new>
 
 #include "com/boundary.h"
+#include "com/interface_table.h"
 #include "com/unknown.h"
 
 namespace oxa {
 
 class ObjectFrame;
 
-// One row of an interface table: an id and how to reach that interface.
-struct InterfaceEntry {
-  const Guid* iid;
-  void* (*cast)(ObjectFrame* object);
-};
+// One row of a component's interface table: an id and how to reach that interface.
+using InterfaceEntry = InterfaceRow<ObjectFrame>;
 
 // The pointer of interface I of the concrete object of class T.
 template <class T, class I>
 void* InterfaceOf(ObjectFrame* object) {
-  return static_cast<I*>(static_cast<T*>(object));
+  return InterfaceFrom<ObjectFrame, T, I>(object);
 }
 
 class ObjectFrame : public IUnknown {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -22,6 +23,67 @@ ComPtr<IBuffer> BufferOf(const std::string& bytes) {
   ComPtr<HostBuffer> b = HostBuffer::Create();
   b->Bytes().assign(bytes.begin(), bytes.end());
   return ComPtr<IBuffer>(b.Get());
+}
+
+// Every interface a host object offers: reachable with one more reference,
+// one identity through IUnknown; anything else refused with a null result.
+template <class T>
+void ExpectInterfaces(T* object, std::vector<const Guid*> offered) {
+  IUnknown* identity = nullptr;
+  ASSERT_EQ(object->QueryInterface(kIidUnknown, reinterpret_cast<void**>(&identity)), kOk);
+  const std::uint32_t counted = object->RefCount();
+  offered.push_back(&kIidUnknown);
+  for (const Guid* iid : offered) {
+    IUnknown* found = nullptr;
+    ASSERT_EQ(object->QueryInterface(*iid, reinterpret_cast<void**>(&found)), kOk);
+    EXPECT_EQ(object->RefCount(), counted + 1);
+    IUnknown* again = nullptr;
+    ASSERT_EQ(found->QueryInterface(kIidUnknown, reinterpret_cast<void**>(&again)), kOk);
+    EXPECT_EQ(again, identity) << "one identity through every interface";
+    again->Release();
+    found->Release();
+  }
+  for (const Guid* iid : {&kIidBuffer, &kIidValues, &kIidXmlParser, &kIidCommonClassFactory}) {
+    if (std::find(offered.begin(), offered.end(), iid) != offered.end()) continue;
+    void* none = object;
+    EXPECT_EQ(object->QueryInterface(*iid, &none), kNoInterface);
+    EXPECT_EQ(none, nullptr);
+  }
+  EXPECT_EQ(object->QueryInterface(kIidUnknown, nullptr), kNullPointer);
+  EXPECT_EQ(object->RefCount(), counted);
+  identity->Release();
+}
+
+TEST(HostObjectsTest, EveryObjectAnswersFromItsInterfaceTable) {
+  ExpectInterfaces(HostBuffer::Create().Get(), {&kIidBuffer});
+  ExpectInterfaces(PropertySet::Create().Get(), {&kIidValues});
+  ExpectInterfaces(AttributeSet::Create().Get(), {&kIidValues});
+  ComPtr<ClassFactory> factory = ClassFactory::Create(&ExpatParser::Make);
+  ExpectInterfaces(factory.Get(), {&kIidCommonClassFactory});
+  ParseReport report;
+  ExpectInterfaces(ExpatParser::Create(&report).Get(), {&kIidXmlParser, &kIidXmlNamespaceParser});
+
+  // The context's class factory is the factory's own object.
+  ComPtr<HostContext> context = HostContext::Create(factory.Get());
+  void* offered = nullptr;
+  ASSERT_EQ(context->QueryInterface(kIidCommonClassFactory, &offered), kOk);
+  EXPECT_EQ(offered, static_cast<ICommonClassFactory*>(factory.Get()));
+  EXPECT_EQ(factory->RefCount(), 3u);  // this test, the context, the interface handed out
+  static_cast<ICommonClassFactory*>(offered)->Release();
+  ASSERT_EQ(context->QueryInterface(kIidUnknown, &offered), kOk);
+  EXPECT_EQ(offered, static_cast<IUnknown*>(context.Get()));
+  EXPECT_EQ(context->RefCount(), 2u);
+  static_cast<IUnknown*>(offered)->Release();
+  EXPECT_EQ(context->QueryInterface(kIidValues, &offered), kNoInterface);
+  EXPECT_EQ(offered, nullptr);
+
+  // The recorder lives on its creator's stack: found, never counted.
+  EventRecorder recorder;
+  void* response = nullptr;
+  EXPECT_EQ(recorder.QueryInterface(kIidXmlNamespaceResponse, &response), kOk);
+  EXPECT_EQ(response, static_cast<IXmlNamespaceResponse*>(&recorder));
+  EXPECT_EQ(recorder.QueryInterface(kIidBuffer, &response), kNoInterface);
+  EXPECT_EQ(response, nullptr);
 }
 
 TEST(PropertySetTest, InsertionOrderReplacementAndIteration) {
