@@ -16,6 +16,7 @@ oxa_warnings(oxa_base)
 
 add_library(oxa_compiler STATIC
   src/compiler/string_interner.cpp
+  src/compiler/findings.cpp
   src/compiler/element_node.cpp
   src/compiler/id_log.cpp
   src/compiler/tree_builder.cpp
@@ -80,7 +81,7 @@ if(OXA_BUILD_HOST)
   target_link_libraries(oxa_tools PRIVATE nlohmann_json::nlohmann_json)
   oxa_warnings(oxa_tools)
 
-  add_executable(xmlc tools/xmlc.cpp)
+  add_executable(xmlc tools/xmlc.cpp tools/diagnostics.cpp)
   target_link_libraries(xmlc PRIVATE oxa_host oxa_tools Threads::Threads)
   target_include_directories(xmlc PRIVATE ${PROJECT_SOURCE_DIR}/tools)
   set_target_properties(xmlc PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)

@@ -4,6 +4,7 @@
 #include <strings.h>
 
 #include <cstring>
+#include <new>
 
 #include "com/boundary.h"
 #include "host/iconv_encoding.h"
@@ -67,6 +68,8 @@ HResult OXA_CALL ExpatParser::Feed(IBuffer* data, std::uint32_t final) {
     XML_SetElementHandler(parser_, &OnStart, &OnEnd);
     XML_SetParamEntityParsing(parser_, XML_PARAM_ENTITY_PARSING_NEVER);
     XML_SetUnknownEncodingHandler(parser_, &IconvEncodingHandler, nullptr);
+    XML_SetCharacterDataHandler(parser_, &OnText);
+    inText_ = textSeen_ = false;
   }
   const char* bytes = data == nullptr ? nullptr : reinterpret_cast<const char*>(data->GetBuffer());
   std::size_t left = bytes == nullptr ? 0 : data->GetSize();
@@ -99,8 +102,42 @@ std::uint32_t ExpatParser::Column() const noexcept {
   return positions_ ? static_cast<std::uint32_t>(XML_GetCurrentColumnNumber(parser_) + 1) : 0;
 }
 
+void XMLCALL ExpatParser::OnText(void* self, const XML_Char* text, int length) {
+  auto* parser = static_cast<ExpatParser*>(self);
+  // expat may hand one run over in several pieces: a run counts once.
+  if (!parser->inText_) {
+    parser->inText_ = true;
+    parser->textSeen_ = false;
+  }
+  if (parser->textSeen_) return;
+  for (int i = 0; i < length; ++i) {
+    const char c = text[i];
+    if (c == ' ' || c == '\t' || c == '\n' || c == '\r') continue;
+    parser->textSeen_ = true;
+    ParseReport& report = *parser->report_;
+    if (report.textRuns++ == 0) {
+      // The piece's position, moved on over the white space before the text
+      // (columns count characters, as expat's do).
+      auto line = static_cast<std::uint32_t>(XML_GetCurrentLineNumber(parser->parser_));
+      auto column = static_cast<std::uint32_t>(XML_GetCurrentColumnNumber(parser->parser_));
+      for (int j = 0; j < i; ++j) {
+        if (text[j] == '\n') {
+          ++line;
+          column = 0;
+        } else if ((static_cast<unsigned char>(text[j]) & 0xC0) != 0x80) {
+          ++column;
+        }
+      }
+      report.textLine = line;
+      report.textColumn = column + 1;
+    }
+    return;
+  }
+}
+
 void XMLCALL ExpatParser::OnStart(void* self, const XML_Char* name, const XML_Char** attributes) {
   auto* parser = static_cast<ExpatParser*>(self);
+  parser->inText_ = false;
   AttributeSet* set = parser->attributes_.Get();
   set->Show(attributes);
   parser->response_->StartElement(name, set, parser->Line(), parser->Column());
@@ -114,7 +151,59 @@ void XMLCALL ExpatParser::OnStart(void* self, const XML_Char* name, const XML_Ch
 
 void XMLCALL ExpatParser::OnEnd(void* self, const XML_Char* name) {
   auto* parser = static_cast<ExpatParser*>(self);
+  parser->inText_ = false;
   parser->response_->EndElement(name, parser->Line(), parser->Column());
+}
+
+}  // namespace oxa::host
+
+namespace oxa::host {
+namespace {
+
+struct PositionLog {
+  XML_Parser parser;
+  std::vector<TagPosition>* positions;
+  bool exhausted;
+};
+
+// No exception may cross expat: a failed append stops the parse instead.
+void XMLCALL LogStart(void* data, const XML_Char*, const XML_Char**) {
+  auto* log = static_cast<PositionLog*>(data);
+  try {
+    log->positions->push_back(
+        {static_cast<std::uint32_t>(XML_GetCurrentLineNumber(log->parser)),
+         static_cast<std::uint32_t>(XML_GetCurrentColumnNumber(log->parser) + 1)});
+  } catch (...) {
+    log->exhausted = true;
+    XML_StopParser(log->parser, XML_FALSE);
+  }
+}
+
+}  // namespace
+
+void StartTagPositions(const std::uint8_t* document, std::size_t size,
+                       std::vector<TagPosition>* positions) {
+  positions->clear();
+  // Configured as a compile's parser is, so that the events are the same.
+  const XML_Parser parser = XML_ParserCreateNS(nullptr, ':');
+  if (parser == nullptr) throw std::bad_alloc();
+  PositionLog log{parser, positions, false};
+  XML_SetUserData(parser, &log);
+  XML_SetStartElementHandler(parser, &LogStart);
+  XML_SetParamEntityParsing(parser, XML_PARAM_ENTITY_PARSING_NEVER);
+  XML_SetUnknownEncodingHandler(parser, &IconvEncodingHandler, nullptr);
+  const char* bytes = reinterpret_cast<const char*>(document);
+  std::size_t left = size;
+  do {
+    const int chunk =
+        static_cast<int>(left > ExpatParser::kPieceBytes ? ExpatParser::kPieceBytes : left);
+    const bool last = static_cast<std::size_t>(chunk) == left;
+    if (XML_Parse(parser, bytes, chunk, last ? 1 : 0) != XML_STATUS_OK) break;
+    bytes += chunk;
+    left -= static_cast<std::size_t>(chunk);
+  } while (left != 0);
+  XML_ParserFree(parser);
+  if (log.exhausted) throw std::bad_alloc();
 }
 
 }  // namespace oxa::host

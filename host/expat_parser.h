@@ -16,6 +16,8 @@
 #include <expat.h>
 
 #include <cstddef>
+#include <cstdint>
+#include <vector>
 
 #include "com/com_ptr.h"
 #include "host/host_objects.h"
@@ -67,6 +69,7 @@ class ExpatParser final : public ParserObject<ExpatParser> {
 
   static void XMLCALL OnStart(void* self, const XML_Char* name, const XML_Char** attributes);
   static void XMLCALL OnEnd(void* self, const XML_Char* name);
+  static void XMLCALL OnText(void* self, const XML_Char* text, int length);
 
   ParseReport* report_;
   bool positions_;
@@ -76,6 +79,21 @@ class ExpatParser final : public ParserObject<ExpatParser> {
   ComPtr<AttributeSet> attributes_;
   bool namespaces_ = false;
   char separator_ = 0;
+  // Whether the character data since the last tag holds more than white space.
+  bool inText_ = false;
+  bool textSeen_ = false;
 };
+
+// Where each start tag of `document` begins (line, column; both from 1), by
+// the ordinal of its start event, as the compiling parser delivers them:
+// element i's '<' is (*positions)[i - 1]. Parses the whole document again,
+// so a host calls it only when it has something to report. Elements after a
+// malformed part are not listed.
+struct TagPosition {
+  std::uint32_t line;
+  std::uint32_t column;
+};
+void StartTagPositions(const std::uint8_t* document, std::size_t size,
+                       std::vector<TagPosition>* positions);
 
 }  // namespace oxa::host

@@ -207,11 +207,17 @@ const InterfaceRow<Self> ParserObject<Self>::kInterfaces[] = {
     {nullptr, nullptr}};
 
 // Where a parser created by the factory leaves its last failure.
+// Also what the parse saw of character data, which the compiled format has
+// no place for: how many runs of text between tags hold more than white
+// space, and where the first of them begins.
 struct ParseReport {
   bool failed = false;
   std::string message;
   std::uint32_t line = 0;
   std::uint32_t column = 0;
+  std::uint64_t textRuns = 0;
+  std::uint32_t textLine = 0;
+  std::uint32_t textColumn = 0;
 };
 
 // Makes a new XML parser (one reference) that reports failures into `report`.

@@ -126,6 +126,7 @@ HResult PluginHost::CreateSession(std::unique_ptr<CompilerSession>* out,
   ComPtr<IUnknown> object;
   RETURN_IF_FAILED(components_->CreateComponentInstance(classId, object.Put(), nullptr));
   RETURN_IF_FAILED(object.QueryTo(session->compiler_));
+  object.QueryTo(session->diagnostics_);  // optional
   ComPtr<IContextAware> aware;
   RETURN_IF_FAILED(object.QueryTo(aware));
   session->factory_ =
@@ -149,8 +150,19 @@ CompilerSession::Result CompilerSession::Compile(std::vector<std::uint8_t> docum
 
 CompilerSession::Result CompilerSession::Compile(IBuffer* input) {
   Result result;
+  result.input = ComPtr<IBuffer>(input);
   result.hr = compiler_->Compile(input, result.output.Put());
   result.parse = factory_->LastParse();
+  std::uint32_t count = 0;
+  if (diagnostics_ && Succeeded(diagnostics_->GetFindingCount(&count))) {
+    for (std::uint32_t i = 0; i < count; ++i) {
+      std::uint32_t kind = 0, element = 0, related = 0;
+      const char* text = nullptr;
+      const char* other = nullptr;
+      if (Failed(diagnostics_->GetFinding(i, &kind, &element, &related, &text, &other))) break;
+      result.findings.push_back({static_cast<FindingKind>(kind), element, related, text, other});
+    }
+  }
   return result;
 }
 

@@ -21,6 +21,15 @@ struct PluginDescription {
   std::vector<Guid> componentClassIds;
 };
 
+// One finding of a compilation, as the compiler's IXmlCompilerDiagnostics tells it.
+struct CompileFinding {
+  FindingKind kind;
+  std::uint32_t element;  // ordinal of its start event, 0: none
+  std::uint32_t related;  // a related element's ordinal, 0: none
+  std::string text;
+  std::string other;
+};
+
 // One compiler object with its own context and class factory. Sessions are
 // independent: separate sessions may compile on separate threads.
 class CompilerSession {
@@ -28,7 +37,10 @@ class CompilerSession {
   struct Result {
     HResult hr = kOk;
     ComPtr<IBuffer> output;  // the compiled document when hr is 0
-    ParseReport parse;       // the parser's failure, if the parse failed
+    ParseReport parse;       // the parser's failure, if the parse failed, and its text count
+    // What the compiler found, in its order (empty from a plug-in without diagnostics).
+    std::vector<CompileFinding> findings;
+    ComPtr<IBuffer> input;  // the document compiled
 
     const std::uint8_t* Data() const noexcept { return output ? output->GetBuffer() : nullptr; }
     std::size_t Size() const noexcept { return output ? output->GetSize() : 0; }
@@ -45,6 +57,7 @@ class CompilerSession {
   ComPtr<ClassFactory> factory_;
   ComPtr<HostContext> context_;
   ComPtr<IXmlCompiler> compiler_;
+  ComPtr<IXmlCompilerDiagnostics> diagnostics_;  // null when the plug-in has none
 };
 
 class PluginHost {

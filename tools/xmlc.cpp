@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "compiled_document.h"
+#include "diagnostics.h"
 #include "host/event_recording.h"
 #include "host/expat_parser.h"
 #include "host/plugin_host.h"
@@ -81,6 +82,11 @@ constexpr char kCompileHelp[] =
     "                           (default: one per core)\n"
     "  -f, --force              write a compiled document to a terminal all the same\n"
     "      --plugin=PATH        the plug-in module (default: deva3201.so beside xmlc)\n"
+    "  -w, --no-warnings        show no warnings\n"
+    "  -Werror                  make every warning an error: exit 1, no output file\n"
+    "  -Wno-KIND                show no warnings of KIND: missing-layoutid,\n"
+    "                           unknown-layout, empty-layout, duplicate-id,\n"
+    "                           not-a-directive, text-dropped\n"
     "  -h, --help               show this help\n"
     "\n"
     "An output that is the same file as an input is refused before any work. An\n"
@@ -291,32 +297,6 @@ bool SameFile(const std::string& a, const std::string& b) {
          sa.st_ino == sb.st_ino;
 }
 
-// The message of a failed compile, as "FILE:LINE:COL: error: ..." or "FILE: error: ...".
-std::string FailureMessage(const std::string& file, const CompilerSession::Result& r) {
-  if (r.parse.failed) {
-    return file + ":" + std::to_string(r.parse.line) + ":" + std::to_string(r.parse.column) +
-           ": error: " + r.parse.message;
-  }
-  std::string cause;
-  switch (static_cast<std::uint32_t>(r.hr)) {
-    case 0x8007000Eu:
-      cause =
-          "layout expansion over its bound (more than 1,000,000 copied elements and 100 times "
-          "the document's elements), or out of memory";
-      break;
-    case 0x80070057u:
-      cause =
-          "a name or value longer than 16,777,215 bytes, or a compiled document larger than 4 GB";
-      break;
-    case 0x80004005u:
-      cause = "no root element";
-      break;
-    default:
-      cause = "compile failed with " + oxa::host::ResultText(r.hr);
-  }
-  return file + ": error: " + cause;
-}
-
 // OUTDIR/NAME.xmlc for a batch input, NAME being its file name less .xml in any case.
 std::string OutputFor(const std::string& input, const std::string& outDir) {
   fs::path name = fs::path(input).filename();
@@ -345,6 +325,7 @@ struct CompileOptions {
   std::string output, outDir, plugin;
   unsigned workers = 0;  // 0: one per core
   bool force = false;
+  oxa::tools::WarningPolicy warnings;
 };
 
 int ParseCompile(const std::vector<std::string>& args, CompileOptions* o, bool* help) {
@@ -353,10 +334,12 @@ int ParseCompile(const std::vector<std::string>& args, CompileOptions* o, bool* 
                                  {"jobs", required_argument, nullptr, 'j'},
                                  {"force", no_argument, nullptr, 'f'},
                                  {"plugin", required_argument, nullptr, 'P'},
+                                 {"no-warnings", no_argument, nullptr, 'w'},
+                                 {"warning", required_argument, nullptr, 'W'},
                                  {"help", no_argument, nullptr, 'h'},
                                  {nullptr, 0, nullptr, 0}};
   CommandLine line;
-  if (const int status = ParseOptions("compile", args, "o:d:j:fh", kLong, &line)) return status;
+  if (const int status = ParseOptions("compile", args, "o:d:j:fhwW:", kLong, &line)) return status;
   for (const auto& [c, value] : line.options) {
     switch (c) {
       case 'o':
@@ -373,6 +356,19 @@ int ParseCompile(const std::vector<std::string>& args, CompileOptions* o, bool* 
         break;
       case 'h':
         *help = true;
+        break;
+      case 'w':
+        o->warnings.none = true;
+        break;
+      case 'W':
+        if (value == "error") {
+          o->warnings.asErrors = true;
+        } else if (value.rfind("no-", 0) == 0 &&
+                   oxa::tools::WarningKinds().count(value.substr(3)) != 0) {
+          o->warnings.off.insert(value.substr(3));
+        } else {
+          return Usage("compile", "unknown warning option -W" + value);
+        }
         break;
       case 'j': {
         const auto n = ParseNumber(value, 1, kMaxWorkers);
@@ -436,22 +432,42 @@ int CheckCompile(CompileOptions* o) {
   return kExitOk;
 }
 
-// Compiles one input to its target; returns the failure's message, or "".
-std::string CompileOne(CompilerSession& session, const std::string& input,
-                       const std::string& target) {
+// What compiling one input came to: the diagnostics to print, and the counts.
+struct CompileOutcome {
+  std::string text;
+  bool failed = false;
+  unsigned warnings = 0, errors = 0;
+};
+
+// Compiles one input to its target. Nothing is written when the input
+// failed or a warning is an error (-Werror).
+CompileOutcome CompileOne(CompilerSession& session, const std::string& input,
+                          const std::string& target, const oxa::tools::WarningPolicy& policy) {
   const std::string shown = input == "-" ? "<stdin>" : input;
+  CompileOutcome outcome;
+  auto fail = [&](const std::string& message) {
+    outcome.text += message + "\n";
+    outcome.failed = true;
+    ++outcome.errors;
+    return outcome;
+  };
   std::vector<std::uint8_t> document;
   std::string error;
-  if (!ReadAll(input, &document, &error)) return shown + ": error: cannot read: " + error;
+  if (!ReadAll(input, &document, &error)) return fail(shown + ": error: cannot read: " + error);
   try {
     const CompilerSession::Result r = session.Compile(std::move(document));
-    if (oxa::Failed(r.hr)) return FailureMessage(shown, r);
+    const oxa::tools::Diagnosis d = oxa::tools::Diagnose(shown, r, policy);
+    outcome.text = d.text;
+    outcome.warnings = d.warnings;
+    outcome.errors = d.errors;
+    outcome.failed = d.failed;
+    if (d.failed) return outcome;
     if (!WriteAtomically(target, r.Data(), r.Size(), &error))
-      return (target == "-" ? "<stdout>" : target) + ": error: cannot write: " + error;
+      return fail((target == "-" ? "<stdout>" : target) + ": error: cannot write: " + error);
   } catch (const std::bad_alloc&) {
-    return shown + ": error: out of memory";
+    return fail(shown + ": error: out of memory");
   }
-  return "";
+  return outcome;
 }
 
 // Shows "[done/total] compiled" on a terminal, redrawn at most ten times a second.
@@ -461,10 +477,10 @@ class Progress {
       : total_(total),
         on_(total > 1 && isatty(STDERR_FILENO) && std::getenv("TERM") != nullptr &&
             std::strcmp(std::getenv("TERM"), "dumb") != 0) {}
-  // Prints `message` (if any) above the line, then redraws it when due.
+  // Prints `message` (whole lines, if any) above the line, then redraws it when due.
   void Report(std::size_t done, const std::string& message) {
     if (on_ && (!message.empty() || Due())) std::cerr << "\r\033[K";
-    if (!message.empty()) std::cerr << message << '\n';
+    if (!message.empty()) std::cerr << message;
     if (on_ && (!message.empty() || Due())) {
       std::cerr << '[' << done << '/' << total_ << "] compiled" << std::flush;
       last_ = std::chrono::steady_clock::now();
@@ -496,18 +512,20 @@ int RunCompile(const CompileOptions& o, const char* argv0) {
     }
   }
   std::atomic<std::size_t> next{0};
-  std::size_t done = 0, failed = 0;
+  std::size_t done = 0, failed = 0, warnings = 0, errors = 0;
   std::mutex printing;
   Progress progress(o.inputs.size());
   auto work = [&](CompilerSession& session) {
     for (std::size_t i; (i = next++) < o.inputs.size();) {
       const std::string& input = o.inputs[i];
-      const std::string message =
-          CompileOne(session, input, o.output.empty() ? OutputFor(input, o.outDir) : o.output);
+      const CompileOutcome outcome = CompileOne(
+          session, input, o.output.empty() ? OutputFor(input, o.outDir) : o.output, o.warnings);
       std::lock_guard<std::mutex> lock(printing);
       ++done;
-      if (!message.empty()) ++failed;
-      progress.Report(done, message);
+      if (outcome.failed) ++failed;
+      warnings += outcome.warnings;
+      errors += outcome.errors;
+      progress.Report(done, outcome.text);
     }
   };
   std::vector<std::thread> threads;
@@ -521,8 +539,9 @@ int RunCompile(const CompileOptions& o, const char* argv0) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     char summary[160];
     std::snprintf(summary, sizeof(summary),
-                  "xmlc: %zu compiled, %zu failed, 0 warnings in %.2f s\n", done - failed, failed,
-                  seconds);
+                  "xmlc: %zu compiled, %zu failed, %zu warning%s, %zu error%s in %.2f s\n",
+                  done - failed, failed, warnings, warnings == 1 ? "" : "s", errors,
+                  errors == 1 ? "" : "s", seconds);
     std::cerr << summary;
   }
   return failed == 0 ? kExitOk : kExitFailed;

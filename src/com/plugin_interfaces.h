@@ -25,6 +25,10 @@ inline constexpr Guid kIidXmlCompiler = {
 // {FCB59961-B347-11D3-87EB-009027902B2D}
 inline constexpr Guid kIidContextAware = {
     0xFCB59961, 0xB347, 0x11D3, {0x87, 0xEB, 0x00, 0x90, 0x27, 0x90, 0x2B, 0x2D}};
+// {7D4E1A52-3C8B-4F06-9A1D-5B2E8C7F3A61}: the compiler's findings; this
+// project's own interface, which the framework never asks for.
+inline constexpr Guid kIidXmlCompilerDiagnostics = {
+    0x7D4E1A52, 0x3C8B, 0x4F06, {0x9A, 0x1D, 0x5B, 0x2E, 0x8C, 0x7F, 0x3A, 0x61}};
 // {15223CBA-F92B-4ED3-AF11-E7AD48F047A9}: the XML compiler component.
 inline constexpr Guid kClsidXmlCompiler = {
     0x15223CBA, 0xF92B, 0x4ED3, {0xAF, 0x11, 0xE7, 0xAD, 0x48, 0xF0, 0x47, 0xA9}};
@@ -73,6 +77,39 @@ struct IXmlCompiler : IUnknown {
 
  protected:
   ~IXmlCompiler() = default;
+};
+
+// What a compilation found. Values never change meaning: hosts store them.
+enum class FindingKind : std::uint32_t {
+  // Warnings: the document compiled, but something the author wrote had no effect.
+  kMissingLayoutId = 1,  // a directive without "layoutid", or with an empty one
+  kUnknownLayout = 2,    // a directive whose "layoutid" matches no element before it
+  kEmptyLayout = 3,      // the element a directive names has no children there
+  kDuplicateId = 4,      // several elements carry an id that a directive names
+  kNotADirective = 5,    // local name insertlayout, but another namespace or case
+  // Errors: why a compilation failed.
+  kExpansionBound = 16,  // layout expansion went over its bound
+  kTextTooLong = 17,     // a name or value over 16,777,215 bytes
+  kNoRoot = 18,          // the document delivered no element
+  kOutOfMemory = 19,     // memory ran out
+};
+
+// The findings of the compiler's last Compile, whether it succeeded or
+// failed; they live until the next Compile.
+struct IXmlCompilerDiagnostics : IUnknown {
+  static constexpr const Guid& kIid = kIidXmlCompilerDiagnostics;
+  // The number of findings.
+  virtual HResult OXA_CALL GetFindingCount(std::uint32_t* count) = 0;
+  // Finding `index`: its FindingKind, the ordinals of the start events of its
+  // element and of a related element (0: none), and two zero-terminated
+  // texts owned by the compiler, valid until the next Compile. 0x80070057 for
+  // an index past the count, 0x80004003 for a null out pointer.
+  virtual HResult OXA_CALL GetFinding(std::uint32_t index, std::uint32_t* kind,
+                                      std::uint32_t* element, std::uint32_t* related,
+                                      const char** text, const char** other) = 0;
+
+ protected:
+  ~IXmlCompilerDiagnostics() = default;
 };
 
 struct IContextAware : IUnknown {

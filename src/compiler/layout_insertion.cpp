@@ -40,6 +40,10 @@ HResult TreeBuilder::FindLayout(const ByteString& id, ElementNode** found) const
 }
 
 HResult TreeBuilder::InsertLayout(IValues* attributes) {
+  return InsertLayout(attributes, nullptr);
+}
+
+HResult TreeBuilder::InsertLayout(IValues* attributes, LayoutMatch* match) {
   RETURN_HR_IF_NULL(kFail, attributes);
   ComPtr<IBuffer> value;
   RETURN_IF_FAILED(attributes->GetString(kLayoutIdAttribute, value.Put()));
@@ -50,12 +54,19 @@ HResult TreeBuilder::InsertLayout(IValues* attributes) {
       zero == nullptr ? size
                       : static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - bytes);
   const ByteString layoutId(bytes == nullptr ? "" : reinterpret_cast<const char*>(bytes), length);
+  if (match != nullptr) {
+    match->hasLayoutId = true;
+    match->layoutId = layoutId;
+  }
 
   ElementNode* found = nullptr;
   RETURN_IF_FAILED(FindLayout(layoutId, &found));
+  if (match != nullptr) match->found = found;
   // With no element open there is nowhere to put the copies.
   RETURN_HR_IF_NULL(kFail, current_);
+  layoutIdBeingCopied_ = layoutId.Chars();
   CopyChildren(found, current_);
+  layoutIdBeingCopied_ = "";
   return kOk;
 }
 
@@ -89,6 +100,8 @@ void TreeBuilder::CopyChildren(const ElementNode* source, ElementNode* destinati
     ElementNode* child = frame.source->Child(frame.next++);
     ++nodesCopied_;
     if (nodesCopied_ > kExpansionFloor && nodesCopied_ > kExpansionFactor * elementsDelivered_) {
+      findings_.Add(FindingKind::kExpansionBound, Ordinal(), 0, layoutIdBeingCopied_);
+      layoutIdBeingCopied_ = "";
       throw std::bad_alloc();  // layout expansion over its bound
     }
     ElementNode* parent = frame.copy;
@@ -110,7 +123,7 @@ void TreeBuilder::CopyChildren(const ElementNode* source, ElementNode* destinati
       copy.release();
     }
     LogCopy(made, child);
-    IndexNode(made);
+    IndexNode(made, 0);
     stack.push_back({child, made, 0, child->ChildCount()});
   }
 }

@@ -1,7 +1,9 @@
 // TreeBuilder: element events, directive recognition, census, reset.
 #include "compiler/tree_builder.h"
 
+#include <strings.h>
 #include <algorithm>
+
 #include <cstring>
 #include <memory>
 #include <stdexcept>
@@ -53,21 +55,135 @@ void TreeBuilder::Fail(HResult hr) noexcept {
 void TreeBuilder::StartElement(const char* name, IValues* attributes) noexcept {
   if (failure_ != kOk || name == nullptr) return;
   const HResult hr = Guarded([&] {
-    Start(name, attributes);
+    try {
+      Start(name, attributes);
+    } catch (const std::length_error&) {
+      NoteTooLong();
+      throw;
+    }
     return kOk;
   });
+  if (hr == kOutOfMemory && !findings_.Has(FindingKind::kExpansionBound))
+    findings_.Add(FindingKind::kOutOfMemory, Ordinal());
   Fail(hr);
+}
+
+void TreeBuilder::NoteOutOfMemory() noexcept {
+  if (!findings_.Has(FindingKind::kExpansionBound) && !findings_.Has(FindingKind::kOutOfMemory))
+    findings_.Add(FindingKind::kOutOfMemory, 0);
+}
+
+void TreeBuilder::NoteTooLong() noexcept {
+  switch (reading_) {
+    case Reading::ElementName:
+      findings_.Add(FindingKind::kTextTooLong, Ordinal(), 0, "", 0, "name");
+      break;
+    case Reading::AttributeName:
+      findings_.Add(FindingKind::kTextTooLong, Ordinal(), 0, readingName_, SIZE_MAX, "name");
+      break;
+    case Reading::AttributeValue:
+      findings_.Add(FindingKind::kTextTooLong, Ordinal(), 0, readingName_, SIZE_MAX, "value");
+      break;
+    case Reading::LayoutId:
+      findings_.Add(FindingKind::kTextTooLong, Ordinal(), 0, "layoutid", SIZE_MAX, "value");
+      break;
+    case Reading::Nothing:
+      findings_.Add(FindingKind::kTextTooLong, Ordinal());
+      break;
+  }
+}
+
+void TreeBuilder::CheckLookalike(const char* name) {
+  // The local name: after the last ':', as the directive's key is found.
+  const char* colon = FindLastChar(name, ':');
+  const char* local = colon == nullptr ? name : colon + 1;
+  if (std::strlen(local) == sizeof(kDirective) - 1 &&
+      strncasecmp(local, kDirective, sizeof(kDirective) - 1) == 0)
+    findings_.Add(FindingKind::kNotADirective, Ordinal(), 0, name);
+}
+
+void TreeBuilder::Directive(IValues* attributes) {
+  const std::uint32_t ordinal = Ordinal();
+  LayoutMatch match;
+  reading_ = Reading::LayoutId;
+  InsertLayout(attributes, &match);  // its result is not the compilation's
+  reading_ = Reading::Nothing;
+  if (!match.hasLayoutId || match.layoutId.Length() == 0) {
+    // Name an attribute that differs from "layoutid" only in case.
+    std::string nearMiss = match.hasLayoutId ? "layoutid" : "";
+    const char* name = nullptr;
+    IBuffer* value = nullptr;
+    for (HResult hr = match.hasLayoutId || attributes == nullptr
+                          ? kFail
+                          : attributes->GetFirstString(&name, &value);
+         Succeeded(hr); hr = attributes->GetNextString(&name, &value)) {
+      if (name != nullptr && strcasecmp(name, "layoutid") == 0) {
+        nearMiss = name;
+        break;
+      }
+    }
+    findings_.Add(FindingKind::kMissingLayoutId, ordinal, 0, nearMiss.c_str());
+    if (!match.hasLayoutId || match.found == nullptr) return;
+  }
+  if (match.found == nullptr) {
+    unmatched_.emplace_back(ordinal, match.layoutId);
+    return;
+  }
+  const std::uint32_t index = strings_.Lookup(match.layoutId.Chars(), match.layoutId.Length());
+  std::uint32_t related = 0;
+  if (index < idSeen_.size()) {
+    idSeen_[index].named = true;
+    if (idSeen_[index].firstNode == match.found) related = idSeen_[index].first;
+  }
+  if (match.found->ChildCount() == 0) {
+    findings_.Add(FindingKind::kEmptyLayout, ordinal, related, match.layoutId.Chars(),
+                  match.layoutId.Length());
+  }
+}
+
+void TreeBuilder::FinishFindings() {
+  for (const auto& [ordinal, layoutId] : unmatched_) {
+    // An element with this very id that starts later, else one whose id
+    // differs only in case.
+    std::uint32_t related = 0;
+    std::string nearMiss;
+    const std::uint32_t index = strings_.Lookup(layoutId.Chars(), layoutId.Length());
+    if (index < idSeen_.size() && idSeen_[index].first > ordinal) {
+      related = idSeen_[index].first;
+    } else {
+      for (std::uint32_t i = 0; i < idSeen_.size(); ++i) {
+        const ByteString& id = strings_.At(i);
+        if (idSeen_[i].first != 0 && i != index && id.Length() == layoutId.Length() &&
+            strncasecmp(id.Chars(), layoutId.Chars(), id.Length()) == 0) {
+          related = idSeen_[i].first;
+          nearMiss.assign(id.Chars(), id.Length());
+          break;
+        }
+      }
+    }
+    findings_.Add(FindingKind::kUnknownLayout, ordinal, related, layoutId.Chars(),
+                  layoutId.Length(), nearMiss.c_str());
+  }
+  for (std::uint32_t i = 0; i < idSeen_.size(); ++i) {
+    if (idSeen_[i].named && idSeen_[i].second != 0) {
+      findings_.Add(FindingKind::kDuplicateId, idSeen_[i].second, idSeen_[i].first,
+                    strings_.At(i).Chars(), strings_.At(i).Length());
+    }
+  }
 }
 
 void TreeBuilder::Start(const char* name, IValues* attributes) {
   ++elementsDelivered_;
   if (IsDirective(name)) {
-    InsertLayout(attributes);  // its result is not the compilation's
+    Directive(attributes);
     return;
   }
+  CheckLookalike(name);
+  reading_ = Reading::ElementName;
   const std::uint32_t nameIndex = strings_.Intern(name, std::strlen(name));
   auto node = std::unique_ptr<ElementNode>(NewNode(nameIndex));
   ReadAttributes(node.get(), attributes);
+  reading_ = Reading::Nothing;
   node->parent = current_;
   if (current_ != nullptr) {
     AppendChild(current_, node.get());
@@ -79,7 +195,7 @@ void TreeBuilder::Start(const char* name, IValues* attributes) {
   if (root_ == nullptr) root_ = node.get();
   current_ = node.release();
   LogNode(current_, nameIndex);
-  IndexNode(current_);
+  IndexNode(current_, Ordinal());
 }
 
 void TreeBuilder::LogNode(ElementNode* node, std::uint32_t nameIndex) {
@@ -109,7 +225,10 @@ void TreeBuilder::ReadAttributes(ElementNode* node, IValues* attributes) {
     const char* text;
     const std::size_t length = TextLength(value, &text);
     const std::size_t nameLength = std::strlen(name);
+    readingName_ = name;
+    reading_ = Reading::AttributeName;
     const std::uint32_t nameIndex = strings_.Intern(name, nameLength);
+    reading_ = Reading::AttributeValue;
     pairs_.emplace_back(nameIndex, strings_.Intern(text, length));
     if (idName_ == StringInterner::kNone && nameLength == sizeof(kIdAttribute) - 1 &&
         std::memcmp(name, kIdAttribute, nameLength) == 0) {
@@ -161,12 +280,21 @@ void TreeBuilder::ListOrder() {
   for (const auto& pair : pairs_) orderedNames_.push_back(pair.first);
 }
 
-void TreeBuilder::IndexNode(const ElementNode* node) {
+void TreeBuilder::IndexNode(const ElementNode* node, std::uint32_t ordinal) {
   if (detachedTop_ != nullptr || idName_ == StringInterner::kNone) return;
   const std::uint32_t index = idLog_.ValueOf(node, idName_);
   if (index == IdLog::kNone) return;
   if (index >= firstWithId_.size()) firstWithId_.resize(strings_.Size(), nullptr);
   if (firstWithId_[index] == nullptr) firstWithId_[index] = node;
+  if (ordinal == 0) return;  // a copy: not an element the author wrote
+  if (index >= idSeen_.size()) idSeen_.resize(strings_.Size());
+  IdSeen& seen = idSeen_[index];
+  if (seen.first == 0) {
+    seen.first = ordinal;
+    seen.firstNode = node;
+  } else if (seen.second == 0) {
+    seen.second = ordinal;
+  }
 }
 
 void TreeBuilder::EndElement(const char* name) noexcept {
@@ -205,6 +333,7 @@ SortRecord RecordOf(ByteString& s, std::uint32_t index) noexcept {
 void TreeBuilder::FinishParse() noexcept {
   if (failure_ != kOk) return;
   const HResult hr = Guarded([&] {
+    FinishFindings();
     std::vector<SortRecord> order;
     {
       std::vector<ByteString> strings = strings_.TakeStrings();
@@ -227,6 +356,7 @@ void TreeBuilder::FinishParse() noexcept {
     idLog_.Renumber(rank);  // interned indices become table indices
     return kOk;
   });
+  if (hr == kOutOfMemory) NoteOutOfMemory();
   Fail(hr);
   firstWithId_.clear();
 }
@@ -243,6 +373,10 @@ void TreeBuilder::Reset() noexcept {
   // stay allocated until the next one.
   strings_.Release();
   std::vector<const ElementNode*>().swap(firstWithId_);
+  std::vector<IdSeen>().swap(idSeen_);
+  unmatched_.clear();
+  reading_ = Reading::Nothing;
+  layoutIdBeingCopied_ = "";
   idLog_.Release();
   idName_ = StringInterner::kNone;
   orderedNames_.clear();

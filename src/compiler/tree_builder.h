@@ -9,6 +9,11 @@
 // expansion over its bound) never unwind into the host's parser: the first one
 // is recorded in Failure(), and every later event of the compilation is
 // ignored. The events still return 0 to the parser.
+//
+// The builder also records its findings (Findings): directives that insert
+// nothing and why, elements that look like directives and are not, and the
+// cause of a failure. They are kept until ClearFindings, not freed by Reset,
+// so that a host can read them after the compilation.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +21,7 @@
 
 #include "com/host.h"
 #include "compiler/element_node.h"
+#include "compiler/findings.h"
 #include "compiler/id_log.h"
 #include "compiler/string_interner.h"
 
@@ -29,21 +35,42 @@ class TreeBuilder {
  public:
   // Layout insertion may create at most this many nodes per compilation, or
   // kExpansionFactor times the number of elements delivered, whichever is larger.
+#ifdef OXA_EXPANSION_FLOOR
+  static constexpr std::uint64_t kExpansionFloor =
+      OXA_EXPANSION_FLOOR;  // a lower bound for fuzzing
+#else
   static constexpr std::uint64_t kExpansionFloor = 1000000;
+#endif
   static constexpr std::uint64_t kExpansionFactor = 100;
 
   TreeBuilder() = default;
   TreeBuilder(const TreeBuilder&) = delete;
   TreeBuilder& operator=(const TreeBuilder&) = delete;
-  ~TreeBuilder() { Reset(); }
+  ~TreeBuilder() {
+    Reset();
+  }
 
   // The start of an element; `attributes` is read during the call only.
   void StartElement(const char* name, IValues* attributes) noexcept;
   // The end of an element. Ends arriving while no element is open are ignored.
   void EndElement(const char* name) noexcept;
-  // Enters the collected strings into the census in ascending order. Call once
-  // after the last event.
+  // Enters the collected strings into the census in ascending order and
+  // completes the findings that need the whole document. Call once after the
+  // last event.
   void FinishParse() noexcept;
+  // Records that the document delivered no element.
+  void NoteNoRoot() noexcept {
+    findings_.Add(FindingKind::kNoRoot, 0);
+  }
+  // Records that memory ran out outside the events (writing), unless a cause is recorded.
+  void NoteOutOfMemory() noexcept;
+  // Forgets the findings; call as a compilation begins.
+  void ClearFindings() noexcept {
+    findings_.Clear();
+  }
+  const Findings& GetFindings() const noexcept {
+    return findings_;
+  }
   // Frees the tree and the indexes, empties the census (its stamp advances;
   // its storage stays) and clears the recorded failure.
   void Reset() noexcept;
@@ -53,6 +80,13 @@ class TreeBuilder {
   // Returns 0 after copying, GetString's result without "layoutid", 0x80004005
   // when nothing matches or no element is open.
   HResult InsertLayout(IValues* attributes);
+  // What InsertLayout saw: whether "layoutid" was there, its value, and the element found.
+  struct LayoutMatch {
+    bool hasLayoutId = false;
+    ByteString layoutId;
+    const ElementNode* found = nullptr;
+  };
+  HResult InsertLayout(IValues* attributes, LayoutMatch* match);
   // The first element in pre-order, among those reachable from the root now,
   // whose "id" is `id`; 0x80004005 when there is none.
   HResult FindLayout(const ByteString& id, ElementNode** found) const noexcept;
@@ -70,17 +104,42 @@ class TreeBuilder {
 
   // The string ids of the reachable nodes, for the writer; table indices
   // after FinishParse.
-  const IdLog& GetIdLog() const noexcept { return idLog_; }
+  const IdLog& GetIdLog() const noexcept {
+    return idLog_;
+  }
 
-  const ElementNode* Root() const noexcept { return root_; }
-  const ElementNode* Current() const noexcept { return current_; }
-  const Census& GetCensus() const noexcept { return census_; }
+  const ElementNode* Root() const noexcept {
+    return root_;
+  }
+  const ElementNode* Current() const noexcept {
+    return current_;
+  }
+  const Census& GetCensus() const noexcept {
+    return census_;
+  }
   // 0, or the first failure of this compilation.
-  HResult Failure() const noexcept { return failure_; }
-  std::uint64_t NodesCopied() const noexcept { return nodesCopied_; }
+  HResult Failure() const noexcept {
+    return failure_;
+  }
+  std::uint64_t NodesCopied() const noexcept {
+    return nodesCopied_;
+  }
 
  private:
   void Start(const char* name, IValues* attributes);
+  // A directive: InsertLayout, and the findings it gives rise to.
+  void Directive(IValues* attributes);
+  // Records an element whose local name is "insertlayout" in another namespace or case.
+  void CheckLookalike(const char* name);
+  // Records which text was over the length limit when std::length_error arrived.
+  void NoteTooLong() noexcept;
+  // The findings about directives and ids that need the whole document.
+  void FinishFindings();
+  // The ordinal of the latest start event.
+  std::uint32_t Ordinal() const noexcept {
+    return elementsDelivered_ > 0xFFFFFFFFu ? 0xFFFFFFFFu
+                                            : static_cast<std::uint32_t>(elementsDelivered_);
+  }
   ElementNode* NewNode(std::uint32_t nameIndex);
   void ReadAttributes(ElementNode* node, IValues* attributes);
   // Orders the delivered pairs_ by name, keeping the last of a repeated name,
@@ -91,7 +150,8 @@ class TreeBuilder {
   void LogCopy(ElementNode* copy, const ElementNode* source);
   // Makes `node` findable by its "id" when it is reachable from the root;
   // reads the node's entry in the id log, so call it after LogNode or LogCopy.
-  void IndexNode(const ElementNode* node);
+  // `ordinal` is the start event of an original element, 0 for a copy.
+  void IndexNode(const ElementNode* node, std::uint32_t ordinal);
   void Fail(HResult hr) noexcept;
 
   Census census_;
@@ -115,6 +175,24 @@ class TreeBuilder {
   // The string index of "id" once it has been interned.
   std::uint32_t idName_ = StringInterner::kNone;
   HResult failure_ = kOk;
+
+  Findings findings_;
+  // By string index of an "id" value: the first two original elements (not
+  // copies) that carry it, and whether a directive found it.
+  struct IdSeen {
+    std::uint32_t first = 0;
+    std::uint32_t second = 0;
+    const ElementNode* firstNode = nullptr;
+    bool named = false;
+  };
+  std::vector<IdSeen> idSeen_;
+  // Directives that found nothing: ordinal and layoutid, settled at FinishParse.
+  std::vector<std::pair<std::uint32_t, ByteString>> unmatched_;
+  // What Start is reading, for the finding of a text over the limit.
+  enum class Reading { Nothing, ElementName, AttributeName, AttributeValue, LayoutId };
+  Reading reading_ = Reading::Nothing;
+  const char* readingName_ = nullptr;  // the attribute's name, while reading it
+  const char* layoutIdBeingCopied_ = "";
   std::uint64_t elementsDelivered_ = 0;
   std::uint64_t nodesCopied_ = 0;
 };

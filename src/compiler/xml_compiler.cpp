@@ -9,6 +9,7 @@ constexpr InterfaceEntry kInterfaces[] = {
     {&kIidXmlNamespaceResponse, &InterfaceOf<XmlCompiler, IXmlNamespaceResponse>},
     {&kIidXmlCompiler, &InterfaceOf<XmlCompiler, IXmlCompiler>},
     {&kIidContextAware, &InterfaceOf<XmlCompiler, IContextAware>},
+    {&kIidXmlCompilerDiagnostics, &InterfaceOf<XmlCompiler, IXmlCompilerDiagnostics>},
     {nullptr, nullptr}};
 
 constexpr char kEncoding[] = "UTF-8";
@@ -58,11 +59,13 @@ HResult OXA_CALL XmlCompiler::Compile(IBuffer* input, IBuffer** out) {
   RETURN_HR_IF_NULL(kFail, classFactory_);
   RETURN_HR_IF(kFail, compiling_);
   compiling_ = true;
+  builder_.ClearFindings();
   HResult hr = Guarded([&] { return ComposeDocument(input); });
   // The tree, the census and their indexes are freed before the host buffer
   // for the output is made and filled, so that it can reuse their memory.
   builder_.Reset();
   if (Succeeded(hr)) hr = Guarded([&] { return HandOverDocument(out); });
+  if (hr == kOutOfMemory) builder_.NoteOutOfMemory();
   writer_.Rewind();
   compiling_ = false;
   return hr;
@@ -89,8 +92,33 @@ HResult XmlCompiler::ComposeDocument(IBuffer* input) {
   RETURN_IF_FAILED(fed);
   builder_.FinishParse();
   RETURN_IF_FAILED(builder_.Failure());
-  RETURN_HR_IF_NULL(kFail, builder_.Root());
+  if (builder_.Root() == nullptr) {
+    builder_.NoteNoRoot();
+    return kFail;
+  }
   return writer_.Compose(builder_.Root(), builder_.GetCensus(), builder_.GetIdLog());
+}
+
+HResult OXA_CALL XmlCompiler::GetFindingCount(std::uint32_t* count) {
+  RETURN_HR_IF_NULL(kNullPointer, count);
+  *count = static_cast<std::uint32_t>(builder_.GetFindings().List().size());
+  return kOk;
+}
+
+HResult OXA_CALL XmlCompiler::GetFinding(std::uint32_t index, std::uint32_t* kind,
+                                         std::uint32_t* element, std::uint32_t* related,
+                                         const char** text, const char** other) {
+  RETURN_HR_IF(kNullPointer, kind == nullptr || element == nullptr || related == nullptr ||
+                                 text == nullptr || other == nullptr);
+  const std::vector<Finding>& list = builder_.GetFindings().List();
+  RETURN_HR_IF(kInvalidArg, index >= list.size());
+  const Finding& f = list[index];
+  *kind = static_cast<std::uint32_t>(f.kind);
+  *element = f.element;
+  *related = f.related;
+  *text = f.text.c_str();
+  *other = f.other.c_str();
+  return kOk;
 }
 
 HResult XmlCompiler::HandOverDocument(IBuffer** out) {

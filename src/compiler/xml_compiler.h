@@ -14,8 +14,10 @@
 namespace oxa {
 
 // Interface positions: IXmlParserResponse, IXmlNamespaceResponse (both
-// through ParserResponseDefaults), IXmlCompiler, IContextAware.
-class XmlCompiler final : public ObjectWith<ParserResponseDefaults, IXmlCompiler, IContextAware> {
+// through ParserResponseDefaults), IXmlCompiler, IContextAware, and last the
+// project's own IXmlCompilerDiagnostics.
+class XmlCompiler final : public ObjectWith<ParserResponseDefaults, IXmlCompiler, IContextAware,
+                                            IXmlCompilerDiagnostics> {
  public:
   XmlCompiler() = default;
 
@@ -39,6 +41,12 @@ class XmlCompiler final : public ObjectWith<ParserResponseDefaults, IXmlCompiler
 
   // IContextAware: 0 when the compiler holds a class factory afterwards.
   HResult OXA_CALL SetContext(IUnknown* context) override;
+
+  // IXmlCompilerDiagnostics: the findings of the last Compile.
+  HResult OXA_CALL GetFindingCount(std::uint32_t* count) override;
+  HResult OXA_CALL GetFinding(std::uint32_t index, std::uint32_t* kind, std::uint32_t* element,
+                              std::uint32_t* related, const char** text,
+                              const char** other) override;
 
   static HResult OXA_CALL CreateComponent(IUnknown* outer, IUnknown** out) {
     return ObjectFrame::CreateComponent<XmlCompiler>(outer, out);

@@ -183,8 +183,8 @@ TEST_F(XmlCompilerTest, SetContextWithoutFactoryReleasesTheOldOne) {
 }
 
 TEST_F(XmlCompilerTest, InterfacesShareOneIdentity) {
-  for (const Guid* iid :
-       {&kIidXmlParserResponse, &kIidXmlNamespaceResponse, &kIidXmlCompiler, &kIidContextAware}) {
+  for (const Guid* iid : {&kIidXmlParserResponse, &kIidXmlNamespaceResponse, &kIidXmlCompiler,
+                          &kIidContextAware, &kIidXmlCompilerDiagnostics}) {
     ComPtr<IUnknown> via;
     ASSERT_EQ(compiler_->QueryInterface(*iid, via.PutVoid()), kOk);
     ComPtr<IUnknown> identity;
@@ -193,6 +193,140 @@ TEST_F(XmlCompilerTest, InterfacesShareOneIdentity) {
   }
   ComPtr<IUnknown> none;
   EXPECT_EQ(compiler_->QueryInterface(kIidBuffer, none.PutVoid()), kNoInterface);
+}
+
+// A finding as read back through IXmlCompilerDiagnostics.
+struct Seen {
+  FindingKind kind;
+  std::uint32_t element, related;
+  std::string text, other;
+  bool operator==(const Seen&) const = default;
+};
+
+void PrintTo(const Seen& s, std::ostream* os) {
+  *os << "{" << static_cast<int>(s.kind) << ", " << s.element << ", " << s.related << ", \""
+      << s.text << "\", \"" << s.other << "\"}";
+}
+
+class DiagnosticsTest : public XmlCompilerTest {
+ protected:
+  std::vector<Seen> Findings() {
+    ComPtr<IXmlCompilerDiagnostics> diagnostics;
+    EXPECT_EQ(main_.QueryTo(diagnostics), kOk);
+    std::uint32_t count = 0;
+    EXPECT_EQ(diagnostics->GetFindingCount(&count), kOk);
+    std::vector<Seen> seen;
+    for (std::uint32_t i = 0; i < count; ++i) {
+      std::uint32_t kind, element, related;
+      const char* text = nullptr;
+      const char* other = nullptr;
+      EXPECT_EQ(diagnostics->GetFinding(i, &kind, &element, &related, &text, &other), kOk);
+      seen.push_back({static_cast<FindingKind>(kind), element, related, text, other});
+    }
+    return seen;
+  }
+};
+
+TEST_F(DiagnosticsTest, EveryKindOfWarningWithItsElementsAndTexts) {
+  // Start events: r 1, a 2, x 3, e 4, b 5, directives 6 to 12, InsertLayout 13, m 14, c 15.
+  const auto r = Compile(
+      R"(<r><a id="L"><x/></a><e id="E"/><b>)"
+      R"(<insertlayout/><insertlayout layoutId="L"/><insertlayout layoutid=""/>)"
+      R"(<insertlayout layoutid="M"/><insertlayout layoutid="l"/><insertlayout layoutid="E"/>)"
+      R"(<insertlayout layoutid="L"/><InsertLayout layoutid="L"/></b><m id="M"/><c id="L"/></r>)");
+  ASSERT_EQ(r.hr, kOk) << "warnings never change the result";
+  EXPECT_EQ(r.bytes, testing::CompileMarkup(
+                         R"(<r><a id="L"><x/></a><e id="E"/><b>)"
+                         R"(<insertlayout/><insertlayout layoutId="L"/><insertlayout layoutid=""/>)"
+                         R"(<insertlayout layoutid="M"/><insertlayout layoutid="l"/>)"
+                         R"(<insertlayout layoutid="E"/><insertlayout layoutid="L"/>)"
+                         R"(<InsertLayout layoutid="L"/></b><m id="M"/><c id="L"/></r>)")
+                         .bytes)
+      << "nor the bytes";
+  const std::vector<Seen> expected = {
+      {FindingKind::kMissingLayoutId, 6, 0, "", ""},
+      {FindingKind::kMissingLayoutId, 7, 0, "layoutId", ""},
+      {FindingKind::kMissingLayoutId, 8, 0, "layoutid", ""},
+      {FindingKind::kEmptyLayout, 11, 4, "E", ""},
+      {FindingKind::kNotADirective, 13, 0, "InsertLayout", ""},
+      {FindingKind::kUnknownLayout, 9, 14, "M", ""},   // M comes later
+      {FindingKind::kUnknownLayout, 10, 2, "l", "L"},  // L differs only in case
+      {FindingKind::kDuplicateId, 15, 2, "L", ""},     // the first is used
+  };
+  EXPECT_EQ(Findings(), expected);
+}
+
+TEST_F(DiagnosticsTest, DirectivesInOtherNamespacesAreNamed) {
+  ASSERT_EQ(Compile(R"(<r><urn:x:insertlayout/><urn:oxa:xmlcompiler:insertLayout/></r>)").hr, kOk);
+  const std::vector<Seen> expected = {
+      {FindingKind::kNotADirective, 2, 0, "urn:x:insertlayout", ""},
+      {FindingKind::kNotADirective, 3, 0, "urn:oxa:xmlcompiler:insertLayout", ""}};
+  EXPECT_EQ(Findings(), expected);
+}
+
+TEST_F(DiagnosticsTest, CleanDocumentsHaveNone) {
+  ASSERT_EQ(Compile(R"(<r><a id="L"><x/></a><b><insertlayout layoutid="L"/></b></r>)").hr, kOk);
+  EXPECT_TRUE(Findings().empty());
+}
+
+TEST_F(DiagnosticsTest, FailuresAreExplainedAndFindingsLiveUntilTheNextCompile) {
+  EXPECT_EQ(Compile(R"(<insertlayout layoutid="x"/>)").hr, kFail);
+  const std::vector<Seen> noRoot = {{FindingKind::kUnknownLayout, 1, 0, "x", ""},
+                                    {FindingKind::kNoRoot, 0, 0, "", ""}};
+  EXPECT_EQ(Findings(), noRoot);
+  EXPECT_EQ(Findings(), noRoot) << "reading does not consume them";
+
+  // Element lk starts at 3k + 1; its two directives, naming k - 1, at 3k + 2 and 3k + 3.
+  std::string bomb = R"(<r><l0 id="0"><x/></l0>)";
+  for (int k = 1; k <= 24; ++k) {
+    bomb += "<l" + std::to_string(k) + " id=\"" + std::to_string(k) + "\">";
+    for (int c = 0; c < 2; ++c)
+      bomb += "<insertlayout layoutid=\"" + std::to_string(k - 1) + "\"/>";
+    bomb += "</l" + std::to_string(k) + ">";
+  }
+  EXPECT_EQ(Compile(bomb + "</r>").hr, kOutOfMemory);
+  const std::vector<Seen> found = Findings();
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].kind, FindingKind::kExpansionBound);
+  EXPECT_EQ(found[0].text, std::to_string((found[0].element - 2) / 3 - 1))
+      << "the directive crossing the bound names the layout it copies";
+
+  EXPECT_EQ(Compile("<r/>").hr, kOk);
+  EXPECT_TRUE(Findings().empty()) << "a new compile starts with none";
+}
+
+TEST_F(DiagnosticsTest, TooLongTextsNameTheirAttribute) {
+  const std::string huge(ByteString::kMaxLength + 1, 'v');
+  EXPECT_EQ(Compile("<r><e a=\"1\" big=\"" + huge + "\"/></r>").hr, kInvalidArg);
+  std::vector<Seen> expected = {{FindingKind::kTextTooLong, 2, 0, "big", "value"}};
+  EXPECT_EQ(Findings(), expected);
+  EXPECT_EQ(Compile("<r><" + huge + "/></r>").hr, kInvalidArg);
+  expected = {{FindingKind::kTextTooLong, 2, 0, "", "name"}};
+  EXPECT_EQ(Findings(), expected);
+}
+
+TEST_F(DiagnosticsTest, InterfaceContract) {
+  ComPtr<IXmlCompilerDiagnostics> diagnostics;
+  ASSERT_EQ(main_.QueryTo(diagnostics), kOk);
+  const std::int32_t held = static_cast<ObjectFrame*>(main_.Get())->RefCountForTesting();
+  std::uint32_t count = 7;
+  EXPECT_EQ(diagnostics->GetFindingCount(&count), kOk);
+  EXPECT_EQ(count, 0u) << "before any compile";
+  ASSERT_EQ(Compile("<r><InsertLayout/></r>").hr, kOk);
+  EXPECT_EQ(diagnostics->GetFindingCount(nullptr), kNullPointer);
+  std::uint32_t kind, element, related;
+  const char* text;
+  const char* other;
+  EXPECT_EQ(diagnostics->GetFinding(0, nullptr, &element, &related, &text, &other), kNullPointer);
+  EXPECT_EQ(diagnostics->GetFinding(0, &kind, &element, &related, nullptr, &other), kNullPointer);
+  EXPECT_EQ(diagnostics->GetFinding(0, &kind, &element, &related, &text, nullptr), kNullPointer);
+  EXPECT_EQ(diagnostics->GetFinding(1, &kind, &element, &related, &text, &other), kInvalidArg);
+  EXPECT_EQ(diagnostics->GetFinding(0xFFFFFFFFu, &kind, &element, &related, &text, &other),
+            kInvalidArg);
+  ASSERT_EQ(diagnostics->GetFinding(0, &kind, &element, &related, &text, &other), kOk);
+  EXPECT_EQ(std::string(text), "InsertLayout");
+  EXPECT_EQ(static_cast<ObjectFrame*>(main_.Get())->RefCountForTesting(), held)
+      << "reading findings takes no reference";
 }
 
 TEST(XmlCompilerAggregation, AggregatedCompilerCompiles) {

@@ -1,0 +1,320 @@
+// Diagnose: findings and failures turned into gcc-style messages.
+#include "diagnostics.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "host/expat_parser.h"
+
+namespace oxa::tools {
+namespace {
+
+using host::CompileFinding;
+
+constexpr char kCompilerNamespace[] = "urn:oxa:xmlcompiler";
+constexpr char kTextDropped[] = "text-dropped";
+
+// One message before it is placed: at an element (by ordinal) or at an
+// explicit position; 0 for neither.
+struct Message {
+  std::uint32_t element = 0;
+  std::uint32_t line = 0, column = 0;
+  bool error = false;
+  std::string text;
+  std::string kind;  // the warning kind; empty for errors
+  struct Note {
+    std::uint32_t element;
+    std::string text;
+  };
+  std::vector<Note> notes;
+};
+
+const char* KindName(FindingKind kind) {
+  switch (kind) {
+    case FindingKind::kMissingLayoutId:
+      return "missing-layoutid";
+    case FindingKind::kUnknownLayout:
+      return "unknown-layout";
+    case FindingKind::kEmptyLayout:
+      return "empty-layout";
+    case FindingKind::kDuplicateId:
+      return "duplicate-id";
+    case FindingKind::kNotADirective:
+      return "not-a-directive";
+    default:
+      return "";
+  }
+}
+
+std::string Quoted(const std::string& text) {
+  return "\"" + text + "\"";
+}
+
+// The message of a finding; false for a kind this tool does not know.
+bool Describe(const CompileFinding& f, Message* m) {
+  m->element = f.element;
+  m->kind = KindName(f.kind);
+  switch (f.kind) {
+    case FindingKind::kMissingLayoutId:
+      if (f.text.empty()) {
+        m->text = "directive has no \"layoutid\" attribute, so it inserts nothing";
+      } else if (f.text == "layoutid") {
+        m->text = "directive has an empty \"layoutid\"";
+      } else {
+        m->text =
+            "directive has no \"layoutid\" attribute, so it inserts nothing; did you mean "
+            "\"layoutid\" instead of " +
+            Quoted(f.text) + "?";
+      }
+      return true;
+    case FindingKind::kUnknownLayout:
+      m->text =
+          "no element before this directive has id " + Quoted(f.text) + ", so it inserts nothing";
+      if (f.related != 0 && f.other.empty()) {
+        m->notes.push_back({f.related, "an element with id " + Quoted(f.text) +
+                                           " comes later; a directive copies only from elements "
+                                           "that start before it"});
+      } else if (f.related != 0) {
+        m->notes.push_back({f.related, "this element's id " + Quoted(f.other) +
+                                           " differs only in case; ids are case-sensitive"});
+      }
+      return true;
+    case FindingKind::kEmptyLayout:
+      m->text = "the element with id " + Quoted(f.text) +
+                " has no children here, so this directive inserts nothing";
+      if (f.related != 0) m->notes.push_back({f.related, "the element with id " + Quoted(f.text)});
+      return true;
+    case FindingKind::kDuplicateId:
+      m->text =
+          "id " + Quoted(f.text) + " is carried by more than one element; directives use the first";
+      if (f.related != 0) m->notes.push_back({f.related, "the element used"});
+      return true;
+    case FindingKind::kNotADirective: {
+      const std::size_t colon = f.text.rfind(':');
+      const std::string uri = colon == std::string::npos ? "" : f.text.substr(0, colon);
+      if (colon != std::string::npos && uri != kCompilerNamespace) {
+        m->text = "element " + Quoted(f.text) + " is not the directive: it is in namespace " +
+                  Quoted(uri) +
+                  " (a default namespace counts too); write <insertlayout> in no "
+                  "namespace, or in \"" +
+                  kCompilerNamespace + "\"";
+      } else {
+        m->text = "element " + Quoted(f.text) +
+                  " is not the directive: names are case-sensitive; write \"insertlayout\"";
+      }
+      return true;
+    }
+    case FindingKind::kExpansionBound:
+      m->error = true;
+      m->text = "layout expansion over its bound at this directive" +
+                (f.text.empty() ? std::string() : " (layoutid " + Quoted(f.text) + ")") +
+                ": more than 1,000,000 copied elements and 100 times the document's elements";
+      return true;
+    case FindingKind::kTextTooLong:
+      m->error = true;
+      if (f.other == "value") {
+        m->text = "the value of attribute " + Quoted(f.text) + " is longer than 16,777,215 bytes";
+      } else if (f.other == "name" && !f.text.empty()) {
+        m->text = "an attribute name (starting " + Quoted(f.text.substr(0, 40)) +
+                  ") is longer than 16,777,215 bytes";
+      } else {
+        m->text = "the element's name is longer than 16,777,215 bytes";
+      }
+      return true;
+    case FindingKind::kNoRoot:
+      m->error = true;
+      m->text = "no root element";
+      return true;
+    case FindingKind::kOutOfMemory:
+      m->error = true;
+      m->text = "out of memory";
+      return true;
+  }
+  return false;
+}
+
+// The cause of a failed compile that no finding explains.
+std::string CauseOf(HResult hr) {
+  switch (static_cast<std::uint32_t>(hr)) {
+    case 0x8007000Eu:
+      return "layout expansion over its bound (more than 1,000,000 copied elements and 100 "
+             "times the document's elements), or out of memory";
+    case 0x80070057u:
+      return "a name or value longer than 16,777,215 bytes, or a compiled document larger "
+             "than 4 GB";
+    case 0x80004005u:
+      return "no root element";
+    default:
+      return "compile failed with " + host::ResultText(hr);
+  }
+}
+
+// The document's lines, for the source line under a message.
+class Source {
+ public:
+  Source(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {
+    // Lines can be shown only in an encoding where '\n' is one byte and no
+    // character holds a zero byte.
+    shown_ = !(size >= 2 &&
+               ((data[0] == 0xFF && data[1] == 0xFE) || (data[0] == 0xFE && data[1] == 0xFF))) &&
+             std::find(data, data + std::min<std::size_t>(size, 4096), 0) ==
+                 data + std::min<std::size_t>(size, 4096);
+  }
+
+  // The gcc-style excerpt of line `line` with a caret at character `column`,
+  // or "" when the line cannot be shown as UTF-8 text.
+  std::string Excerpt(std::uint32_t line, std::uint32_t column) {
+    if (!shown_ || line == 0 || column == 0) return "";
+    while (starts_.size() < line && scanned_ <= size_) {
+      starts_.push_back(scanned_);
+      const auto* nl =
+          static_cast<const std::uint8_t*>(std::memchr(data_ + scanned_, '\n', size_ - scanned_));
+      scanned_ = nl == nullptr ? size_ + 1 : static_cast<std::size_t>(nl - data_) + 1;
+    }
+    if (starts_.size() < line) return "";
+    const std::size_t begin = starts_[line - 1];
+    const auto* nl =
+        static_cast<const std::uint8_t*>(std::memchr(data_ + begin, '\n', size_ - begin));
+    std::size_t end = nl == nullptr ? size_ : static_cast<std::size_t>(nl - data_);
+    if (end > begin && data_[end - 1] == '\r') --end;
+    const std::string text(reinterpret_cast<const char*>(data_ + begin), end - begin);
+    if (text.size() > 1000) return "";  // a minified document: no use printing it
+    std::string marker;
+    std::uint32_t character = 1;
+    for (std::size_t i = 0; i < text.size() && character < column; ++i) {
+      const auto byte = static_cast<unsigned char>(text[i]);
+      if (byte < 0x20 && byte != '\t') return "";
+      if ((byte & 0xC0) == 0x80) continue;  // inside a character
+      if (byte >= 0x80 && !ValidAt(text, i)) return "";
+      marker += byte == '\t' ? '\t' : ' ';
+      ++character;
+    }
+    if (character < column) return "";
+    const std::string number = std::to_string(line);
+    const std::string pad(number.size() < 5 ? 5 - number.size() : 0, ' ');
+    return pad + number + " | " + text + "\n" + std::string(pad.size() + number.size(), ' ') +
+           " | " + marker + "^\n";
+  }
+
+ private:
+  // Whether a well-formed UTF-8 sequence starts at `text[i]`.
+  static bool ValidAt(const std::string& text, std::size_t i) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+    if (length == 0 || i + length > text.size()) return false;
+    for (std::size_t k = 1; k < length; ++k)
+      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+    return true;
+  }
+
+  const std::uint8_t* data_;
+  std::size_t size_;
+  bool shown_;
+  std::vector<std::size_t> starts_;
+  std::size_t scanned_ = 0;
+};
+
+}  // namespace
+
+const std::set<std::string>& WarningKinds() {
+  static const std::set<std::string> kinds = {
+      KindName(FindingKind::kMissingLayoutId), KindName(FindingKind::kUnknownLayout),
+      KindName(FindingKind::kEmptyLayout),     KindName(FindingKind::kDuplicateId),
+      KindName(FindingKind::kNotADirective),   kTextDropped};
+  return kinds;
+}
+
+Diagnosis Diagnose(const std::string& file, const host::CompilerSession::Result& result,
+                   const WarningPolicy& policy) {
+  std::vector<Message> messages;
+  bool explained = false;
+  if (result.parse.failed) {
+    Message m;
+    m.line = result.parse.line;
+    m.column = result.parse.column;
+    m.error = true;
+    m.text = result.parse.message;
+    messages.push_back(m);
+    explained = true;
+  }
+  for (const CompileFinding& f : result.findings) {
+    Message m;
+    if (!Describe(f, &m)) continue;
+    if (m.error) {
+      if (result.parse.failed || Succeeded(result.hr)) continue;  // the parse error says it
+      explained = true;
+    } else if (!policy.Shows(m.kind)) {
+      continue;
+    }
+    messages.push_back(std::move(m));
+  }
+  if (Failed(result.hr) && !explained) {
+    Message m;
+    m.error = true;
+    m.text = CauseOf(result.hr);
+    messages.push_back(m);
+  }
+  if (result.parse.textRuns > 0 && policy.Shows(kTextDropped)) {
+    Message m;
+    m.line = result.parse.textLine;
+    m.column = result.parse.textColumn;
+    m.kind = kTextDropped;
+    m.text = "text is dropped: the compiled format keeps no character data";
+    if (result.parse.textRuns > 1) {
+      m.text += " (and " + std::to_string(result.parse.textRuns - 1) + " more run" +
+                (result.parse.textRuns > 2 ? "s" : "") + " of text)";
+    }
+    messages.push_back(m);
+  }
+
+  Diagnosis d;
+  d.failed = Failed(result.hr);
+  if (messages.empty()) return d;
+
+  const std::uint8_t* bytes = result.input ? result.input->GetBuffer() : nullptr;
+  const std::size_t size = bytes == nullptr ? 0 : result.input->GetSize();
+  std::vector<host::TagPosition> positions;
+  bool located = false;
+  auto place = [&](std::uint32_t element, std::uint32_t* line, std::uint32_t* column) {
+    if (element == 0) return;
+    if (!located) {
+      host::StartTagPositions(bytes, size, &positions);
+      located = true;
+    }
+    if (element <= positions.size()) {
+      *line = positions[element - 1].line;
+      *column = positions[element - 1].column;
+    }
+  };
+  for (Message& m : messages) place(m.element, &m.line, &m.column);
+  std::stable_sort(messages.begin(), messages.end(), [](const Message& a, const Message& b) {
+    return a.line != b.line ? a.line < b.line : a.column < b.column;
+  });
+
+  Source source(bytes, size);
+  auto where = [&](std::uint32_t line, std::uint32_t column) {
+    return line == 0 ? file + ": "
+                     : file + ":" + std::to_string(line) + ":" + std::to_string(column) + ": ";
+  };
+  for (const Message& m : messages) {
+    const bool error = m.error || policy.asErrors;
+    std::string flag;
+    if (!m.kind.empty())
+      flag = policy.asErrors ? " [-Werror=" + m.kind + "]" : " [-W" + m.kind + "]";
+    d.text += where(m.line, m.column) + (error ? "error: " : "warning: ") + m.text + flag + "\n";
+    d.text += source.Excerpt(m.line, m.column);
+    (error ? d.errors : d.warnings) += 1;
+    d.failed = d.failed || error;
+    for (const Message::Note& note : m.notes) {
+      std::uint32_t line = 0, column = 0;
+      place(note.element, &line, &column);
+      d.text += where(line, column) + "note: " + note.text + "\n";
+      d.text += source.Excerpt(line, column);
+    }
+  }
+  return d;
+}
+
+}  // namespace oxa::tools
