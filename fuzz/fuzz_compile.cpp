@@ -3,10 +3,12 @@
 // document it hands out must pass the strict decoder, and its bytes (up to
 // a megabyte) must equal those written with every string index looked up in
 // the census instead of read from the builder's id log; its dump as XML must
-// compile back to the same bytes.
+// compile back to the same bytes; its findings must read back whole, and a
+// failure must have its cause among them unless the parse itself failed.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 #include <algorithm>
 #include <sstream>
@@ -31,13 +33,16 @@ struct Fixture {
     if (oxa::XmlCompiler::CreateComponent(nullptr, &unknown) != oxa::kOk) std::abort();
     object.Attach(unknown);
     oxa::ComPtr<oxa::IContextAware> aware;
-    if (object.QueryTo(aware) != oxa::kOk || object.QueryTo(compiler) != oxa::kOk) std::abort();
+    if (object.QueryTo(aware) != oxa::kOk || object.QueryTo(compiler) != oxa::kOk ||
+        object.QueryTo(diagnostics) != oxa::kOk)
+      std::abort();
     if (aware->SetContext(context.Get()) != oxa::kOk) std::abort();
   }
   oxa::ComPtr<oxa::host::ClassFactory> factory;
   oxa::ComPtr<oxa::host::HostContext> context;
   oxa::ComPtr<oxa::IUnknown> object;
   oxa::ComPtr<oxa::IXmlCompiler> compiler;
+  oxa::ComPtr<oxa::IXmlCompilerDiagnostics> diagnostics;
 };
 
 constexpr std::uint32_t kLookupCheckLimit = 1 << 20;
@@ -66,6 +71,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   oxa::ComPtr<oxa::IBuffer> output;
   const oxa::HResult hr = fixture->compiler->Compile(input.Get(), output.Put());
   if (oxa::Succeeded(hr) != static_cast<bool>(output)) std::abort();
+  // Every finding reads back whole; a failure has its cause unless the parse failed.
+  std::uint32_t count = 0;
+  if (fixture->diagnostics->GetFindingCount(&count) != oxa::kOk) std::abort();
+  bool explained = false;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    std::uint32_t kind, element, related;
+    const char* text = nullptr;
+    const char* other = nullptr;
+    if (fixture->diagnostics->GetFinding(i, &kind, &element, &related, &text, &other) != oxa::kOk ||
+        text == nullptr || other == nullptr || std::strlen(text) > 256 || element > size ||
+        related > size)
+      std::abort();
+    explained = explained || kind >= 16;
+    if (kind >= 16 && oxa::Succeeded(hr)) std::abort();  // errors only explain failures
+  }
+  if (oxa::Failed(hr) && !explained && !fixture->factory->LastParse().failed) std::abort();
   if (output) {
     oxa::tools::DecodedDocument doc;
     oxa::tools::DecodeError error;

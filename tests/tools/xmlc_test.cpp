@@ -188,6 +188,101 @@ TEST_F(XmlcTest, DirectivesInTheCompilerNamespaceOnly) {
       "  </v>\n</r>\n");
 }
 
+TEST_F(XmlcTest, EachFindingIsReportedWhereItsElementStarts) {
+  const struct {
+    const char* flag;
+    std::string document;
+    std::string first;  // the warning's line after the file name
+    std::string note;   // the first note's line after the file name, if any
+  } cases[] = {
+      {"missing-layoutid",
+       "<r>\n  <a id=\"L\"><x/></a>\n  <b><insertlayout layoutId=\"L\"/></b>\n</r>",
+       ":3:6: warning: directive has no \"layoutid\" attribute, so it inserts nothing; did you "
+       "mean \"layoutid\" instead of \"layoutId\"? [-Wmissing-layoutid]",
+       ""},
+      {"missing-layoutid", "<r><insertlayout layoutid=\"\"/></r>",
+       ":1:4: warning: directive has an empty \"layoutid\" [-Wmissing-layoutid]", ""},
+      {"unknown-layout",
+       "<r>\n <b>\n  <insertlayout layoutid=\"L\"/>\n </b>\n <a id=\"L\"><x/></a>\n</r>",
+       ":3:3: warning: no element before this directive has id \"L\", so it inserts nothing "
+       "[-Wunknown-layout]",
+       ":5:2: note: an element with id \"L\" comes later; a directive copies only from elements "
+       "that start before it"},
+      {"unknown-layout", "<r><a id=\"Main\"><x/></a>\n<insertlayout layoutid=\"main\"/></r>",
+       ":2:1: warning: no element before this directive has id \"main\", so it inserts nothing "
+       "[-Wunknown-layout]",
+       ":1:4: note: this element's id \"Main\" differs only in case; ids are case-sensitive"},
+      {"empty-layout", "<r><a id=\"L\"/>\n\t<insertlayout layoutid=\"L\"/></r>",
+       ":2:2: warning: the element with id \"L\" has no children here, so this directive inserts "
+       "nothing [-Wempty-layout]",
+       ":1:4: note: the element with id \"L\""},
+      {"duplicate-id", "<r><a id=\"L\"><x/></a><insertlayout layoutid=\"L\"/>\n<c id=\"L\"/></r>",
+       ":2:1: warning: id \"L\" is carried by more than one element; directives use the first "
+       "[-Wduplicate-id]",
+       ":1:4: note: the element used"},
+      {"not-a-directive", "<r xmlns=\"urn:mine\">\n  <insertlayout layoutid=\"L\"/></r>",
+       ":2:3: warning: element \"urn:mine:insertlayout\" is not the directive: it is in namespace "
+       "\"urn:mine\" (a default namespace counts too); write <insertlayout> in no namespace, or "
+       "in \"urn:oxa:xmlcompiler\" [-Wnot-a-directive]",
+       ""},
+      {"not-a-directive", "<r><insertLayout layoutid=\"L\"/></r>",
+       ":1:4: warning: element \"insertLayout\" is not the directive: names are case-sensitive; "
+       "write \"insertlayout\" [-Wnot-a-directive]",
+       ""},
+      {"text-dropped", "<r>\n  <a/>  \n  hello <b/> world &amp; <c/> x</r>",
+       ":3:3: warning: text is dropped: the compiled format keeps no character data (and 2 more "
+       "runs of text) [-Wtext-dropped]",
+       ""},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    const std::string in = Path("f" + std::to_string(n) + ".xml");
+    const std::string out = Path("f" + std::to_string(n++) + ".xmlc");
+    WriteFile(in, c.document);
+    Outcome r = Xmlc("compile " + in + " -o " + out);
+    EXPECT_EQ(r.status, 0) << c.document;
+    EXPECT_EQ(FirstLine(r.err), in + c.first + "\n") << c.document;
+    if (!c.note.empty()) {
+      EXPECT_NE(r.err.find("\n" + in + c.note + "\n"), std::string::npos) << r.err;
+    }
+    EXPECT_TRUE(Exists(out)) << "a warning leaves the output";
+    // The warning's source line, with the caret under its column.
+    const std::size_t excerpt = r.err.find('\n') + 1;
+    const std::string column = c.first.substr(c.first.find(':', 1) + 1);
+    const int at = std::stoi(column);
+    const std::size_t caretLine = r.err.find('\n', excerpt) + 1;
+    const std::size_t bar = r.err.find("| ", caretLine);
+    ASSERT_NE(bar, std::string::npos) << r.err;
+    EXPECT_EQ(r.err.substr(bar + 2 + at - 1, 2), "^\n") << r.err;
+
+    std::filesystem::remove(out);
+    r = Xmlc("compile -Werror " + in + " -o " + out);
+    EXPECT_EQ(r.status, 1) << c.document;
+    EXPECT_NE(r.err.find(": error: "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(std::string("[-Werror=") + c.flag + "]"), std::string::npos) << r.err;
+    EXPECT_FALSE(Exists(out)) << "-Werror leaves no file";
+
+    for (const std::string& quiet : {std::string("-w"), std::string("-Wno-") + c.flag}) {
+      r = Xmlc("compile -Werror " + quiet + " " + in + " -o " + out);
+      EXPECT_EQ(r.status, 0) << quiet << ": " << r.err;
+      EXPECT_EQ(r.err, "") << quiet;
+    }
+  }
+  EXPECT_EQ(Xmlc("compile -Wno-such-thing " + Path("f0.xml") + " -o x").status, 2);
+}
+
+TEST_F(XmlcTest, ExamplesAndGoldenDocumentsHaveNoFindings) {
+  std::vector<std::string> inputs = {kSource + "/examples/skin.xml"};
+  for (const auto& entry : std::filesystem::directory_iterator(kSource + "/tests/golden")) {
+    if (entry.path().extension() == ".xml") inputs.push_back(entry.path().string());
+  }
+  for (const auto& in : inputs) {
+    const Outcome r = Xmlc("compile -Werror -Wno-text-dropped " + in + " -o " + Path("out.xmlc"));
+    EXPECT_EQ(r.status, 0) << in;
+    EXPECT_EQ(r.err, "") << in;
+  }
+}
+
 TEST_F(XmlcTest, DumpAsXmlCompilesBackToTheSameBytes) {
   std::vector<std::string> inputs = {kSource + "/examples/skin.xml"};
   for (const auto& entry : std::filesystem::directory_iterator(kSource + "/tests/golden")) {
