@@ -32,8 +32,8 @@ HResult TreeBuilder::FindLayout(const ByteString& id, ElementNode** found) const
   *found = nullptr;
   if (root_ == nullptr) return kFail;
   const std::uint32_t index = strings_.Lookup(id.Chars(), id.Length());
-  if (index == StringInterner::kNone || index >= firstWithId_.size()) return kFail;
-  const ElementNode* node = firstWithId_[index];
+  if (index == StringInterner::kNone || index >= ids_.size()) return kFail;
+  const ElementNode* node = ids_[index].node;
   if (node == nullptr || !MatchesId(node, id.Chars())) return kFail;
   *found = const_cast<ElementNode*>(node);
   return kOk;

@@ -131,9 +131,9 @@ void TreeBuilder::Directive(IValues* attributes) {
   }
   const std::uint32_t index = strings_.Lookup(match.layoutId.Chars(), match.layoutId.Length());
   std::uint32_t related = 0;
-  if (index < idSeen_.size()) {
-    idSeen_[index].named = true;
-    if (idSeen_[index].firstNode == match.found) related = idSeen_[index].first;
+  if (index < ids_.size()) {
+    ids_[index].second |= kNamed;
+    related = ids_[index].first;
   }
   if (match.found->ChildCount() == 0) {
     findings_.Add(FindingKind::kEmptyLayout, ordinal, related, match.layoutId.Chars(),
@@ -148,14 +148,14 @@ void TreeBuilder::FinishFindings() {
     std::uint32_t related = 0;
     std::string nearMiss;
     const std::uint32_t index = strings_.Lookup(layoutId.Chars(), layoutId.Length());
-    if (index < idSeen_.size() && idSeen_[index].first > ordinal) {
-      related = idSeen_[index].first;
+    if (index < ids_.size() && ids_[index].first > ordinal) {
+      related = ids_[index].first;
     } else {
-      for (std::uint32_t i = 0; i < idSeen_.size(); ++i) {
+      for (std::uint32_t i = 0; i < ids_.size(); ++i) {
         const ByteString& id = strings_.At(i);
-        if (idSeen_[i].first != 0 && i != index && id.Length() == layoutId.Length() &&
+        if (ids_[i].first != 0 && i != index && id.Length() == layoutId.Length() &&
             strncasecmp(id.Chars(), layoutId.Chars(), id.Length()) == 0) {
-          related = idSeen_[i].first;
+          related = ids_[i].first;
           nearMiss.assign(id.Chars(), id.Length());
           break;
         }
@@ -164,9 +164,9 @@ void TreeBuilder::FinishFindings() {
     findings_.Add(FindingKind::kUnknownLayout, ordinal, related, layoutId.Chars(),
                   layoutId.Length(), nearMiss.c_str());
   }
-  for (std::uint32_t i = 0; i < idSeen_.size(); ++i) {
-    if (idSeen_[i].named && idSeen_[i].second != 0) {
-      findings_.Add(FindingKind::kDuplicateId, idSeen_[i].second, idSeen_[i].first,
+  for (std::uint32_t i = 0; i < ids_.size(); ++i) {
+    if ((ids_[i].second & kNamed) != 0 && (ids_[i].second & ~kNamed) != 0) {
+      findings_.Add(FindingKind::kDuplicateId, ids_[i].second & ~kNamed, ids_[i].first,
                     strings_.At(i).Chars(), strings_.At(i).Length());
     }
   }
@@ -284,16 +284,14 @@ void TreeBuilder::IndexNode(const ElementNode* node, std::uint32_t ordinal) {
   if (detachedTop_ != nullptr || idName_ == StringInterner::kNone) return;
   const std::uint32_t index = idLog_.ValueOf(node, idName_);
   if (index == IdLog::kNone) return;
-  if (index >= firstWithId_.size()) firstWithId_.resize(strings_.Size(), nullptr);
-  if (firstWithId_[index] == nullptr) firstWithId_[index] = node;
+  if (index >= ids_.size()) ids_.resize(strings_.Size());
+  IdEntry& entry = ids_[index];
+  if (entry.node == nullptr) entry.node = node;
   if (ordinal == 0) return;  // a copy: not an element the author wrote
-  if (index >= idSeen_.size()) idSeen_.resize(strings_.Size());
-  IdSeen& seen = idSeen_[index];
-  if (seen.first == 0) {
-    seen.first = ordinal;
-    seen.firstNode = node;
-  } else if (seen.second == 0) {
-    seen.second = ordinal;
+  if (entry.first == 0) {
+    entry.first = ordinal;
+  } else if ((entry.second & ~kNamed) == 0) {
+    entry.second |= ordinal & ~kNamed;
   }
 }
 
@@ -358,7 +356,7 @@ void TreeBuilder::FinishParse() noexcept {
   });
   if (hr == kOutOfMemory) NoteOutOfMemory();
   Fail(hr);
-  firstWithId_.clear();
+  ids_.clear();
 }
 
 void TreeBuilder::Reset() noexcept {
@@ -372,8 +370,7 @@ void TreeBuilder::Reset() noexcept {
   // The indexes give their storage back: a large document's would otherwise
   // stay allocated until the next one.
   strings_.Release();
-  std::vector<const ElementNode*>().swap(firstWithId_);
-  std::vector<IdSeen>().swap(idSeen_);
+  std::vector<IdEntry>().swap(ids_);
   unmatched_.clear();
   reading_ = Reading::Nothing;
   layoutIdBeingCopied_ = "";

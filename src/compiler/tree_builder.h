@@ -162,8 +162,16 @@ class TreeBuilder {
   PtrArray detachedRoots_;
 
   StringInterner strings_;
-  // By string index: the first reachable node created with that "id" value.
-  std::vector<const ElementNode*> firstWithId_;
+  // By string index of an "id" value: the first reachable node created with
+  // it, which is always one the author wrote (a copy has its source before
+  // it), and the ordinals of the first two such elements of the document.
+  struct IdEntry {
+    const ElementNode* node = nullptr;
+    std::uint32_t first = 0;
+    std::uint32_t second = 0;  // the top bit: a directive found this id
+  };
+  static constexpr std::uint32_t kNamed = 0x80000000u;
+  std::vector<IdEntry> ids_;
   IdLog idLog_;
   // ReadAttributes' scratch: the node's (name, value) string indices in list order.
   std::vector<std::pair<std::uint32_t, std::uint32_t>> pairs_;
@@ -177,15 +185,6 @@ class TreeBuilder {
   HResult failure_ = kOk;
 
   Findings findings_;
-  // By string index of an "id" value: the first two original elements (not
-  // copies) that carry it, and whether a directive found it.
-  struct IdSeen {
-    std::uint32_t first = 0;
-    std::uint32_t second = 0;
-    const ElementNode* firstNode = nullptr;
-    bool named = false;
-  };
-  std::vector<IdSeen> idSeen_;
   // Directives that found nothing: ordinal and layoutid, settled at FinishParse.
   std::vector<std::pair<std::uint32_t, ByteString>> unmatched_;
   // What Start is reading, for the finding of a text over the limit.
