@@ -157,10 +157,11 @@ class Source {
   Source(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {
     // Lines can be shown only in an encoding where '\n' is one byte and no
     // character holds a zero byte.
-    shown_ = !(size >= 2 &&
+    const std::size_t head = std::min<std::size_t>(size, 4096);
+    shown_ = data != nullptr && size != 0 &&
+             !(size >= 2 &&
                ((data[0] == 0xFF && data[1] == 0xFE) || (data[0] == 0xFE && data[1] == 0xFF))) &&
-             std::find(data, data + std::min<std::size_t>(size, 4096), 0) ==
-                 data + std::min<std::size_t>(size, 4096);
+             std::find(data, data + head, 0) == data + head;
   }
 
   // The gcc-style excerpt of line `line` with a caret at character `column`,

@@ -297,6 +297,15 @@ bool SameFile(const std::string& a, const std::string& b) {
          sa.st_ino == sb.st_ino;
 }
 
+// Refuses, as gcc does, an output that is the same file as an input: true
+// (with the message printed) when it is.
+bool OutputIsInput(const std::string& input, const std::string& output) {
+  if (!SameFile(input, output)) return false;
+  std::cerr << "xmlc: error: input file '" << input << "' is the same as output file '" << output
+            << "'\n";
+  return true;
+}
+
 // OUTDIR/NAME.xmlc for a batch input, NAME being its file name less .xml in any case.
 std::string OutputFor(const std::string& input, const std::string& outDir) {
   fs::path name = fs::path(input).filename();
@@ -406,11 +415,7 @@ int CheckCompile(CompileOptions* o) {
   }
   for (const auto& target : targets) {
     for (const auto& in : o->inputs) {
-      if (SameFile(in, target)) {
-        std::cerr << "xmlc: error: input file '" << in << "' is the same as output file '" << target
-                  << "'\n";
-        return kExitFailed;
-      }
+      if (OutputIsInput(in, target)) return kExitFailed;
     }
   }
   if (o->output == "-" && !o->force && isatty(STDOUT_FILENO)) {
@@ -612,11 +617,7 @@ int Dump(const std::vector<std::string>& args) {
   if (format != "xml" && format != "json" && format != "tree" && format != "chunks")
     return Usage("dump", "unknown format '" + format + "' (xml, json, tree or chunks)");
   const std::string& file = line.operands[0];
-  if (!output.empty() && SameFile(file, output)) {
-    std::cerr << "xmlc: error: input file '" << file << "' is the same as output file '" << output
-              << "'\n";
-    return kExitFailed;
-  }
+  if (!output.empty() && OutputIsInput(file, output)) return kExitFailed;
   std::vector<std::uint8_t> bytes;
   std::string error;
   if (!ReadAll(file, &bytes, &error)) {
@@ -676,11 +677,7 @@ int Record(const std::vector<std::string>& args) {
   if (line.operands.size() != 1 || output.empty())
     return Usage("record", "give one INPUT and -o EVENTS");
   const std::string& input = line.operands[0];
-  if (SameFile(input, output)) {
-    std::cerr << "xmlc: error: input file '" << input << "' is the same as output file '" << output
-              << "'\n";
-    return kExitFailed;
-  }
+  if (OutputIsInput(input, output)) return kExitFailed;
   std::vector<std::uint8_t> document;
   std::string error;
   if (!ReadAll(input, &document, &error)) {
