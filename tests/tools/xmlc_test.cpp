@@ -269,6 +269,16 @@ TEST_F(XmlcTest, EachFindingIsReportedWhereItsElementStarts) {
     }
   }
   EXPECT_EQ(Xmlc("compile -Wno-such-thing " + Path("f0.xml") + " -o x").status, 2);
+  // The long forms.
+  EXPECT_EQ(Xmlc("compile --warning=error " + Path("f0.xml") + " -o x").status, 1);
+  EXPECT_EQ(Xmlc("compile --warning=error --warning=no-missing-layoutid " + Path("f0.xml") +
+                 " -o " + Path("x.xmlc"))
+                .status,
+            0);
+  EXPECT_EQ(
+      Xmlc("compile --warning=error --no-warnings " + Path("f0.xml") + " -o " + Path("x.xmlc"))
+          .status,
+      0);
 }
 
 TEST_F(XmlcTest, ExamplesAndGoldenDocumentsHaveNoFindings) {
