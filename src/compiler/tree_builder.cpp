@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <memory>
+#include <new>
 #include <stdexcept>
 #include <utility>
 
@@ -126,7 +127,11 @@ void TreeBuilder::Directive(IValues* attributes) {
     if (!match.hasLayoutId || match.found == nullptr) return;
   }
   if (match.found == nullptr) {
-    unmatched_.emplace_back(ordinal, match.layoutId);
+    try {
+      unmatched_.emplace_back(ordinal, match.layoutId);
+    } catch (const std::bad_alloc&) {
+      // Findings are best effort: this one is lost, the compilation goes on.
+    }
     return;
   }
   const std::uint32_t index = strings_.Lookup(match.layoutId.Chars(), match.layoutId.Length());
@@ -331,7 +336,11 @@ SortRecord RecordOf(ByteString& s, std::uint32_t index) noexcept {
 void TreeBuilder::FinishParse() noexcept {
   if (failure_ != kOk) return;
   const HResult hr = Guarded([&] {
-    FinishFindings();
+    try {
+      FinishFindings();
+    } catch (const std::bad_alloc&) {
+      // Findings are best effort: the ones not recorded are lost, the census is not.
+    }
     std::vector<SortRecord> order;
     {
       std::vector<ByteString> strings = strings_.TakeStrings();
