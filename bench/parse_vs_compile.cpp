@@ -2,7 +2,7 @@
 //
 // For each document: the bare expat parse (namespace mode, callbacks that do
 // nothing), the full compile through the deva3201 module and the reference
-// host, and the decode of the compiled result by the strict decoder. Peak
+// host, and the check of the compiled result by the reader library. Peak
 // memory is that of a fresh `xmlc compile` process above one compiling <r/>,
 // per MB of input (it includes the input held in memory and the output),
 // and with --xmlc32 also that of a 32-bit xmlc (the real target's widths).
@@ -25,10 +25,10 @@
 #include <string>
 #include <vector>
 
-#include "compiled_document.h"
 #include "compiler/document_writer.h"
 #include "compiler/tree_builder.h"
 #include "corpus.h"
+#include "host/document_reader.h"
 #include "host/parse_into.h"
 #include "host/plugin_host.h"
 
@@ -233,9 +233,8 @@ int main(int argc, char** argv) {
       return 1;
     }
     const double decode = Best(runs, [&] {
-      oxa::tools::DecodedDocument decoded;
-      oxa::tools::DecodeError fault;
-      if (!oxa::tools::Decode(last.Data(), last.Size(), &decoded, &fault)) std::exit(1);
+      oxa::reader::Document decoded;
+      if (!oxa::reader::Document::Open(last.Data(), last.Size(), &decoded, nullptr)) std::exit(1);
     });
     double floor;
     {

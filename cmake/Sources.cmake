@@ -1,5 +1,7 @@
 # The library's own code: static libraries per subsystem, linked into the module.
 
+include(GNUInstallDirs)
+
 add_library(oxa_base STATIC
   src/base/byte_string.cpp
   src/base/double_byte.cpp
@@ -55,11 +57,19 @@ else()
 endif()
 oxa_warnings(deva3201)
 
-set_target_properties(deva3201 PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+set_target_properties(deva3201 PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
+
+# The reader of compiled documents, for hosts; it needs nothing else.
+add_library(oxa_reader STATIC host/document_reader.cpp)
+target_include_directories(oxa_reader PUBLIC
+  $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}> $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/src>
+  $<BUILD_INTERFACE:${PROJECT_BINARY_DIR}/include> $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+target_compile_features(oxa_reader PUBLIC cxx_std_20)
+set_target_properties(oxa_reader PROPERTIES EXPORT_NAME reader)
+oxa_warnings(oxa_reader)
 
 if(OXA_BUILD_HOST)
   # The reference host: real objects behind the framework's interfaces, on expat.
-  include(GNUInstallDirs)
   find_package(EXPAT REQUIRED)
   find_package(Threads REQUIRED)
   add_library(oxa_host STATIC
@@ -70,45 +80,38 @@ if(OXA_BUILD_HOST)
     host/plugin_host.cpp)
   target_include_directories(oxa_host PUBLIC
     $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/src> $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}>
-    $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/xmlcompiler>)
+    $<BUILD_INTERFACE:${PROJECT_BINARY_DIR}/include> $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+  target_compile_features(oxa_host PUBLIC cxx_std_20)
+  # Where the module is when none is found beside the program: the build's own
+  # module in-tree (consumers of the installed package get the installed one
+  # from OxaHostConfig.cmake), and the configured install location otherwise.
+  target_compile_definitions(oxa_host
+    PUBLIC $<BUILD_INTERFACE:OXA_INSTALLED_PLUGIN="$<TARGET_FILE:deva3201>">
+    PRIVATE OXA_CONFIGURED_PLUGIN="${CMAKE_INSTALL_FULL_LIBDIR}/xmlcompiler/deva3201.so")
   target_link_libraries(oxa_host PUBLIC EXPAT::EXPAT ${CMAKE_DL_LIBS})
   oxa_warnings(oxa_host)
 
-  # The compiled-document decoder and its renderings (JSON through nlohmann-json).
+  # xmlc dump's renderings of compiled documents (JSON through nlohmann-json).
   find_package(nlohmann_json 3 REQUIRED)
   add_library(oxa_tools STATIC tools/compiled_document.cpp)
   target_include_directories(oxa_tools PUBLIC ${PROJECT_SOURCE_DIR}/tools)
-  target_link_libraries(oxa_tools PRIVATE nlohmann_json::nlohmann_json)
+  target_link_libraries(oxa_tools PUBLIC oxa_reader PRIVATE nlohmann_json::nlohmann_json)
   oxa_warnings(oxa_tools)
 
   add_executable(xmlc tools/xmlc.cpp tools/diagnostics.cpp)
   target_link_libraries(xmlc PRIVATE oxa_host oxa_tools Threads::Threads)
   target_include_directories(xmlc PRIVATE ${PROJECT_SOURCE_DIR}/tools)
-  set_target_properties(xmlc PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+  set_target_properties(xmlc PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
   add_dependencies(xmlc deva3201)
   oxa_warnings(xmlc)
+
+  # The package's names in-tree, for projects that add this one as a subdirectory.
+  add_library(OxaHost::oxa_host ALIAS oxa_host)
+  add_library(OxaHost::reader ALIAS oxa_reader)
+  add_library(OxaHost::plugin ALIAS deva3201)
+  add_executable(OxaHost::xmlc ALIAS xmlc)
+  include(${PROJECT_SOURCE_DIR}/cmake/OxaHostLayouts.cmake)
 endif()
 
-# Installation: the module, the tool, and the host library as a CMake package
-# (find_package(OxaHost) gives OxaHost::oxa_host).
-include(GNUInstallDirs)
-include(CMakePackageConfigHelpers)
-install(TARGETS deva3201 LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/xmlcompiler)
-if(OXA_BUILD_HOST)
-  install(TARGETS xmlc RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(TARGETS oxa_host EXPORT OxaHostTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-  install(FILES host/host_objects.h host/expat_parser.h host/iconv_encoding.h host/plugin_host.h
-                host/event_recording.h
-          DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/xmlcompiler/host)
-  install(FILES src/com/platform.h src/com/result.h src/com/guid.h src/com/unknown.h src/com/buffer.h
-                src/com/host.h src/com/plugin_interfaces.h src/com/com_ptr.h src/com/boundary.h
-                src/com/interface_table.h
-          DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/xmlcompiler/com)
-  install(EXPORT OxaHostTargets NAMESPACE OxaHost:: DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/OxaHost)
-  configure_package_config_file(cmake/OxaHostConfig.cmake.in ${CMAKE_BINARY_DIR}/OxaHostConfig.cmake
-    INSTALL_DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/OxaHost)
-  write_basic_package_version_file(${CMAKE_BINARY_DIR}/OxaHostConfigVersion.cmake
-    COMPATIBILITY SameMinorVersion)
-  install(FILES ${CMAKE_BINARY_DIR}/OxaHostConfig.cmake ${CMAKE_BINARY_DIR}/OxaHostConfigVersion.cmake
-          DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/OxaHost)
-endif()
+include(cmake/Install.cmake)
+

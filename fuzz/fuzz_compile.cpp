@@ -88,9 +88,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   if (oxa::Failed(hr) && !explained && !fixture->factory->LastParse().failed) std::abort();
   if (output) {
-    oxa::tools::DecodedDocument doc;
-    oxa::tools::DecodeError error;
-    if (!oxa::tools::Decode(output->GetBuffer(), output->GetSize(), &doc, &error)) std::abort();
+    oxa::reader::Document doc;
+    if (!oxa::reader::Document::Open(output->GetBuffer(), output->GetSize(), &doc, nullptr))
+      std::abort();
     // Large outputs (layouts copied up to the expansion bound) only repeat
     // what small ones exercise; checking them too would double the slowest
     // inputs' time.

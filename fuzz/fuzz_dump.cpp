@@ -1,4 +1,4 @@
-// Arbitrary bytes into the strict decoder and its renderings.
+// Arbitrary bytes into the reader's check and xmlc dump's renderings.
 #include <cstddef>
 #include <cstdint>
 #include <sstream>
@@ -7,14 +7,13 @@
 #include "compiled_document.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  oxa::tools::DecodedDocument doc;
-  oxa::tools::DecodeError error;
-  if (oxa::tools::Decode(data, size, &doc, &error)) {
+  oxa::reader::Document doc;
+  if (oxa::reader::Document::Open(data, size, &doc, nullptr)) {
     std::ostringstream out;
     std::string ignored;
     oxa::tools::WriteXml(doc, out, &ignored);
     oxa::tools::WriteTree(doc, out);
-    oxa::tools::WriteChunks(doc, data, out);
+    oxa::tools::WriteChunks(doc, out);
   }
   return 0;
 }

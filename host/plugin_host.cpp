@@ -23,7 +23,12 @@ std::string ResultText(HResult hr) {
   return text;
 }
 
-std::string DefaultPluginPath(const char* argv0) {
+// The module's install location, as configured when this library was built.
+#ifndef OXA_CONFIGURED_PLUGIN
+#define OXA_CONFIGURED_PLUGIN nullptr
+#endif
+
+std::string DefaultPluginPath(const char* argv0, const char* installed) {
   std::string exe;
   char resolved[PATH_MAX];
   const ssize_t n = readlink("/proc/self/exe", resolved, sizeof(resolved) - 1);
@@ -36,8 +41,11 @@ std::string DefaultPluginPath(const char* argv0) {
   const std::string dir = slash == std::string::npos ? "." : exe.substr(0, slash);
   const std::string beside = dir + "/deva3201.so";
   if (access(beside.c_str(), R_OK) == 0) return beside;
-  const std::string installed = dir + "/../lib/xmlcompiler/deva3201.so";
-  return access(installed.c_str(), R_OK) == 0 ? installed : beside;
+  const std::string prefix = dir + "/../lib/xmlcompiler/deva3201.so";
+  for (const char* candidate : {prefix.c_str(), installed, OXA_CONFIGURED_PLUGIN}) {
+    if (candidate != nullptr && access(candidate, R_OK) == 0) return candidate;
+  }
+  return beside;
 }
 
 std::unique_ptr<PluginHost> PluginHost::Load(const std::string& path, std::string* error) {

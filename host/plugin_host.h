@@ -90,8 +90,18 @@ class PluginHost {
   ComPtr<IPluginNamespace> namespace_;
 };
 
-// The module's file name beside an executable: "<directory of exe>/deva3201.so".
-std::string DefaultPluginPath(const char* argv0);
+// Where a host finds the module when it is given none, the first of these
+// that exists: deva3201.so beside the running program; DIR/../lib/xmlcompiler/
+// deva3201.so, DIR being the program's directory; `installed` (by default the
+// module of the OxaHost package the caller was built against); the location
+// this library was configured to install it to. When none exists, the first.
+std::string DefaultPluginPath(const char* argv0,
+#ifdef OXA_INSTALLED_PLUGIN
+                              const char* installed = OXA_INSTALLED_PLUGIN
+#else
+                              const char* installed = nullptr
+#endif
+);
 
 // A short text for a result code ("0x8007000E").
 std::string ResultText(HResult hr);

@@ -81,7 +81,8 @@ constexpr char kCompileHelp[] =
     "  -j, --jobs=N             compile a batch with N workers, 1 to 256\n"
     "                           (default: one per core)\n"
     "  -f, --force              write a compiled document to a terminal all the same\n"
-    "      --plugin=PATH        the plug-in module (default: deva3201.so beside xmlc)\n"
+    "      --plugin=PATH        the plug-in module (default: deva3201.so beside xmlc,\n"
+    "                           else in ../lib/xmlcompiler)\n"
     "  -w, --no-warnings        show no warnings\n"
     "  -Werror, --warning=error\n"
     "                           make every warning an error: exit 1, no output file\n"
@@ -124,7 +125,8 @@ constexpr char kInfoHelp[] =
     "\n"
     "Loads the plug-in and prints which module file it is, its description, package\n"
     "name, components and namespace, and the versions of xmlc and expat.\n"
-    "      --plugin=PATH  the plug-in module (default: deva3201.so beside xmlc)\n"
+    "      --plugin=PATH  the plug-in module (default: deva3201.so beside xmlc,\n"
+    "                     else in ../lib/xmlcompiler)\n"
     "  -h, --help         show this help\n";
 
 // A usage error: one line, then where the help is.
@@ -626,9 +628,9 @@ int Dump(const std::vector<std::string>& args) {
     std::cerr << file << ": error: cannot read: " << error << '\n';
     return kExitFailed;
   }
-  oxa::tools::DecodedDocument doc;
-  oxa::tools::DecodeError fault;
-  if (!oxa::tools::Decode(bytes.data(), bytes.size(), &doc, &fault)) {
+  oxa::reader::Document doc;
+  oxa::reader::ReadError fault;
+  if (!oxa::reader::Document::Open(bytes.data(), bytes.size(), &doc, &fault)) {
     std::cerr << file << ": error: offset " << fault.offset << ": " << fault.what << '\n';
     if (!bytes.empty() &&
         (bytes[0] == '<' || bytes[0] == 0xEF || bytes[0] == 0xFE || bytes[0] == 0xFF))
@@ -649,7 +651,7 @@ int Dump(const std::vector<std::string>& args) {
   } else if (format == "tree") {
     oxa::tools::WriteTree(doc, out);
   } else {
-    oxa::tools::WriteChunks(doc, bytes.data(), out);
+    oxa::tools::WriteChunks(doc, out);
   }
   return WriteOutput(output, out.str());
 }

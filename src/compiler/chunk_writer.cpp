@@ -48,17 +48,13 @@ void ChunkWriter::OpenChunk(std::uint32_t offset) {
 }
 
 void ChunkWriter::WriteUInt32Growing(std::uint32_t value) {
-  const std::uint8_t bytes[4] = {
-      static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
-      static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
+  std::uint8_t bytes[4];
+  format::StoreUInt32(bytes, value);
   AppendBytes(bytes, sizeof(bytes));
 }
 
 void ChunkWriter::PatchUInt32(std::uint32_t offset, std::uint32_t value) noexcept {
-  block_[offset] = static_cast<std::uint8_t>(value);
-  block_[offset + 1] = static_cast<std::uint8_t>(value >> 8);
-  block_[offset + 2] = static_cast<std::uint8_t>(value >> 16);
-  block_[offset + 3] = static_cast<std::uint8_t>(value >> 24);
+  format::StoreUInt32(block_ + offset, value);
 }
 
 void ChunkWriter::BeginChunk(std::uint32_t tag) {

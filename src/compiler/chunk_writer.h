@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "base/ptr_array.h"
+#include "compiler/compiled_format.h"
 
 namespace oxa {
 
@@ -29,11 +30,7 @@ class ChunkWriter {
   void AppendBytes(const void* bytes, std::size_t count);
   void WriteUInt32(std::uint32_t value) {
     if (capacity_ - size_ >= 4) {  // the common case: no growth
-      std::uint8_t* p = block_ + size_;
-      p[0] = static_cast<std::uint8_t>(value);
-      p[1] = static_cast<std::uint8_t>(value >> 8);
-      p[2] = static_cast<std::uint8_t>(value >> 16);
-      p[3] = static_cast<std::uint8_t>(value >> 24);
+      format::StoreUInt32(block_ + size_, value);
       size_ += 4;
       return;
     }
@@ -41,15 +38,8 @@ class ChunkWriter {
   }
   // Makes `count` more bytes part of what is written and returns where they
   // start; the caller fills every one of them (with Store) before the next
-  // call. Throws as AppendBytes does.
+  // call (with format::StoreUInt32). Throws as AppendBytes does.
   std::uint8_t* Claim(std::uint64_t count);
-  // Writes `value` little-endian at `p`.
-  static void Store(std::uint8_t* p, std::uint32_t value) noexcept {
-    p[0] = static_cast<std::uint8_t>(value);
-    p[1] = static_cast<std::uint8_t>(value >> 8);
-    p[2] = static_cast<std::uint8_t>(value >> 16);
-    p[3] = static_cast<std::uint8_t>(value >> 24);
-  }
   // Opens a chunk whose length field, already written, is at `offset`.
   void OpenChunk(std::uint32_t offset);
   // Overwrites the 4 bytes at `offset` (inside what is written).

@@ -89,9 +89,9 @@ template <class Indices>
 HResult DocumentWriter::Write(const ElementNode* root, const Census& census,
                               Indices& indices) noexcept {
   return Guarded([&] {
-    writer_.BeginChunk(DocumentChunk);
+    writer_.BeginChunk(format::DocumentChunk);
     WriteStringTable(census);
-    writer_.BeginChunk(TreeChunk);
+    writer_.BeginChunk(format::TreeChunk);
     WriteElement(root, indices);
     indices.Finish();
     writer_.EndChunk();
@@ -101,7 +101,7 @@ HResult DocumentWriter::Write(const ElementNode* root, const Census& census,
 }
 
 void DocumentWriter::WriteStringTable(const Census& census) {
-  writer_.BeginChunk(StringTableChunk);
+  writer_.BeginChunk(format::StringTableChunk);
   writer_.WriteUInt32(census.GetCount());
   std::uint64_t offset = 0;
   for (const auto& entry : census) {
@@ -135,31 +135,33 @@ std::uint32_t StringIndexMap::IndexOf(const ByteString& s) const {
 
 template <class Indices>
 void DocumentWriter::BeginElement(const ElementNode* node, Indices& indices) {
-  // Everything up to the children is claimed at once: the ElementChunk's
-  // header and name, the whole AttributesChunk (its length is known from the
-  // count) and the ChildrenChunk's header and count. The Element and
-  // Children chunks stay open; their lengths are patched when they end.
+  // The element's whole head is claimed at once: the ElementChunk's header
+  // and name, the AttributesChunk (its length follows from the count) and the
+  // ChildrenChunk's header and count. The Element and Children chunks stay
+  // open; their lengths are patched when they end.
+  using namespace format;
   const std::uint32_t count = node->attributes.GetCount();
-  const std::uint64_t attributesBody = 4 + std::uint64_t{8} * count;
+  const std::uint64_t children = ChildrenChunkAt(count);
   const std::uint32_t start = writer_.Size();
-  std::uint8_t* p = writer_.Claim(12 + 8 + attributesBody + 12);
-  ChunkWriter::Store(p, ElementChunk);
-  ChunkWriter::Store(p + 4, 0);
-  ChunkWriter::Store(p + 8, indices.Name(node));
-  ChunkWriter::Store(p + 12, AttributesChunk);
-  ChunkWriter::Store(p + 16, static_cast<std::uint32_t>(attributesBody));
-  ChunkWriter::Store(p + 20, count);
-  p += 24;
-  for (Position pos = node->attributes.GetStartPosition(); pos != 0; p += 8) {
+  std::uint8_t* p = writer_.Claim(ElementHeadSize(count));
+  StoreUInt32(p, ElementChunk);
+  StoreUInt32(p + 4, 0);
+  StoreUInt32(p + kElementNameAt, indices.Name(node));
+  StoreUInt32(p + kElementAttributesAt, AttributesChunk);
+  StoreUInt32(p + kElementAttributesAt + 4,
+              static_cast<std::uint32_t>(children - kElementAttributesAt - kChunkHeader));
+  StoreUInt32(p + kAttributeCountAt, count);
+  std::uint8_t* pair = p + kAttributePairsAt;
+  for (Position pos = node->attributes.GetStartPosition(); pos != 0; pair += kAttributePairSize) {
     const AttributeList::Entry& attribute = node->attributes.GetNext(pos);
-    ChunkWriter::Store(p, indices.AttributeName(attribute));
-    ChunkWriter::Store(p + 4, indices.AttributeValue(attribute));
+    StoreUInt32(pair, indices.AttributeName(attribute));
+    StoreUInt32(pair + 4, indices.AttributeValue(attribute));
   }
-  ChunkWriter::Store(p, ChildrenChunk);
-  ChunkWriter::Store(p + 4, 0);
-  ChunkWriter::Store(p + 8, static_cast<std::uint32_t>(node->ChildCount()));
+  StoreUInt32(p + children, ChildrenChunk);
+  StoreUInt32(p + children + 4, 0);
+  StoreUInt32(p + children + kChildCountAt, static_cast<std::uint32_t>(node->ChildCount()));
   writer_.OpenChunk(start + 4);
-  writer_.OpenChunk(static_cast<std::uint32_t>(start + 24 + 8 * std::uint64_t{count} + 4));
+  writer_.OpenChunk(static_cast<std::uint32_t>(start + children + 4));
 }
 
 template <class Indices>

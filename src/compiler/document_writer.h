@@ -1,13 +1,6 @@
 // DocumentWriter: writes the compiled document of an element tree and its
-// census, and hands the bytes to a host buffer.
-//
-// Format (every integer an unsigned 32-bit little-endian value, no padding):
-// one DocumentChunk holding a StringTableChunk and a TreeChunk; every chunk is
-// tag, body length, body. The string table is the count N, N + 1 offsets into
-// the string data (the last one its total size), then the strings back to
-// back, each with a zero byte, in ascending unsigned byte order. The tree is
-// nested ElementChunks: name index, AttributesChunk (count, then name/value
-// index pairs in name order), ChildrenChunk (count, then the children).
+// census (the format is described in compiler/compiled_format.h), and hands
+// the bytes to a host buffer.
 #pragma once
 
 #include <cstdint>
@@ -15,20 +8,12 @@
 
 #include "com/buffer.h"
 #include "compiler/chunk_writer.h"
+#include "compiler/compiled_format.h"
 #include "compiler/element_node.h"
 #include "compiler/id_log.h"
 #include "compiler/string_interner.h"
 
 namespace oxa {
-
-enum ChunkTag : std::uint32_t {
-  DocumentChunk = 0,
-  StringTableChunk = 1,
-  TreeChunk = 2,
-  ElementChunk = 3,
-  AttributesChunk = 4,
-  ChildrenChunk = 5,
-};
 
 // Maps each string of the table to its index. The census keys are interned
 // in table order, so a string's interned index is its table index: one hash

@@ -32,7 +32,7 @@ std::vector<std::uint8_t> Text(const char* s, std::size_t n) {
 }
 
 std::uint32_t WordAt(const std::vector<std::uint8_t>& b, std::size_t at) {
-  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
+  return format::LoadUInt32(b.data() + at);
 }
 
 TEST(DocumentWriterTest, WorkedExampleIsExact) {
@@ -163,9 +163,9 @@ TEST(ChunkWriterTest, ClaimedBytesHoldAChunkOpenedInThem) {
   std::uint8_t* p = w.Claim(12);
   EXPECT_EQ(p, w.Data() + 4);
   EXPECT_EQ(w.Size(), 16u);
-  ChunkWriter::Store(p, 9);
-  ChunkWriter::Store(p + 4, 0);
-  ChunkWriter::Store(p + 8, 0xA1B2C3D4);
+  format::StoreUInt32(p, 9);
+  format::StoreUInt32(p + 4, 0);
+  format::StoreUInt32(p + 8, 0xA1B2C3D4);
   w.OpenChunk(8);
   w.WriteUInt32(5);
   w.EndChunk();

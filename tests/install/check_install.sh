@@ -1,12 +1,66 @@
 #!/bin/sh
-# Installs the build into a fresh prefix, builds a consumer of the OxaHost
-# package against it, and runs it on the installed module.
+# Does what an integrator does with the package: installs the build into a
+# fresh prefix, builds a C++17 host against it that compiles its layouts with
+# oxa_compile_layouts and reads them back with OxaHost::reader, and runs it;
+# checks that layouts are compiled again only when they change and that a
+# broken one fails the build with its position; builds a reader program from
+# the pkg-config file; checks the man page, completion and licence are there;
+# then builds the same host against the source tree (add_subdirectory).
 set -eu
 build=$1
+here=$(cd "$(dirname "$0")" && pwd)
+source_dir=$(cd "$here/../.." && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+fail() { echo "check_install: $*" >&2; exit 1; }
+
 cmake --install "$build" --prefix "$work/prefix" > /dev/null
-cmake -S "$(dirname "$0")" -B "$work/consumer" -G Ninja -DCMAKE_PREFIX_PATH="$work/prefix" > /dev/null
-cmake --build "$work/consumer" > /dev/null
-"$work/consumer/consumer" "$work/prefix/lib/xmlcompiler/deva3201.so"
-"$work/prefix/bin/xmlc" info | grep -q "package:     xmlcompiler"
+prefix=$work/prefix
+for f in bin/xmlc lib/xmlcompiler/deva3201.so share/man/man1/xmlc.1 \
+         share/bash-completion/completions/xmlc share/doc/xmlcompiler/LICENSE \
+         include/xmlcompiler/host/document_reader.h include/xmlcompiler/com/unknown.h; do
+  [ -e "$prefix/$f" ] || fail "$f is not installed"
+done
+! grep -rq '#include "' "$prefix/include" || fail "an installed header includes by a relative name"
+"$prefix/bin/xmlc" info | grep -q "package:     xmlcompiler" || fail "the installed xmlc does not find its module"
+
+# The installed package.
+consumer=$work/consumer
+cmake -S "$here" -B "$consumer" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" > "$work/log" 2>&1 ||
+  { cat "$work/log"; fail "configuring against the installed package failed"; }
+cmake --build "$consumer" > "$work/log" 2>&1 || { cat "$work/log"; fail "building the consumer failed"; }
+"$consumer/consumer"
+cmake --build "$consumer" | grep -q "no work to do" || fail "a second build is not empty"
+touch "$here/layouts/settings.layout.xml"
+cmake --build "$consumer" > "$work/log"
+[ "$(grep -c "Compiling layout" "$work/log")" = 1 ] || { cat "$work/log"; fail "a touched layout is not compiled alone"; }
+
+cmake -S "$here" -B "$consumer" -DCONSUMER_BROKEN_LAYOUT=ON > /dev/null
+if cmake --build "$consumer" > "$work/log" 2>&1; then fail "a broken layout does not fail the build"; fi
+grep -q "^$here/layouts/broken.xml:4:3: error: " "$work/log" ||
+  { cat "$work/log"; fail "the build log does not give the broken layout's position"; }
+[ ! -e "$consumer/layouts/broken.xmlc" ] || fail "a broken layout left an output"
+
+# The pkg-config file.
+PKG_CONFIG_PATH=$(dirname "$(find "$prefix" -name oxa-reader.pc)")
+export PKG_CONFIG_PATH
+cat > "$work/read.cpp" <<'CPP'
+#include <xmlcompiler/host/document_reader.h>
+int main() {
+  oxa::reader::Document doc;
+  oxa::reader::ReadError error;
+  return oxa::reader::Document::Open("", 0, &doc, &error) ? 1 : 0;
+}
+CPP
+# shellcheck disable=SC2046
+c++ -std=c++20 -o "$work/read" "$work/read.cpp" $(pkg-config --cflags --libs oxa-reader) ||
+  fail "a program cannot be built from oxa-reader.pc"
+"$work/read"
+[ -e "$(pkg-config --variable=plugin oxa-host)" ] || fail "oxa-host.pc does not name the module"
+
+# The source tree, as a subdirectory.
+intree=$work/intree
+cmake -S "$here" -B "$intree" -G Ninja -DOXA_SOURCE_DIR="$source_dir" > "$work/log" 2>&1 ||
+  { cat "$work/log"; fail "configuring with the source tree failed"; }
+cmake --build "$intree" > "$work/log" 2>&1 || { cat "$work/log"; fail "building with the source tree failed"; }
+"$intree/consumer"

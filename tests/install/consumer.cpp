@@ -1,20 +1,61 @@
-// Loads the installed plug-in through the installed host and compiles <r/>.
+// A C++17 host: loads the module through the package, compiles a document
+// with it, and reads back the layouts the build compiled.
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
-#include "host/plugin_host.h"
+#include <xmlcompiler/host/document_reader.h>
+#include <xmlcompiler/host/plugin_host.h>
 
-int main(int argc, char** argv) {
-  if (argc != 2) return 2;
+static_assert(__cplusplus >= 202002L, "the package's targets carry C++20");
+
+namespace {
+
+int Fail(const std::string& what) {
+  std::fprintf(stderr, "consumer: %s\n", what.c_str());
+  return 1;
+}
+
+std::vector<char> Read(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace
+
+int main(int, char** argv) {
+  if (oxa::host::DefaultPluginPath(argv[0]) != PLUGIN)
+    return Fail("the default lookup gives " + oxa::host::DefaultPluginPath(argv[0]));
   std::string error;
-  auto host = oxa::host::PluginHost::Load(argv[1], &error);
-  if (!host) {
-    std::fprintf(stderr, "%s\n", error.c_str());
-    return 1;
-  }
+  auto host = oxa::host::PluginHost::Load(PLUGIN, &error);
+  if (!host) return Fail(error);
   std::unique_ptr<oxa::host::CompilerSession> session;
-  if (oxa::Failed(host->CreateSession(&session))) return 1;
+  if (oxa::Failed(host->CreateSession(&session))) return Fail("no compiler session");
   const auto result = session->Compile({'<', 'r', '/', '>'});
-  std::printf("%zu\n", result.Size());
-  return result.hr == 0 && result.Size() == 74 ? 0 : 1;
+  if (result.hr != 0 || result.Size() != 74) return Fail("<r/> did not compile to 74 bytes");
+
+  const std::vector<char> bytes = Read(std::string(LAYOUTS) + "/player.xmlc");
+  oxa::reader::Document doc;
+  oxa::reader::ReadError fault;
+  if (!oxa::reader::Document::Open(bytes.data(), bytes.size(), &doc, &fault))
+    return Fail("player.xmlc: offset " + std::to_string(fault.offset) + ": " + fault.what);
+  const oxa::reader::Element root = doc.Root();
+  std::string_view title;
+  if (root.Name() != "player" || !root.FindAttribute("title", &title) || title != "Nocturne")
+    return Fail("player.xmlc: unexpected root");
+  std::string buttons;
+  for (const oxa::reader::Element& e : doc.Elements()) {
+    std::string_view id;
+    if (e.Name() == "button" && e.FindAttribute("id", &id)) buttons += std::string(id) + " ";
+  }
+  // The transport layout, and its copy where insertlayout stood.
+  if (buttons != "play next play next ") return Fail("player.xmlc: buttons " + buttons);
+
+  const std::vector<char> settings = Read(std::string(LAYOUTS) + "/settings.layout.xmlc");
+  if (!oxa::reader::Document::Open(settings.data(), settings.size(), &doc, &fault))
+    return Fail(std::string("settings.layout.xmlc: ") + fault.what);
+  std::printf("consumer: %u elements in settings.layout.xmlc\n", doc.ElementCount());
+  return 0;
 }

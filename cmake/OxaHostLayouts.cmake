@@ -1,0 +1,50 @@
+# oxa_compile_layouts(TARGET FILES file.xml... [OUTPUT_DIRECTORY dir] [OPTIONS xmlc-options...])
+#
+# Adds to TARGET the build rules that compile each layout with OxaHost::xmlc
+# (and the module OxaHost::plugin) into OUTPUT_DIRECTORY/NAME.xmlc, NAME being
+# the file name less its last extension. OUTPUT_DIRECTORY defaults to the
+# current binary directory; relative paths are taken from the current source
+# directory (FILES) and binary directory (OUTPUT_DIRECTORY). A layout is
+# compiled again when it, xmlc or the module changes. xmlc's findings appear
+# in the build log as FILE:LINE:COL: ...; a layout that fails fails the build
+# and leaves no output. OPTIONS go to xmlc compile as they stand (-Werror,
+# -Wno-KIND, -w).
+function(oxa_compile_layouts target)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "OUTPUT_DIRECTORY" "FILES;OPTIONS")
+  if(arg_UNPARSED_ARGUMENTS)
+    message(FATAL_ERROR "oxa_compile_layouts: unknown arguments: ${arg_UNPARSED_ARGUMENTS}")
+  endif()
+  if(NOT TARGET ${target})
+    message(FATAL_ERROR "oxa_compile_layouts: no target '${target}'")
+  endif()
+  if(NOT arg_FILES)
+    message(FATAL_ERROR "oxa_compile_layouts: no FILES for target '${target}'")
+  endif()
+  foreach(needed OxaHost::xmlc OxaHost::plugin)
+    if(NOT TARGET ${needed})
+      message(FATAL_ERROR "oxa_compile_layouts: ${needed} is missing; find_package(OxaHost) first")
+    endif()
+  endforeach()
+  set(dir ${CMAKE_CURRENT_BINARY_DIR})
+  if(arg_OUTPUT_DIRECTORY)
+    get_filename_component(dir ${arg_OUTPUT_DIRECTORY} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_BINARY_DIR})
+  endif()
+  set(outputs "")
+  foreach(file IN LISTS arg_FILES)
+    get_filename_component(source ${file} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+    get_filename_component(name ${file} NAME_WLE)
+    set(output ${dir}/${name}.xmlc)
+    if(output IN_LIST outputs)
+      message(FATAL_ERROR "oxa_compile_layouts: two layouts of '${target}' would both write ${output}")
+    endif()
+    list(APPEND outputs ${output})
+    add_custom_command(OUTPUT ${output}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${dir}
+      COMMAND OxaHost::xmlc compile --plugin=$<TARGET_FILE:OxaHost::plugin> ${arg_OPTIONS}
+              -o ${output} ${source}
+      DEPENDS ${source} $<TARGET_FILE:OxaHost::xmlc> $<TARGET_FILE:OxaHost::plugin>
+      COMMENT "Compiling layout ${file}"
+      VERBATIM COMMAND_EXPAND_LISTS)
+  endforeach()
+  target_sources(${target} PRIVATE ${outputs})
+endfunction()
