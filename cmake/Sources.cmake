@@ -59,6 +59,25 @@ oxa_warnings(deva3201)
 
 set_target_properties(deva3201 PROPERTIES LIBRARY_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
 
+if(WIN32)
+  # The DLL as shipped, in <build>/release: stripped, with its debug
+  # information in deva3201.dll.debug beside it, named by a .gnu_debuglink
+  # section so that debuggers find it.
+  set(release_dir ${PROJECT_BINARY_DIR}/release)
+  file(MAKE_DIRECTORY ${release_dir})
+  add_custom_command(
+    OUTPUT ${release_dir}/deva3201.dll ${release_dir}/deva3201.dll.debug
+    COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:deva3201> ${release_dir}/deva3201.dll.debug
+    COMMAND ${CMAKE_STRIP} --strip-all -o ${release_dir}/deva3201.dll.tmp $<TARGET_FILE:deva3201>
+    COMMAND ${CMAKE_OBJCOPY} --add-gnu-debuglink=deva3201.dll.debug deva3201.dll.tmp
+    COMMAND ${CMAKE_COMMAND} -E rename deva3201.dll.tmp deva3201.dll
+    DEPENDS deva3201
+    WORKING_DIRECTORY ${release_dir}
+    COMMENT "Stripping deva3201.dll into release/, its debug information beside it"
+    VERBATIM)
+  add_custom_target(release_dll ALL DEPENDS ${release_dir}/deva3201.dll ${release_dir}/deva3201.dll.debug)
+endif()
+
 # The reader of compiled documents, for hosts; it needs nothing else.
 add_library(oxa_reader STATIC host/document_reader.cpp)
 target_include_directories(oxa_reader PUBLIC

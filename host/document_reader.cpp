@@ -147,8 +147,8 @@ bool Checker::CheckElement(std::uint64_t at, std::uint64_t treeEnd, std::uint32_
     std::uint64_t childEnd = 0;
     if (!Chunk(child, end, ElementChunk, "ElementChunk", &childEnd)) return false;
     if (childEnd - child < kChunkHeader + kEmptyElementBody)
-      return Fail(child + 4, "ElementChunk length %llu is too short for an element",
-                  static_cast<unsigned long long>(childEnd - child - kChunkHeader));
+      return Fail(child + 4, "ElementChunk length %u is too short for an element",
+                  static_cast<unsigned>(childEnd - child - kChunkHeader));
     child = childEnd;
   }
   if (child != end) return Fail(child, "a ChildrenChunk holds bytes after its last child");
