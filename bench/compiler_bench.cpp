@@ -18,8 +18,8 @@ void Compile(benchmark::State& state, const Stream& stream) {
     Deliver(stream, builder);
     builder.FinishParse();
     ComPtr<IBuffer> out(SimpleBuffer::Create());
-    if (writer.WriteDocument(builder.Root(), builder.GetCensus(), builder.GetIdLog(), out.Get()) !=
-        kOk) {
+    if (writer.WriteDocument(builder.Root(), builder.GetCensus(), builder.GetIndexLog(),
+                             out.Get()) != kOk) {
       state.SkipWithError("compile failed");
       break;
     }

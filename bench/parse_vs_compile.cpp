@@ -77,13 +77,14 @@ struct TreeOf {
 // Timed by copying a compiled tree node by node: no parser, no strings to
 // find, no census, no writing.
 double TreeFloor(const oxa::ElementNode* top, int runs) {
-  return Best(runs, [top] {
+  oxa::NodeArena arena;
+  return Best(runs, [top, &arena] {
     struct Frame {
       const oxa::ElementNode* source;
       oxa::ElementNode* copy;
       std::int32_t next;
     };
-    auto* root = new oxa::ElementNode();
+    auto* root = new (arena) oxa::ElementNode();
     root->name = top->name;
     root->attributes = top->attributes;
     std::vector<Frame> stack{{top, root, 0}};
@@ -94,7 +95,7 @@ double TreeFloor(const oxa::ElementNode* top, int runs) {
         continue;
       }
       const oxa::ElementNode* child = frame.source->Child(frame.next++);
-      auto* copy = new oxa::ElementNode();
+      auto* copy = new (arena) oxa::ElementNode();
       copy->name = child->name;
       copy->attributes = child->attributes;
       copy->parent = frame.copy;
@@ -102,12 +103,13 @@ double TreeFloor(const oxa::ElementNode* top, int runs) {
       stack.push_back({child, copy, 0});
     }
     oxa::FreeTree(root);
+    arena.Rewind();
   });
 }
 
 // Where a compile's time goes, in seconds, each phase the best of `runs`:
 // expat with the host's callbacks delivering to nothing; building the tree
-// (layout expansion and the id log included) beyond that; sorting the
+// (layout expansion and the index log included) beyond that; sorting the
 // census; writing; freeing the tree.
 struct Phases {
   double parse = 1e30, build = 1e30, census = 1e30, write = 1e30, reset = 1e30;
@@ -130,7 +132,7 @@ Phases TimePhases(const std::string& doc, int runs) {
     const auto t1 = Clock::now();
     builder.FinishParse();
     const auto t2 = Clock::now();
-    writer.Compose(builder.Root(), builder.GetCensus(), builder.GetIdLog());
+    writer.Compose(builder.Root(), builder.GetCensus(), builder.GetIndexLog());
     const auto t3 = Clock::now();
     builder.Reset();
     const auto t4 = Clock::now();

@@ -20,7 +20,9 @@ add_library(oxa_compiler STATIC
   src/compiler/string_interner.cpp
   src/compiler/findings.cpp
   src/compiler/element_node.cpp
-  src/compiler/id_log.cpp
+  src/compiler/node_arena.cpp
+  src/compiler/string_index_log.cpp
+  src/compiler/attribute_ordering.cpp
   src/compiler/tree_builder.cpp
   src/compiler/layout_insertion.cpp
   src/compiler/chunk_writer.cpp

@@ -2,7 +2,7 @@
 // compiler. Whatever the input, the compile returns a result code, every
 // document it hands out must pass the strict decoder, and its bytes (up to
 // a megabyte) must equal those written with every string index looked up in
-// the census instead of read from the builder's id log; its dump as XML must
+// the census instead of read from the builder's index log; its dump as XML must
 // compile back to the same bytes; its findings must read back whole, and a
 // failure must have its cause among them unless the parse itself failed.
 #include <cstddef>
@@ -48,7 +48,7 @@ struct Fixture {
 constexpr std::uint32_t kLookupCheckLimit = 1 << 20;
 
 // The compiled document of `input` from a builder of its own, written
-// without the id log; empty when the compile fails.
+// without the index log; empty when the compile fails.
 std::vector<std::uint8_t> ByLookup(oxa::IBuffer* input) {
   oxa::TreeBuilder builder;
   if (oxa::Failed(oxa::host::ParseInto(builder, input, oxa::host::ExpatParser::Positions::Report)))

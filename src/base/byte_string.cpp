@@ -36,7 +36,13 @@ ByteString::ByteString(const char* data, std::size_t count) : bytes_{} {
 }
 
 ByteString::ByteString(const ByteString& other) : bytes_{} {
-  if (other.IsHeap() && other.HolderCount() != kMaxHolders) {
+  // An inline text is the value itself; a heap text gains a holder while its
+  // count has room, else it is copied into a block of its own.
+  if (!other.IsHeap()) {
+    std::memcpy(bytes_, other.bytes_, kValueSize);
+    return;
+  }
+  if (other.HolderCount() != kMaxHolders) {
     std::memcpy(bytes_, other.bytes_, kValueSize);
     ++HolderCount();
     return;

@@ -134,6 +134,11 @@ class SortedVector {
     return {InsertBefore(lb, Entry{std::move(key), value}), true};
   }
 
+  // Appends (key, value) without comparing: the caller knows `key` is above
+  // every key present. Never changes the stamp; allocates nothing within the
+  // capacity Reserve made.
+  void AppendOrdered(const Key& key, const Value& value) { InsertBefore(end_, Entry{key, value}); }
+
   // Inserts (key, value), raising the stamp, or stores `value` under the existing key.
   void SetAt(const Key& key, const Value& value) { Store(Insert(key, value), value); }
   // The same, moving `key` into the container when it is inserted.

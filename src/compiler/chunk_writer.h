@@ -40,6 +40,11 @@ class ChunkWriter {
   // start; the caller fills every one of them (with Store) before the next
   // call (with format::StoreUInt32). Throws as AppendBytes does.
   std::uint8_t* Claim(std::uint64_t count);
+  // Grows the block at once to the capacity that writing up to `size` bytes
+  // byte by byte would reach (the smallest 50 * 2^k that holds them, or the
+  // present capacity when larger), so that writing them reallocates nothing.
+  // Throws as AppendBytes does.
+  void Reserve(std::uint64_t size);
   // Opens a chunk whose length field, already written, is at `offset`.
   void OpenChunk(std::uint32_t offset);
   // Overwrites the 4 bytes at `offset` (inside what is written).
@@ -60,7 +65,6 @@ class ChunkWriter {
   std::uint32_t Growths() const noexcept { return growths_; }
 
  private:
-  void Reserve(std::uint64_t needed);
   void WriteUInt32Growing(std::uint32_t value);
 
   std::uint8_t* block_ = nullptr;

@@ -20,14 +20,14 @@ struct MappedIndices {
   void Finish() {}
 };
 
-// Table indices read from a builder's id log, in step with the pre-order walk.
+// Table indices read from a builder's index log, in step with the pre-order walk.
 struct LoggedIndices {
   const std::vector<std::uint32_t>& entries;
   const std::vector<std::uint32_t>& shapes;
   std::size_t at = 0;
   std::size_t name = 0;  // the next attribute name in `shapes`
   std::uint32_t Next() {
-    if (at == entries.size()) throw std::logic_error("the id log ends before the tree");
+    if (at == entries.size()) throw std::logic_error("the index log ends before the tree");
     return entries[at++];
   }
   std::uint32_t Name(const ElementNode* node) {
@@ -35,7 +35,7 @@ struct LoggedIndices {
     const std::size_t shape = Next();
     if (shape >= shapes.size() || shapes[shape] != node->attributes.GetCount() ||
         shapes.size() - shape - 1 < shapes[shape]) {
-      throw std::logic_error("the id log does not match the tree");
+      throw std::logic_error("the index log does not match the tree");
     }
     name = shape + 1;
     return index;
@@ -43,7 +43,7 @@ struct LoggedIndices {
   std::uint32_t AttributeName(const AttributeList::Entry&) { return shapes[name++]; }
   std::uint32_t AttributeValue(const AttributeList::Entry&) { return Next(); }
   void Finish() {
-    if (at != entries.size()) throw std::logic_error("the id log holds more than the tree");
+    if (at != entries.size()) throw std::logic_error("the index log holds more than the tree");
   }
 };
 
@@ -67,17 +67,37 @@ HResult DocumentWriter::WriteDocument(const ElementNode* root, const Census& cen
 }
 
 HResult DocumentWriter::WriteDocument(const ElementNode* root, const Census& census,
-                                      const IdLog& idLog, IBuffer* out) noexcept {
+                                      const StringIndexLog& indexLog, IBuffer* out) noexcept {
   RETURN_HR_IF_NULL(kNullPointer, out);
-  RETURN_IF_FAILED(Compose(root, census, idLog));
+  RETURN_IF_FAILED(Compose(root, census, indexLog));
   return HandOver(out);
 }
 
 HResult DocumentWriter::Compose(const ElementNode* root, const Census& census,
-                                const IdLog& idLog) noexcept {
+                                const StringIndexLog& indexLog) noexcept {
   RETURN_HR_IF_NULL(kFail, root);
-  LoggedIndices indices{idLog.Entries(), idLog.Shapes()};
+  // The document's size is known before writing: the block grows once.
+  RETURN_IF_FAILED(Guarded([&] {
+    writer_.Reserve(DocumentSize(census, indexLog));
+    return kOk;
+  }));
+  LoggedIndices indices{indexLog.Entries(), indexLog.Shapes()};
   return Write(root, census, indices);
+}
+
+std::uint64_t DocumentWriter::DocumentSize(const Census& census,
+                                           const StringIndexLog& indexLog) noexcept {
+  using namespace format;
+  // Every string is its bytes and a zero; a logged node of n attributes
+  // takes 2 + n words in the log and 36 + 8n bytes written, so the tree
+  // takes 20 bytes a node plus 8 a logged word.
+  std::uint64_t strings = 0;
+  for (const auto& entry : census) strings += std::uint64_t{entry.key.Length()} + 1;
+  const std::uint64_t table =
+      kChunkHeader + 4 + 4 * (std::uint64_t{census.GetCount()} + 1) + strings;
+  const std::uint64_t tree = kChunkHeader + 20 * std::uint64_t{indexLog.NodeCount()} +
+                             8 * std::uint64_t{indexLog.Entries().size()};
+  return kChunkHeader + table + tree;
 }
 
 HResult DocumentWriter::HandOver(IBuffer* out) noexcept {

@@ -10,7 +10,7 @@
 #include "compiler/chunk_writer.h"
 #include "compiler/compiled_format.h"
 #include "compiler/element_node.h"
-#include "compiler/id_log.h"
+#include "compiler/string_index_log.h"
 #include "compiler/string_interner.h"
 
 namespace oxa {
@@ -41,17 +41,20 @@ class DocumentWriter {
   // stay readable through Writer() until Rewind. Each string's index is
   // found through a StringIndexMap of the census.
   HResult WriteDocument(const ElementNode* root, const Census& census, IBuffer* out) noexcept;
-  // The same, taking the indices from a builder's id log (TreeBuilder::GetIdLog)
+  // The same, taking the indices from a builder's index log (TreeBuilder::GetIndexLog)
   // instead of looking strings up; a log that does not match the tree is an
   // internal fault (0x80004005).
-  HResult WriteDocument(const ElementNode* root, const Census& census, const IdLog& idLog,
-                        IBuffer* out) noexcept;
+  HResult WriteDocument(const ElementNode* root, const Census& census,
+                        const StringIndexLog& indexLog, IBuffer* out) noexcept;
   // WriteDocument in two steps, so that the tree can be freed in between:
-  // Compose writes the document from the id log (the results of
+  // Compose writes the document from the index log (the results of
   // WriteDocument but the Set's), HandOver copies the bytes written into
   // `out` with its Set (0x80004003 for a null `out`).
-  HResult Compose(const ElementNode* root, const Census& census, const IdLog& idLog) noexcept;
+  HResult Compose(const ElementNode* root, const Census& census,
+                  const StringIndexLog& indexLog) noexcept;
   HResult HandOver(IBuffer* out) noexcept;
+  // The bytes of the document Compose writes for `census` and `indexLog`.
+  static std::uint64_t DocumentSize(const Census& census, const StringIndexLog& indexLog) noexcept;
   // Starts the next document at offset 0; the block stays allocated.
   void Rewind() noexcept { writer_.Rewind(); }
 

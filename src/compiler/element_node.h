@@ -1,11 +1,13 @@
 // The element tree of one compilation, and the string census beside it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "base/byte_string.h"
 #include "base/ptr_array.h"
 #include "base/sorted_vector.h"
+#include "compiler/node_arena.h"
 
 namespace oxa {
 
@@ -20,12 +22,20 @@ using Census = SortedVector<ByteString, std::uint32_t, TextLess>;
 // One element. A node owns its name, its attributes and the nodes in
 // `children`; `parent` does not own (null for the root and for a detached
 // second top-level element).
+//
+// Nodes live in a NodeArena: `new (arena) ElementNode()`. Deleting a node runs
+// its destructor, which gives back its texts and arrays; its own memory goes
+// back when the arena rewinds.
 struct ElementNode {
+  static void* operator new(std::size_t size, NodeArena& arena) { return arena.Allocate(size); }
+  static void operator delete(void*, NodeArena&) noexcept {}
+  static void operator delete(void*) noexcept {}
+
   ByteString name;
   AttributeList attributes;
   PtrArray children;  // ElementNode*, in document order
   ElementNode* parent = nullptr;
-  // Where this node's string ids start in its builder's id log (nodes
+  // Where this node's string indices start in its builder's index log (nodes
   // reachable from the root only).
   std::uint32_t logAt = 0;
 

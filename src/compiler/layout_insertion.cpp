@@ -111,7 +111,7 @@ void TreeBuilder::CopyChildren(const ElementNode* source, ElementNode* destinati
       entry.key.MakeShareable();
       entry.value.MakeShareable();
     }
-    auto copy = std::make_unique<ElementNode>();
+    auto copy = std::unique_ptr<ElementNode>(new (arena_) ElementNode());
     copy->name = child->name;
     copy->attributes = child->attributes;
     copy->parent = parent;

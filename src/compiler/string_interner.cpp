@@ -1,7 +1,6 @@
 // StringInterner: open addressing with linear probing over dense indices.
 #include "compiler/string_interner.h"
 
-#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -50,75 +49,51 @@ std::uint32_t StringInterner::Hash(const char* text, std::size_t length) noexcep
   return static_cast<std::uint32_t>(h >> 32);
 }
 
-std::uint32_t StringInterner::Probe(const char* text, std::size_t length,
-                                    std::uint32_t hash) const noexcept {
-  const std::size_t mask = slots_.size() - 1;
-  for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-    const Slot slot = slots_[i];
-    if (slot.index == 0) return static_cast<std::uint32_t>(i);
-    if (slot.hash == hash) {
-      const ByteString& s = strings_[slot.index - 1];
-      if (s.Length() == length && std::memcmp(s.Chars(), text, length) == 0) {
-        return static_cast<std::uint32_t>(i);
-      }
-    }
-  }
+std::size_t StringInterner::Probe(const char* text, std::size_t length,
+                                  std::uint32_t hash) const noexcept {
+  return slots_.Probe(hash, [&](std::uint32_t index) {
+    const ByteString& s = strings_[index];
+    return s.Length() == length && std::memcmp(s.Chars(), text, length) == 0;
+  });
 }
 
 std::uint32_t StringInterner::Lookup(const char* text, std::size_t length) const noexcept {
-  if (slots_.empty()) return kNone;
-  const Slot slot = slots_[Probe(text, length, Hash(text, length))];
-  return slot.index == 0 ? kNone : slot.index - 1;
+  if (slots_.Empty()) return kNone;
+  return slots_.ValueAt(Probe(text, length, Hash(text, length)));
 }
 
 std::uint32_t StringInterner::Intern(const char* text, std::size_t length) {
-  if ((strings_.size() + 1) * 2 > slots_.size()) Grow();
+  slots_.Reserve(strings_.size() + 1, kInitialSlots);
   const std::uint32_t hash = Hash(text, length);
-  const std::uint32_t at = Probe(text, length, hash);
-  if (slots_[at].index != 0) return slots_[at].index - 1;
+  const std::size_t at = Probe(text, length, hash);
+  const std::uint32_t found = slots_.ValueAt(at);
+  if (found != HashSlots::kNone) return found;
   strings_.emplace_back(text, length);
-  slots_[at] = {static_cast<std::uint32_t>(strings_.size()), hash};
-  return static_cast<std::uint32_t>(strings_.size() - 1);
+  const auto index = static_cast<std::uint32_t>(strings_.size() - 1);
+  slots_.Fill(at, index, hash);
+  return index;
 }
 
 void StringInterner::Reserve(std::uint32_t count) {
-  std::size_t wanted = slots_.empty() ? 1024 : slots_.size();
-  while (wanted < 2 * static_cast<std::size_t>(count)) wanted *= 2;
   strings_.reserve(count);
-  if (wanted != slots_.size()) Rehash(wanted);
-}
-
-void StringInterner::Grow() {
-  Rehash(slots_.empty() ? 1024 : slots_.size() * 2);
-}
-
-void StringInterner::Rehash(std::size_t size) {
-  std::vector<Slot> slots(size, Slot{0, 0});
-  const std::size_t mask = slots.size() - 1;
-  for (const Slot& slot : slots_) {
-    if (slot.index == 0) continue;
-    std::size_t i = slot.hash & mask;
-    while (slots[i].index != 0) i = (i + 1) & mask;
-    slots[i] = slot;
-  }
-  slots_.swap(slots);
+  slots_.Reserve(count, kInitialSlots);
 }
 
 std::vector<ByteString> StringInterner::TakeStrings() noexcept {
   std::vector<ByteString> taken;
   taken.swap(strings_);
-  std::vector<Slot>().swap(slots_);
+  slots_.Release();
   return taken;
 }
 
 void StringInterner::Release() noexcept {
   std::vector<ByteString>().swap(strings_);
-  std::vector<Slot>().swap(slots_);
+  slots_.Release();
 }
 
 void StringInterner::Clear() noexcept {
   strings_.clear();
-  std::fill(slots_.begin(), slots_.end(), Slot{0, 0});
+  slots_.Clear();
 }
 
 }  // namespace oxa

@@ -3,7 +3,7 @@
 // Purpose: lets the tree builder collect every element name, attribute name
 // and value once while parsing without keeping a sorted array up to date.
 // Cost: Intern and Lookup hash the text once and probe an open-addressing
-// table (kept at most half full); the strings themselves are ByteStrings that
+// table (HashSlots, kept at most half full); the strings themselves are ByteStrings that
 // the tree's nodes share. Indices are dense, in order of first appearance,
 // and stay valid until Clear.
 #pragma once
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/byte_string.h"
+#include "compiler/hash_slots.h"
 
 namespace oxa {
 
@@ -45,20 +46,13 @@ class StringInterner {
   void Release() noexcept;
 
  private:
+  static constexpr std::size_t kInitialSlots = 1024;
   static std::uint32_t Hash(const char* text, std::size_t length) noexcept;
-  std::uint32_t Probe(const char* text, std::size_t length, std::uint32_t hash) const noexcept;
-  void Grow();
-  void Rehash(std::size_t size);  // `size` a power of two above twice the strings
-
-  // A slot keeps the hash beside the index, so a probe touches one slot and
-  // reaches the string only when the hashes agree.
-  struct Slot {
-    std::uint32_t index;  // string index + 1; 0 marks an empty slot
-    std::uint32_t hash;
-  };
+  // The slot of the text, or the empty slot where it belongs.
+  std::size_t Probe(const char* text, std::size_t length, std::uint32_t hash) const noexcept;
 
   std::vector<ByteString> strings_;
-  std::vector<Slot> slots_;  // size is a power of two
+  HashSlots slots_;  // string indices
 };
 
 }  // namespace oxa

@@ -205,22 +205,22 @@ void TreeBuilder::Start(const char* name, IValues* attributes) {
 
 void TreeBuilder::LogNode(ElementNode* node, std::uint32_t nameIndex) {
   if (detachedTop_ != nullptr) return;  // never written
-  idLog_.AppendNode(node, nameIndex, pairs_);
+  indexLog_.AppendNode(node, nameIndex, ordering_.Ordered());
 }
 
 void TreeBuilder::LogCopy(ElementNode* copy, const ElementNode* source) {
   if (detachedTop_ != nullptr) return;  // a copy into a detached element
-  idLog_.AppendCopy(copy, source);
+  indexLog_.AppendCopy(copy, source);
 }
 
 ElementNode* TreeBuilder::NewNode(std::uint32_t nameIndex) {
-  auto* node = new ElementNode();
+  auto* node = new (arena_) ElementNode();
   node->name = strings_.Shareable(nameIndex);
   return node;
 }
 
 void TreeBuilder::ReadAttributes(ElementNode* node, IValues* attributes) {
-  pairs_.clear();
+  ordering_.Clear();
   if (attributes == nullptr) return;
   const char* name = nullptr;
   IBuffer* value = nullptr;
@@ -234,61 +234,25 @@ void TreeBuilder::ReadAttributes(ElementNode* node, IValues* attributes) {
     reading_ = Reading::AttributeName;
     const std::uint32_t nameIndex = strings_.Intern(name, nameLength);
     reading_ = Reading::AttributeValue;
-    pairs_.emplace_back(nameIndex, strings_.Intern(text, length));
+    ordering_.Add(nameIndex, strings_.Intern(text, length));
     if (idName_ == StringInterner::kNone && nameLength == sizeof(kIdAttribute) - 1 &&
         std::memcmp(name, kIdAttribute, nameLength) == 0) {
       idName_ = nameIndex;
     }
   }
-  if (pairs_.empty()) return;
-  ListOrder();
-  sorted_.clear();
-  for (const std::uint32_t from : order_) sorted_.push_back(pairs_[from]);
-  pairs_.swap(sorted_);
-  const std::size_t kept = pairs_.size();
-  // The names are distinct and ascending: each Insert stores a new entry
-  // (as ValueAt and an assignment would) and appends it without a search.
-  node->attributes.Reserve(static_cast<std::uint32_t>(kept));
-  for (const auto& [nameIndex, valueIndex] : pairs_) {
-    node->attributes.Insert(strings_.Shareable(nameIndex), strings_.Shareable(valueIndex));
+  if (ordering_.Empty()) return;
+  // The names are distinct and ascending: each is appended to the list.
+  const AttributeOrdering::Pairs& pairs = ordering_.Order(strings_);
+  node->attributes.Reserve(static_cast<std::uint32_t>(pairs.size()));
+  for (const auto& [nameIndex, valueIndex] : pairs) {
+    node->attributes.AppendOrdered(strings_.Shareable(nameIndex), strings_.Shareable(valueIndex));
   }
-}
-
-void TreeBuilder::ListOrder() {
-  // Elements of one kind deliver the same names in the same order, so the
-  // order found for the last element is tried first.
-  bool same = orderedNames_.size() == pairs_.size();
-  for (std::size_t i = 0; same && i < pairs_.size(); ++i)
-    same = orderedNames_[i] == pairs_[i].first;
-  if (same) return;
-  orderedNames_.clear();  // until order_ is complete again
-  // Insertion sort of the positions by name (a handful, often in order
-  // already), stable, so that of a repeated name the last one is kept.
-  order_.clear();
-  for (std::uint32_t i = 0; i < pairs_.size(); ++i) {
-    std::size_t at = order_.size();
-    order_.push_back(i);
-    const std::uint32_t name = pairs_[i].first;
-    for (; at > 0 && pairs_[order_[at - 1]].first != name &&
-           ByteString::Compare(strings_.At(name), strings_.At(pairs_[order_[at - 1]].first)) < 0;
-         --at) {
-      order_[at] = order_[at - 1];
-    }
-    order_[at] = i;
-  }
-  std::size_t kept = 0;
-  for (std::size_t i = 0; i < order_.size(); ++i) {
-    if (i + 1 < order_.size() && pairs_[order_[i + 1]].first == pairs_[order_[i]].first) continue;
-    order_[kept++] = order_[i];
-  }
-  order_.resize(kept);
-  for (const auto& pair : pairs_) orderedNames_.push_back(pair.first);
 }
 
 void TreeBuilder::IndexNode(const ElementNode* node, std::uint32_t ordinal) {
   if (detachedTop_ != nullptr || idName_ == StringInterner::kNone) return;
-  const std::uint32_t index = idLog_.ValueOf(node, idName_);
-  if (index == IdLog::kNone) return;
+  const std::uint32_t index = indexLog_.ValueOf(node, idName_);
+  if (index == StringIndexLog::kNone) return;
   if (index >= ids_.size()) ids_.resize(strings_.Size());
   IdEntry& entry = ids_[index];
   if (entry.node == nullptr) entry.node = node;
@@ -360,7 +324,7 @@ void TreeBuilder::FinishParse() noexcept {
       census_.SetAt(std::move(order[r].text), 1);
       rank[order[r].index] = r;
     }
-    idLog_.Renumber(rank);  // interned indices become table indices
+    indexLog_.Renumber(rank);  // interned indices become table indices
     return kOk;
   });
   if (hr == kOutOfMemory) NoteOutOfMemory();
@@ -376,6 +340,7 @@ void TreeBuilder::Reset() noexcept {
   }
   detachedRoots_.SetSize(0, -1);
   root_ = current_ = detachedTop_ = nullptr;
+  arena_.Rewind();  // every node is destroyed: their memory goes back at once
   // The indexes give their storage back: a large document's would otherwise
   // stay allocated until the next one.
   strings_.Release();
@@ -383,10 +348,9 @@ void TreeBuilder::Reset() noexcept {
   unmatched_.clear();
   reading_ = Reading::Nothing;
   layoutIdBeingCopied_ = "";
-  idLog_.Release();
+  indexLog_.Release();
   idName_ = StringInterner::kNone;
-  orderedNames_.clear();
-  order_.clear();
+  ordering_.Forget();
   failure_ = kOk;
   elementsDelivered_ = 0;
   nodesCopied_ = 0;

@@ -20,9 +20,10 @@
 #include <vector>
 
 #include "com/host.h"
+#include "compiler/attribute_ordering.h"
 #include "compiler/element_node.h"
 #include "compiler/findings.h"
-#include "compiler/id_log.h"
+#include "compiler/string_index_log.h"
 #include "compiler/string_interner.h"
 
 namespace oxa {
@@ -102,10 +103,10 @@ class TreeBuilder {
   // the compiler namespace.
   static bool IsDirective(const char* name) noexcept;
 
-  // The string ids of the reachable nodes, for the writer; table indices
+  // The string indices of the reachable nodes, for the writer; table indices
   // after FinishParse.
-  const IdLog& GetIdLog() const noexcept {
-    return idLog_;
+  const StringIndexLog& GetIndexLog() const noexcept {
+    return indexLog_;
   }
 
   const ElementNode* Root() const noexcept {
@@ -141,20 +142,20 @@ class TreeBuilder {
                                             : static_cast<std::uint32_t>(elementsDelivered_);
   }
   ElementNode* NewNode(std::uint32_t nameIndex);
+  // Reads the delivered attributes into `node`'s list, in list order.
   void ReadAttributes(ElementNode* node, IValues* attributes);
-  // Orders the delivered pairs_ by name, keeping the last of a repeated name,
-  // into order_.
-  void ListOrder();
-  // Appends the node's entry to the id log (reachable nodes only), from pairs_.
+  // Appends the node's entry to the index log (reachable nodes only), from
+  // the attributes ReadAttributes ordered.
   void LogNode(ElementNode* node, std::uint32_t nameIndex);
   void LogCopy(ElementNode* copy, const ElementNode* source);
   // Makes `node` findable by its "id" when it is reachable from the root;
-  // reads the node's entry in the id log, so call it after LogNode or LogCopy.
+  // reads the node's entry in the index log, so call it after LogNode or LogCopy.
   // `ordinal` is the start event of an original element, 0 for a copy.
   void IndexNode(const ElementNode* node, std::uint32_t ordinal);
   void Fail(HResult hr) noexcept;
 
   Census census_;
+  NodeArena arena_;  // every node of the compilation, detached ones included
   ElementNode* root_ = nullptr;
   ElementNode* current_ = nullptr;
   // The open detached top-level element, while events are inside it.
@@ -172,14 +173,9 @@ class TreeBuilder {
   };
   static constexpr std::uint32_t kNamed = 0x80000000u;
   std::vector<IdEntry> ids_;
-  IdLog idLog_;
-  // ReadAttributes' scratch: the node's (name, value) string indices in list order.
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> pairs_;
-  // ListOrder's result: for the delivered names orderedNames_, the positions
-  // of the pairs that make the attribute list, in list order.
-  std::vector<std::uint32_t> orderedNames_;
-  std::vector<std::uint32_t> order_;
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> sorted_;  // ReadAttributes' scratch
+  StringIndexLog indexLog_;
+  // The latest element's attributes in list order.
+  AttributeOrdering ordering_;
   // The string index of "id" once it has been interned.
   std::uint32_t idName_ = StringInterner::kNone;
   HResult failure_ = kOk;

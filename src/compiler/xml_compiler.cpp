@@ -96,7 +96,7 @@ HResult XmlCompiler::ComposeDocument(IBuffer* input) {
     builder_.NoteNoRoot();
     return kFail;
   }
-  return writer_.Compose(builder_.Root(), builder_.GetCensus(), builder_.GetIdLog());
+  return writer_.Compose(builder_.Root(), builder_.GetCensus(), builder_.GetIndexLog());
 }
 
 HResult OXA_CALL XmlCompiler::GetFindingCount(std::uint32_t* count) {

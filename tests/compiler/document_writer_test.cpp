@@ -130,6 +130,33 @@ TEST(DocumentWriterTest, BlockGrowsFrom50AndIsReused) {
   EXPECT_EQ(writer.Writer().Capacity(), 1600u);
 }
 
+TEST(DocumentWriterTest, ComposeGrowsTheBlockOnceToTheRulesCapacity) {
+  // The size is known before writing, so the block goes straight to the
+  // capacity byte-by-byte growth would reach, with no copies on the way.
+  TreeBuilder builder;
+  DocumentWriter writer;
+  auto compose = [&](const std::string& markup) {
+    testing::Deliver(testing::ParseEvents(markup), builder);
+    builder.FinishParse();
+    EXPECT_EQ(writer.Compose(builder.Root(), builder.GetCensus(), builder.GetIndexLog()), kOk);
+    const std::uint32_t size = writer.Writer().Size();
+    builder.Reset();
+    writer.Rewind();
+    return size;
+  };
+  EXPECT_EQ(compose(R"(<a x="1"><b/></a>)"), 136u);
+  EXPECT_EQ(writer.Writer().Growths(), 1u);
+  EXPECT_EQ(writer.Writer().Capacity(), 200u);
+  EXPECT_EQ(compose("<r/>"), 74u);
+  EXPECT_EQ(writer.Writer().Growths(), 1u) << "the block is reused";
+  std::string wide = "<root>";
+  for (int i = 0; i < 20; ++i) wide += "<child/>";
+  wide += "</root>";
+  EXPECT_EQ(compose(wide), 807u);
+  EXPECT_EQ(writer.Writer().Growths(), 2u);
+  EXPECT_EQ(writer.Writer().Capacity(), 1600u);
+}
+
 TEST(DocumentWriterTest, SameInputTwiceGivesSameBytes) {
   TreeBuilder builder;
   DocumentWriter writer;

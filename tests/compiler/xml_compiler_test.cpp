@@ -155,7 +155,7 @@ TEST_F(XmlCompilerTest, TreeIsFreedBeforeTheOutputBufferIsMade) {
     ++checked;
     EXPECT_EQ(self->Builder().Root(), nullptr);
     EXPECT_EQ(self->Builder().GetCensus().GetCount(), 0u);
-    EXPECT_TRUE(self->Builder().GetIdLog().Empty());
+    EXPECT_TRUE(self->Builder().GetIndexLog().Empty());
   };
   const std::string markup = R"(<a x="1"><b id="L"/><insertlayout layoutid="L"/></a>)";
   const auto r = Compile(markup);

@@ -63,13 +63,15 @@ inline CompileResult CompileMarkup(TreeBuilder& builder, DocumentWriter& writer,
     result.bytes.assign(out->GetBuffer(), out->GetBuffer() + out->GetSize());
     writer.Rewind();
     ComPtr<IBuffer> logged(SimpleBuffer::Create());
-    const HResult hr =
-        writer.WriteDocument(builder.Root(), builder.GetCensus(), builder.GetIdLog(), logged.Get());
+    const HResult hr = writer.WriteDocument(builder.Root(), builder.GetCensus(),
+                                            builder.GetIndexLog(), logged.Get());
     const std::vector<std::uint8_t> viaLog(logged->GetBuffer(),
                                            logged->GetBuffer() + logged->GetSize());
     if (hr != result.hr || viaLog != result.bytes) {
-      ADD_FAILURE() << "the id log gives other bytes than the string index for " << markup;
+      ADD_FAILURE() << "the index log gives other bytes than the string index for " << markup;
     }
+    if (DocumentWriter::DocumentSize(builder.GetCensus(), builder.GetIndexLog()) != viaLog.size())
+      ADD_FAILURE() << "the size worked out before writing is not the size written for " << markup;
   }
   builder.Reset();
   writer.Rewind();

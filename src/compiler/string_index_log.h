@@ -1,7 +1,7 @@
-// IdLog: the string ids of the nodes reachable from the root, in pre-order,
-// kept by the tree builder as nodes and copies are made, so that the writer
-// reads every index it writes instead of looking strings up. Pre-order is
-// creation order because the tree grows only at its right edge.
+// StringIndexLog: the string indices of the nodes reachable from the root,
+// in pre-order, kept by the tree builder as nodes and copies are made, so
+// that the writer reads every index it writes instead of looking strings up.
+// Pre-order is creation order because the tree grows only at its right edge.
 //
 // Layout, all 32-bit words:
 //   entries  per node: its name's index, the offset of its attribute names in
@@ -12,8 +12,8 @@
 // instead of 2 + 2n. Indices are the builder's interned string indices until
 // Renumber turns them into string table indices.
 //
-// Cost: appending a node hashes its name sequence once and probes a table of
-// the shapes; appending a copy copies its source's entry. Offsets are 32-bit:
+// Cost: appending a node hashes its name sequence once and probes a table
+// (HashSlots) of the shapes; appending a copy copies its source's entry. Offsets are 32-bit:
 // appends that would pass 4 G words throw std::length_error.
 #pragma once
 
@@ -22,10 +22,11 @@
 #include <vector>
 
 #include "compiler/element_node.h"
+#include "compiler/hash_slots.h"
 
 namespace oxa {
 
-class IdLog {
+class StringIndexLog {
  public:
   static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
   using Pairs = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
@@ -43,24 +44,21 @@ class IdLog {
   void Release() noexcept;
 
   bool Empty() const noexcept { return entries_.empty(); }
+  // The nodes logged.
+  std::uint32_t NodeCount() const noexcept { return nodeCount_; }
   const std::vector<std::uint32_t>& Entries() const noexcept { return entries_; }
   const std::vector<std::uint32_t>& Shapes() const noexcept { return shapes_; }
 
  private:
+  static constexpr std::size_t kInitialSlots = 64;
   // The offset in shapes_ of the names of `pairs`, added when new.
   std::uint32_t ShapeOf(const Pairs& pairs);
-  void GrowShapeTable();
 
   std::vector<std::uint32_t> entries_;
   std::vector<std::uint32_t> shapes_;
-  // Open addressing over the shapes (at most half full): offset + 1 (0 marks
-  // an empty slot) beside the hash of the name sequence.
-  struct Slot {
-    std::uint32_t offset;
-    std::uint32_t hash;
-  };
-  std::vector<Slot> slots_;
+  HashSlots slots_;  // offsets into shapes_, by the hash of the name sequence
   std::uint32_t shapeCount_ = 0;
+  std::uint32_t nodeCount_ = 0;
 };
 
 }  // namespace oxa

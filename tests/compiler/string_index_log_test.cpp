@@ -1,5 +1,5 @@
-// The id log: entries, shared name sequences, copies, renumbering.
-#include "compiler/id_log.h"
+// The string index log: entries, shared name sequences, copies, renumbering.
+#include "compiler/string_index_log.h"
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,8 @@ namespace {
 
 using Words = std::vector<std::uint32_t>;
 
-TEST(IdLogTest, NodesOfOneKindShareTheirNames) {
-  IdLog log;
+TEST(StringIndexLogTest, NodesOfOneKindShareTheirNames) {
+  StringIndexLog log;
   ElementNode a, b, c, d, e;
   log.AppendNode(&a, 7, {{1, 10}, {2, 11}});
   log.AppendNode(&b, 7, {{1, 12}, {2, 13}});
@@ -25,12 +25,12 @@ TEST(IdLogTest, NodesOfOneKindShareTheirNames) {
   EXPECT_EQ(e.logAt, 15u);
   EXPECT_EQ(log.ValueOf(&b, 2), 13u);
   EXPECT_EQ(log.ValueOf(&c, 1), 15u);
-  EXPECT_EQ(log.ValueOf(&e, 1), IdLog::kNone);
+  EXPECT_EQ(log.ValueOf(&e, 1), StringIndexLog::kNone);
 }
 
-TEST(IdLogTest, ManyShapesStayDistinct) {
+TEST(StringIndexLogTest, ManyShapesStayDistinct) {
   // Enough shapes to grow the table several times; each is found again.
-  IdLog log;
+  StringIndexLog log;
   std::vector<ElementNode> nodes(2000);
   for (std::uint32_t i = 0; i < 1000; ++i) {
     log.AppendNode(&nodes[i], 0, {{i, 100 + i}, {i + 1, 200 + i}});
@@ -44,8 +44,8 @@ TEST(IdLogTest, ManyShapesStayDistinct) {
   EXPECT_EQ(log.Shapes().size(), shapes) << "no shape was added twice";
 }
 
-TEST(IdLogTest, CopiesRepeatTheirSourceAndRenumberingMapsEveryIndex) {
-  IdLog log;
+TEST(StringIndexLogTest, CopiesRepeatTheirSourceAndRenumberingMapsEveryIndex) {
+  StringIndexLog log;
   ElementNode a, copy, copyOfCopy;
   log.AppendNode(&a, 0, {{1, 2}});
   log.AppendCopy(&copy, &a);

@@ -1,0 +1,65 @@
+// The node arena and the attribute ordering: the builder's two helpers.
+#include "compiler/node_arena.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <set>
+#include <vector>
+
+#include "compiler/attribute_ordering.h"
+
+namespace oxa {
+namespace {
+
+TEST(NodeArenaTest, CarvesAlignedDistinctPiecesAndReusesItsBlocks) {
+  NodeArena arena;
+  std::vector<void*> first;
+  for (int i = 0; i < 20000; ++i) first.push_back(arena.Allocate(1 + i % 200));
+  const std::set<void*> distinct(first.begin(), first.end());
+  EXPECT_EQ(distinct.size(), first.size());
+  for (void* p : first)
+    ASSERT_EQ(reinterpret_cast<std::uintptr_t>(p) % alignof(std::max_align_t), 0u);
+  const std::size_t capacity = arena.Capacity();
+  EXPECT_GT(capacity, std::size_t{64} << 10) << "more than the first block";
+
+  arena.Rewind();
+  for (int i = 0; i < 20000; ++i)
+    ASSERT_EQ(arena.Allocate(1 + i % 200), first[i]) << "the same pieces, in the same order";
+  EXPECT_EQ(arena.Capacity(), capacity) << "no new block";
+}
+
+TEST(NodeArenaTest, RefusesWhatNoBlockCanHold) {
+  NodeArena arena;
+  EXPECT_THROW(arena.Allocate(std::size_t{8} << 20), std::bad_alloc);
+  EXPECT_NE(arena.Allocate(100), nullptr);
+}
+
+TEST(AttributeOrderingTest, OrdersByNameTextKeepingTheLastOfARepeatedName) {
+  StringInterner strings;
+  const std::uint32_t b = strings.Intern("b", 1), a = strings.Intern("a", 1);
+  const std::uint32_t z = strings.Intern("Z", 1), v1 = strings.Intern("1", 1);
+  const std::uint32_t v2 = strings.Intern("2", 1), v3 = strings.Intern("3", 1);
+  AttributeOrdering ordering;
+  using Pairs = AttributeOrdering::Pairs;
+  ordering.Add(b, v1), ordering.Add(a, v2), ordering.Add(b, v3), ordering.Add(z, v1);
+  EXPECT_EQ(ordering.Order(strings), (Pairs{{z, v1}, {a, v2}, {b, v3}}));
+
+  // The same names again: the remembered order, with this element's values.
+  ordering.Clear();
+  ordering.Add(b, v2), ordering.Add(a, v3), ordering.Add(b, v1), ordering.Add(z, v2);
+  EXPECT_EQ(ordering.Order(strings), (Pairs{{z, v2}, {a, v3}, {b, v1}}));
+
+  // Other names: sorted afresh.
+  ordering.Clear();
+  ordering.Add(a, v1), ordering.Add(z, v2);
+  EXPECT_EQ(ordering.Order(strings), (Pairs{{z, v2}, {a, v1}}));
+
+  // An element without attributes leaves nothing of the one before.
+  ordering.Clear();
+  EXPECT_TRUE(ordering.Empty());
+  EXPECT_TRUE(ordering.Ordered().empty());
+}
+
+}  // namespace
+}  // namespace oxa
