@@ -8,11 +8,17 @@
 // and with --xmlc32 also that of a 32-bit xmlc (the real target's widths).
 // The tree floor is the time of the least work any builder of the element
 // tree does (see TreeFloor), as a multiple of the bare parse. A last table
-// splits the realistic documents' compiles into their phases.
+// splits the realistic documents' compiles into their phases. A whole-process
+// table runs, interleaved, a bare parse, the floor (a bare parse that also
+// writes the output's bytes) and xmlc compile as processes, each reading the
+// document from a file, and gives the medians.
 //
 // usage: parse_vs_compile [--plugin PATH] [--xmlc32 PATH] [--sizes 0.1,1,10,100]
 //                         [--only NAME] [--csv FILE]
 #include <expat.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -164,6 +170,55 @@ long XmlcPeakKb(const std::string& xmlc, const std::string& file) {
   return kb;
 }
 
+// Wall-clock seconds of running `args` as a process, its output to /dev/null.
+double RunProcess(const std::vector<std::string>& args) {
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  const auto start = Clock::now();
+  pid_t pid;
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) std::exit(1);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  posix_spawn_file_actions_destroy(&actions);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    std::fprintf(stderr, "%s failed\n", args[0].c_str());
+    std::exit(1);
+  }
+  return seconds;
+}
+
+// The child of the whole-process comparison: reads FILE, parses it bare, and
+// with OUT and BYTES also writes BYTES bytes to OUT, as a compile writes its
+// output: the least any compiling process does.
+int BareParseProcess(int argc, char** argv) {
+  std::string doc;
+  std::FILE* in = std::fopen(argv[2], "rb");
+  if (in == nullptr || std::fseek(in, 0, SEEK_END) != 0) return 1;
+  doc.resize(static_cast<std::size_t>(std::ftell(in)));
+  std::rewind(in);
+  if (std::fread(doc.data(), 1, doc.size(), in) != doc.size()) return 1;
+  std::fclose(in);
+  BareParse(doc);
+  if (argc == 5) {
+    const std::vector<char> bytes(std::stoull(argv[4]), 'x');
+    std::FILE* out = std::fopen(argv[3], "wb");
+    if (out == nullptr || std::fwrite(bytes.data(), 1, bytes.size(), out) != bytes.size() ||
+        std::fclose(out) != 0)
+      return 1;
+  }
+  return 0;
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
 struct Row {
   std::string name;
   double inputMb, parse, compile, decode;
@@ -174,6 +229,7 @@ struct Row {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc >= 3 && std::string(argv[1]) == "--bare-parse") return BareParseProcess(argc, argv);
   std::string plugin = oxa::host::DefaultPluginPath(argv[0]);
   std::string csv, only, xmlc32;
   std::vector<double> sizes = {0.1, 1, 10, 100};
@@ -198,6 +254,10 @@ int main(int argc, char** argv) {
   std::unique_ptr<oxa::host::CompilerSession> session;
   if (oxa::Failed(host->CreateSession(&session))) return 1;
   const std::string xmlc = plugin.substr(0, plugin.rfind('/') + 1) + "xmlc";
+  char selfPath[4096];
+  const ssize_t selfLength = readlink("/proc/self/exe", selfPath, sizeof(selfPath) - 1);
+  if (selfLength <= 0) return 1;
+  const std::string self(selfPath, static_cast<std::size_t>(selfLength));
   const std::string scratch = "/tmp/parse_vs_compile." + std::to_string(getpid()) + ".xml";
   std::ofstream(scratch) << "<r/>";
   const long baselineKb = XmlcPeakKb(xmlc, scratch);
@@ -258,6 +318,33 @@ int main(int argc, char** argv) {
                 peak / 1024.0 / mb, peak32Text, row.outputMb);
     std::fflush(stdout);
   }
+
+  // Whole processes, interleaved: a bare parse, the floor (a bare parse that
+  // also writes the output's bytes) and xmlc compile, each reading the file.
+  std::printf("\nwhole processes (median s)\n%-24s %10s %10s %10s %14s %12s\n", "document",
+              "bare parse", "floor", "xmlc", "xmlc/parse", "floor/parse");
+  const std::string output = scratch + ".xmlc";
+  for (const auto& [name, doc] : documents) {
+    if (name.rfind("realistic", 0) != 0) continue;
+    if (!only.empty() && name.find(only) == std::string::npos) continue;
+    std::ofstream(scratch, std::ios::binary | std::ios::trunc) << doc;
+    const int runs = doc.size() > 50000000 ? 5 : 11;
+    std::vector<double> bare, floor, compile;
+    std::string bytes;
+    for (const Row& r : rows) {
+      if (r.name == name) bytes = std::to_string(static_cast<std::uint64_t>(r.outputMb * 1e6));
+    }
+    if (bytes.empty()) continue;
+    for (int i = 0; i < runs; ++i) {
+      bare.push_back(RunProcess({self, "--bare-parse", scratch}));
+      floor.push_back(RunProcess({self, "--bare-parse", scratch, output, bytes}));
+      compile.push_back(RunProcess({xmlc, "compile", "--plugin=" + plugin, scratch, "-o", output}));
+    }
+    const double p = Median(bare), f = Median(floor), c = Median(compile);
+    std::printf("%-24s %10.3f %10.3f %10.3f %14.2f %12.2f\n", name.c_str(), p, f, c, c / p, f / p);
+    std::fflush(stdout);
+  }
+  std::remove(output.c_str());
   std::remove(scratch.c_str());
 
   std::printf("\nwhere a compile's time goes (ms)\n%-24s %10s %10s %8s %8s %8s\n", "document",

@@ -50,29 +50,35 @@ class SortedVector {
 
   SortedVector() : stamp_(NewStamp()) {}
   SortedVector(const SortedVector& other) : stamp_(other.stamp_) { *this = other; }
-  // Copies every element in order and takes `other`'s stamp.
+  // Copies every element in order and takes `other`'s stamp. An empty
+  // container whose storage holds them all copies into it; otherwise the
+  // copies go to new storage before the old is given up.
   SortedVector& operator=(const SortedVector& other) {
     if (this == &other) return *this;
+    if (begin_ == end_ && GetCapacity() >= other.GetCount()) {
+      CopyInto(begin_, other);
+      end_ = begin_ + other.GetCount();
+      stamp_ = other.stamp_;
+      return *this;
+    }
     Entry* fresh = Allocate(other.GetCount());
-    std::size_t built = 0;
     try {
-      for (; built < other.GetCount(); ++built) new (fresh + built) Entry(other.begin_[built]);
+      CopyInto(fresh, other);
     } catch (...) {
-      Destroy(fresh, fresh + built);
       ::operator delete(fresh);
       throw;
     }
     Destroy(begin_, end_);
-    ::operator delete(begin_);
+    FreeStorage();
     begin_ = fresh;
-    end_ = fresh + built;
+    end_ = fresh + other.GetCount();
     capacityEnd_ = end_;
     stamp_ = other.stamp_;
     return *this;
   }
   ~SortedVector() {
     Destroy(begin_, end_);
-    ::operator delete(begin_);
+    FreeStorage();
   }
 
   std::uint32_t GetCount() const noexcept { return static_cast<std::uint32_t>(end_ - begin_); }
@@ -148,6 +154,17 @@ class SortedVector {
   // stamp stays. The reference is valid until the next insertion or removal.
   Value& ValueAt(const Key& key) { return Insert(key, Value()).entry->value; }
 
+  // Takes storage for `count` elements that the container does not own (an
+  // arena's, aligned for Entry): inserting up to `count` elements allocates
+  // nothing, and the container never frees it; growing past it moves the
+  // elements to storage of its own. Only on a container without storage.
+  void UseStorage(void* storage, std::uint32_t count) noexcept {
+    assert(begin_ == nullptr);
+    begin_ = end_ = static_cast<Entry*>(storage);
+    capacityEnd_ = begin_ + count;
+    borrowed_ = true;
+  }
+
   // Makes room for `count` elements in all, so that inserting up to that many
   // allocates nothing more. Elements, order and stamp are unchanged.
   void Reserve(std::uint32_t count) {
@@ -156,7 +173,7 @@ class SortedVector {
     const std::size_t size = GetCount();
     for (std::size_t i = 0; i < size; ++i) new (fresh + i) Entry(std::move(begin_[i]));
     Destroy(begin_, end_);
-    ::operator delete(begin_);
+    FreeStorage();
     begin_ = fresh;
     end_ = fresh + size;
     capacityEnd_ = fresh + count;
@@ -197,6 +214,22 @@ class SortedVector {
   static void Destroy(Entry* first, Entry* last) noexcept {
     for (; first != last; ++first) first->~Entry();
   }
+  // Copy-constructs `other`'s elements at `to`; on a failure destroys the
+  // ones made and rethrows.
+  static void CopyInto(Entry* to, const SortedVector& other) {
+    std::size_t built = 0;
+    try {
+      for (; built < other.GetCount(); ++built) new (to + built) Entry(other.begin_[built]);
+    } catch (...) {
+      Destroy(to, to + built);
+      throw;
+    }
+  }
+  // Gives up the storage unless it is borrowed; the caller replaces it.
+  void FreeStorage() noexcept {
+    if (!borrowed_) ::operator delete(begin_);
+    borrowed_ = false;
+  }
 
   // Moves `entry` into place before `at`; returns the new element. Element
   // moves do not throw, so a failure leaves the container unchanged.
@@ -221,7 +254,7 @@ class SortedVector {
     new (fresh + index) Entry(std::move(entry));
     for (std::size_t i = index; i < count; ++i) new (fresh + i + 1) Entry(std::move(begin_[i]));
     Destroy(begin_, end_);
-    ::operator delete(begin_);
+    FreeStorage();
     begin_ = fresh;
     end_ = fresh + count + 1;
     capacityEnd_ = fresh + capacity;
@@ -232,6 +265,7 @@ class SortedVector {
   Entry* end_ = nullptr;
   Entry* capacityEnd_ = nullptr;
   std::uint8_t stamp_;
+  bool borrowed_ = false;  // the storage is not the container's to free
 };
 
 }  // namespace oxa

@@ -16,8 +16,8 @@
 namespace oxa {
 
 // Maps each string of the table to its index. The census keys are interned
-// in table order, so a string's interned index is its table index: one hash
-// probe per lookup instead of a binary search. Built per document.
+// in table order, so a string's interned index is its table index; a lookup
+// is one hash probe. Built per document.
 class StringIndexMap {
  public:
   // Enters every census key, in order; throws std::bad_alloc.

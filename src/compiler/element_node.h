@@ -23,9 +23,10 @@ using Census = SortedVector<ByteString, std::uint32_t, TextLess>;
 // `children`; `parent` does not own (null for the root and for a detached
 // second top-level element).
 //
-// Nodes live in a NodeArena: `new (arena) ElementNode()`. Deleting a node runs
-// its destructor, which gives back its texts and arrays; its own memory goes
-// back when the arena rewinds.
+// Nodes live in a NodeArena: `new (arena) ElementNode()`, and so does the
+// storage of their attribute lists (AttributeList::UseStorage). Deleting a
+// node runs its destructor, which gives back its texts and its children
+// array; its own memory and its list's go back when the arena rewinds.
 struct ElementNode {
   static void* operator new(std::size_t size, NodeArena& arena) { return arena.Allocate(size); }
   static void operator delete(void*, NodeArena&) noexcept {}

@@ -6,7 +6,7 @@
 // rightmost path. Pre-order of the reachable nodes is therefore the order in
 // which they were created, and the first node created with an "id" value is
 // the first in pre-order. TreeBuilder keeps that node per value as nodes and
-// copies are made, so a lookup costs one hash probe instead of a tree walk.
+// copies are made, so a lookup is one hash probe.
 #include <cstring>
 #include <memory>
 #include <new>
@@ -113,6 +113,9 @@ void TreeBuilder::CopyChildren(const ElementNode* source, ElementNode* destinati
     }
     auto copy = std::unique_ptr<ElementNode>(new (arena_) ElementNode());
     copy->name = child->name;
+    const std::uint32_t count = child->attributes.GetCount();
+    if (count != 0)
+      copy->attributes.UseStorage(arena_.AllocateArray(count, sizeof(AttributeList::Entry)), count);
     copy->attributes = child->attributes;
     copy->parent = parent;
     ElementNode* made = copy.get();

@@ -16,6 +16,7 @@ constexpr std::size_t RoundUp(std::size_t n) {
 }  // namespace
 
 NodeArena::~NodeArena() {
+  FreeLarge();
   for (Block* block = first_; block != nullptr;) {
     Block* next = block->next;
     std::free(block);
@@ -25,7 +26,7 @@ NodeArena::~NodeArena() {
 
 void* NodeArena::Allocate(std::size_t size) {
   constexpr std::size_t kHeader = RoundUp(sizeof(Block));
-  if (size > kLargestBlock - kHeader) throw std::bad_alloc();
+  if (size > kLargeRequest) return AllocateLarge(size);
   size = RoundUp(size);
   // The current block, else the next kept one, else a new one.
   while (current_ == nullptr || current_->size - used_ < size) {
@@ -55,7 +56,46 @@ void* NodeArena::Allocate(std::size_t size) {
   return p;
 }
 
+void NodeArena::AllocationTooLarge() {
+  throw std::bad_alloc();
+}
+
+void* NodeArena::AllocateLarge(std::size_t size) {
+  constexpr std::size_t kHeader = RoundUp(sizeof(Block));
+  if (size > static_cast<std::size_t>(-1) - kHeader) AllocationTooLarge();
+  auto* block = static_cast<Block*>(std::malloc(kHeader + size));
+  if (block == nullptr) throw std::bad_alloc();
+  *block = Block{large_, kHeader + size};
+  large_ = block;
+  return reinterpret_cast<char*>(block) + kHeader;
+}
+
+void NodeArena::FreeLarge() noexcept {
+  while (large_ != nullptr) {
+    Block* next = large_->next;
+    std::free(large_);
+    large_ = next;
+  }
+}
+
 void NodeArena::Rewind() noexcept {
+  FreeLarge();
+  // Keep the first block and those after it that fit within kKept in all.
+  Block* last = first_;
+  std::size_t kept = last == nullptr ? 0 : last->size;
+  while (last != nullptr && last->next != nullptr && kept + last->next->size <= kKept) {
+    last = last->next;
+    kept += last->size;
+  }
+  if (last != nullptr) {
+    for (Block* extra = last->next; extra != nullptr;) {
+      Block* next = extra->next;
+      std::free(extra);
+      extra = next;
+    }
+    last->next = nullptr;
+  }
+  capacity_ = kept;
   current_ = first_;
   used_ = RoundUp(sizeof(Block));
 }

@@ -8,8 +8,8 @@
 //            `shapes`, then one value index per attribute, in list order.
 //   shapes   each distinct sequence of attribute names once: the count n,
 //            then n name indices in list order.
-// Elements of one kind carry the same names, so a node costs 2 + n words
-// instead of 2 + 2n. Indices are the builder's interned string indices until
+// Elements of one kind carry the same names, which are kept once: a node
+// costs 2 + n words. Indices are the builder's interned string indices until
 // Renumber turns them into string table indices.
 //
 // Cost: appending a node hashes its name sequence once and probes a table

@@ -243,7 +243,8 @@ void TreeBuilder::ReadAttributes(ElementNode* node, IValues* attributes) {
   if (ordering_.Empty()) return;
   // The names are distinct and ascending: each is appended to the list.
   const AttributeOrdering::Pairs& pairs = ordering_.Order(strings_);
-  node->attributes.Reserve(static_cast<std::uint32_t>(pairs.size()));
+  node->attributes.UseStorage(arena_.AllocateArray(pairs.size(), sizeof(AttributeList::Entry)),
+                              static_cast<std::uint32_t>(pairs.size()));
   for (const auto& [nameIndex, valueIndex] : pairs) {
     node->attributes.AppendOrdered(strings_.Shareable(nameIndex), strings_.Shareable(valueIndex));
   }
@@ -278,8 +279,8 @@ namespace {
 // first, as a shorter text does). Comparing keys agrees with the text order,
 // and only texts that share their first 16 bytes need the full comparison.
 // The keys live in the sort records, so most comparisons touch no text. The
-// texts live there too (moved, not copied), so that the census is filled from
-// the sorted records in order rather than from all over memory.
+// texts live there too (moved, not copied), so that the census is filled by
+// reading the sorted records in order.
 struct SortRecord {
   std::uint64_t high;
   std::uint64_t low;

@@ -166,6 +166,34 @@ TEST(SortedVectorTest, StorageDoubles) {
   for (const auto& e : map) EXPECT_EQ(e.key, expected++);
 }
 
+TEST(SortedVectorTest, BorrowedStorageIsFilledAndNeverFreed) {
+  // Storage from elsewhere (an arena's): appends and copies stay in it, the
+  // container never frees it (ASan would see a free of this stack array),
+  // and growing past it moves the elements to storage of the container's own.
+  alignas(TextPairs::Entry) unsigned char storage[3 * sizeof(TextPairs::Entry)];
+  TextPairs source;
+  source.SetAt("a", "1");
+  source.SetAt("b", "2");
+  {
+    TextPairs list;
+    list.UseStorage(storage, 3);
+    list = source;
+    EXPECT_EQ(static_cast<void*>(list.begin()), static_cast<void*>(storage));
+    EXPECT_EQ(list.GetStamp(), source.GetStamp());
+    list.AppendOrdered("c", "3");
+    EXPECT_EQ(static_cast<void*>(list.begin()), static_cast<void*>(storage)) << "within capacity";
+    list.AppendOrdered("d", "4");
+    EXPECT_NE(static_cast<void*>(list.begin()), static_cast<void*>(storage)) << "grown past it";
+    ASSERT_EQ(list.GetCount(), 4u);
+    EXPECT_STREQ(list.begin()[3].value.Chars(), "4");
+  }
+  TextPairs small;
+  small.UseStorage(storage, 1);
+  small = source;  // does not fit: new storage of its own
+  EXPECT_NE(static_cast<void*>(small.begin()), static_cast<void*>(storage));
+  EXPECT_EQ(small.GetCount(), 2u);
+}
+
 TEST(SortedVectorTest, CopyHasSameEntriesOrderAndStamp) {
   TextPairs source;
   source.ValueAt("z") = "0123456789abcdef-long-value";

@@ -29,10 +29,28 @@ TEST(NodeArenaTest, CarvesAlignedDistinctPiecesAndReusesItsBlocks) {
   EXPECT_EQ(arena.Capacity(), capacity) << "no new block";
 }
 
-TEST(NodeArenaTest, RefusesWhatNoBlockCanHold) {
+TEST(NodeArenaTest, KeepsItsFirstBlocksAndFreesTheRest) {
   NodeArena arena;
-  EXPECT_THROW(arena.Allocate(std::size_t{8} << 20), std::bad_alloc);
-  EXPECT_NE(arena.Allocate(100), nullptr);
+  for (int i = 0; i < 200000; ++i) arena.Allocate(100);  // about 20 MB
+  EXPECT_GT(arena.Capacity(), std::size_t{16} << 20);
+  arena.Rewind();
+  EXPECT_LE(arena.Capacity(), std::size_t{4} << 20);
+  EXPECT_GE(arena.Capacity(), std::size_t{2} << 20);
+  const std::size_t kept = arena.Capacity();
+  for (int i = 0; i < 10000; ++i) arena.Allocate(100);  // about 1 MB: within what was kept
+  EXPECT_EQ(arena.Capacity(), kept);
+}
+
+TEST(NodeArenaTest, LargeRequestsGetBlocksOfTheirOwn) {
+  NodeArena arena;
+  auto* large = static_cast<char*>(arena.Allocate(std::size_t{8} << 20));
+  large[(std::size_t{8} << 20) - 1] = 1;  // all of it is there (ASan checks)
+  void* small = arena.Allocate(100);
+  EXPECT_NE(small, nullptr);
+  arena.Rewind();  // frees the large block
+  EXPECT_EQ(arena.Allocate(100), small);
+  EXPECT_THROW(arena.AllocateArray(static_cast<std::size_t>(-1) / 2, 4), std::bad_alloc);
+  EXPECT_THROW(arena.Allocate(static_cast<std::size_t>(-1) - 8), std::bad_alloc);
 }
 
 TEST(AttributeOrderingTest, OrdersByNameTextKeepingTheLastOfARepeatedName) {
