@@ -105,7 +105,7 @@ double TreeFloor(const oxa::ElementNode* top, int runs) {
       copy->name = child->name;
       copy->attributes = child->attributes;
       copy->parent = frame.copy;
-      oxa::AppendChild(frame.copy, copy, arena);
+      oxa::AppendChild(frame.copy, copy);
       stack.push_back({child, copy, 0});
     }
     oxa::FreeTree(root);

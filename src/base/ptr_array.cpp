@@ -24,7 +24,7 @@ void PtrArray::SetSize(std::int32_t newSize, std::int32_t growBy) {
   assert(newSize >= 0);
   if (growBy != -1) growBy_ = growBy;
   if (newSize == 0) {
-    FreeStorage();
+    ::operator delete(data_);
     data_ = nullptr;
     size_ = capacity_ = 0;
     return;
@@ -53,7 +53,7 @@ void PtrArray::SetSize(std::int32_t newSize, std::int32_t growBy) {
   Slot* fresh = AllocateSlots(newCapacity);
   std::memcpy(fresh, data_, static_cast<std::size_t>(size_) * sizeof(Slot));
   std::memset(fresh + size_, 0, static_cast<std::size_t>(newSize - size_) * sizeof(Slot));
-  FreeStorage();
+  ::operator delete(data_);
   data_ = fresh;
   size_ = newSize;
   capacity_ = newCapacity;
@@ -66,15 +66,6 @@ void PtrArray::SetAtGrow(std::int32_t index, Slot value) {
     SetSize(index + 1, -1);
   }
   data_[index] = value;
-}
-
-void PtrArray::UseStorage(Slot* slots, std::int32_t capacity) noexcept {
-  assert(capacity >= size_);
-  if (size_ > 0) std::memcpy(slots, data_, static_cast<std::size_t>(size_) * sizeof(Slot));
-  FreeStorage();
-  data_ = slots;
-  capacity_ = capacity;
-  borrowed_ = true;
 }
 
 void PtrArray::RemoveAt(std::int32_t index, std::int32_t count) noexcept {

@@ -5,15 +5,10 @@
 // Cost: appending is amortised O(1); growth adds a step of size/8 slots,
 // at least 4 and at most 1024, unless a fixed step is set
 // (capacities 1, 5, 9, 13, ... when appending one at a time).
-//
-// Storage is the array's own (operator new) or borrowed (UseStorage: an
-// arena's, which the array never frees); growing past borrowed storage moves
-// the slots to storage of the array's own.
 #pragma once
 
 #include <cassert>
 #include <cstdint>
-#include <new>
 
 namespace oxa {
 
@@ -24,7 +19,7 @@ class PtrArray {
   PtrArray() noexcept = default;
   PtrArray(const PtrArray&) = delete;
   PtrArray& operator=(const PtrArray&) = delete;
-  ~PtrArray() { FreeStorage(); }
+  ~PtrArray() { ::operator delete(data_); }
 
   // Sets the number of used slots; new slots are 0. `growBy` -1 keeps the
   // stored step; 0 means automatic. Size 0 gives the storage back.
@@ -34,9 +29,6 @@ class PtrArray {
   void SetAtGrow(std::int32_t index, Slot value);
   // Appends `value` at the end.
   void Add(Slot value) { SetAtGrow(size_, value); }
-  // Moves the slots to `slots`, room for `capacity` (at least GetCount())
-  // that the array does not own and never frees, giving up its own storage.
-  void UseStorage(Slot* slots, std::int32_t capacity) noexcept;
   // Removes `count` slots at `index`; later slots move down; storage stays.
   void RemoveAt(std::int32_t index, std::int32_t count = 1) noexcept;
 
@@ -58,17 +50,10 @@ class PtrArray {
   }
 
  private:
-  // Gives up the storage unless it is borrowed; the caller replaces it.
-  void FreeStorage() noexcept {
-    if (!borrowed_) ::operator delete(data_);
-    borrowed_ = false;
-  }
-
   Slot* data_ = nullptr;
   std::int32_t size_ = 0;
   std::int32_t capacity_ = 0;
   std::int32_t growBy_ = 0;
-  bool borrowed_ = false;  // data_ is not the array's to free
 };
 
 }  // namespace oxa

@@ -9,16 +9,8 @@ void AppendSlot(PtrArray& array, PtrArray::Slot value) {
   array.Add(value);
 }
 
-void AppendChild(ElementNode* parent, ElementNode* child, NodeArena& arena) {
-  PtrArray& children = parent->children;
-  const std::int32_t count = children.GetCount();
-  if (count == children.GetCapacity() && count < kArenaChildren) {
-    const std::int32_t capacity = count == 0 ? 4 : 2 * count;
-    children.UseStorage(
-        static_cast<PtrArray::Slot*>(arena.AllocateArray(capacity, sizeof(PtrArray::Slot))),
-        capacity);
-  }
-  AppendSlot(children, reinterpret_cast<PtrArray::Slot>(child));
+void AppendChild(ElementNode* parent, ElementNode* child) {
+  AppendSlot(parent->children, reinterpret_cast<PtrArray::Slot>(child));
 }
 
 void FreeTree(ElementNode* top) noexcept {

@@ -24,10 +24,9 @@ using Census = SortedVector<ByteString, std::uint32_t, TextLess>;
 // second top-level element).
 //
 // Nodes live in a NodeArena: `new (arena) ElementNode()`, and so does the
-// storage of their attribute lists (AttributeList::UseStorage) and of their
-// children arrays up to kArenaChildren (AppendChild). Deleting a node runs
-// its destructor, which gives back its texts and any array of its own; its
-// memory and that of its arena arrays go back when the arena rewinds.
+// storage of their attribute lists (AttributeList::UseStorage). Deleting a
+// node runs its destructor, which gives back its texts and its children
+// array; its own memory and its list's go back when the arena rewinds.
 struct ElementNode {
   static void* operator new(std::size_t size, NodeArena& arena) { return arena.Allocate(size); }
   static void operator delete(void*, NodeArena&) noexcept {}
@@ -51,13 +50,9 @@ struct ElementNode {
 // without recursion or allocation. Null does nothing.
 void FreeTree(ElementNode* node) noexcept;
 
-// Appends `child` to `parent`'s children. Up to kArenaChildren slots the
-// array lives in `arena`, doubling from 4 (the outgrown arrays stay there
-// until it rewinds); past that it is the array's own, and past a few
-// thousand slots grows by half its size, so that a million siblings stay
-// linear.
-inline constexpr std::int32_t kArenaChildren = 1024;
-void AppendChild(ElementNode* parent, ElementNode* child, NodeArena& arena);
+// Appends `child` to `parent`'s children. Arrays past a few thousand slots
+// grow by half their size, so that a million siblings stay linear.
+void AppendChild(ElementNode* parent, ElementNode* child);
 
 // Appends `value` to `array` with the same growth rule.
 void AppendSlot(PtrArray& array, PtrArray::Slot value);

@@ -92,7 +92,7 @@ void TreeBuilder::CopyChildren(const ElementNode* source, ElementNode* destinati
     if (frame.next == frame.count) {
       stack.pop_back();
       if (stack.size() == 1) {
-        AppendChild(destination, pending.get(), arena_);
+        AppendChild(destination, pending.get());
         pending.release();
       }
       continue;
@@ -122,7 +122,7 @@ void TreeBuilder::CopyChildren(const ElementNode* source, ElementNode* destinati
     if (stack.size() == 1) {
       pending.reset(copy.release());
     } else {
-      AppendChild(parent, made, arena_);
+      AppendChild(parent, made);
       copy.release();
     }
     LogCopy(made, child);

@@ -191,7 +191,7 @@ void TreeBuilder::Start(const char* name, IValues* attributes) {
   reading_ = Reading::Nothing;
   node->parent = current_;
   if (current_ != nullptr) {
-    AppendChild(current_, node.get(), arena_);
+    AppendChild(current_, node.get());
   } else if (root_ != nullptr) {
     // A second top-level element: attached nowhere, freed at the reset.
     AppendSlot(detachedRoots_, reinterpret_cast<PtrArray::Slot>(node.get()));
