@@ -110,11 +110,12 @@ class PooledFactory final : public ICommonClassFactory, public testing::Counted 
   }
 };
 
+// Enough elements that the compiler's node arena needs several blocks.
 std::string MidSizeDocument() {
   std::string doc = R"(<skin name="a layout name long enough for the heap">)";
   doc +=
       R"(<layout id="row"><button image="button-normal.png" text="OK"/><label text="a label of some length"/></layout>)";
-  for (int i = 0; i < 20; ++i) {
+  for (int i = 0; i < 300; ++i) {
     doc += "<panel id=\"p" + std::to_string(i) + "\" x=\"" + std::to_string(i * 10) + "\">";
     doc += R"(<insertlayout layoutid="row"/><slider value="50"/></panel>)";
   }
