@@ -286,7 +286,7 @@ TEST(ExpatParserTest, DocumentsOfSeveralPiecesParseWhole) {
   const Parsed good = Parse(doc + "</r>", true, ExpatParser::Positions::Omit);
   ASSERT_EQ(good.hr, kOk);
   ASSERT_EQ(good.events.size(), 2u * count + 2);
-  for (const int i : {0, 12345, count - 1}) {
+  for (const int i : {0, count / 2, count - 1}) {
     EXPECT_EQ(good.events[1 + 2 * i], "<e v=" + filler + std::to_string(i) + "@0:0");
   }
   const Parsed bad = Parse(doc + "<broken", true, ExpatParser::Positions::Omit);
