@@ -35,10 +35,11 @@ void* NodeArena::Allocate(std::size_t size) {
       used_ = kHeader;
       continue;
     }
-    const std::size_t blockSize =
+    std::size_t blockSize =
         current_ == nullptr
             ? kFirstBlock
             : (current_->size >= kLargestBlock / 2 ? kLargestBlock : current_->size * 2);
+    if (blockSize < kHeader + size) blockSize = kHeader + size;  // one request past the doubling
     auto* block = static_cast<Block*>(std::malloc(blockSize));
     if (block == nullptr) throw std::bad_alloc();
     *block = Block{nullptr, blockSize};

@@ -41,6 +41,13 @@ TEST(NodeArenaTest, KeepsItsFirstBlocksAndFreesTheRest) {
   EXPECT_EQ(arena.Capacity(), kept);
 }
 
+TEST(NodeArenaTest, ARequestPastTheNextBlockGetsOneBlockThatHoldsIt) {
+  NodeArena arena;
+  arena.Allocate(100);
+  arena.Allocate(std::size_t{1} << 20);  // past the 128 KiB the next block would have
+  EXPECT_LT(arena.Capacity(), (std::size_t{64} << 10) + (std::size_t{1} << 20) + 4096);
+}
+
 TEST(NodeArenaTest, LargeRequestsGetBlocksOfTheirOwn) {
   NodeArena arena;
   auto* large = static_cast<char*>(arena.Allocate(std::size_t{8} << 20));
