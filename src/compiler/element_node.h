@@ -28,6 +28,7 @@ using Census = SortedVector<ByteString, std::uint32_t, TextLess>;
 // node runs its destructor, which gives back its texts and its children
 // array; its own memory and its list's go back when the arena rewinds.
 struct ElementNode {
+  static_assert(alignof(AttributeList::Entry) <= NodeArena::kAlignment);
   static void* operator new(std::size_t size, NodeArena& arena) { return arena.Allocate(size); }
   static void operator delete(void*, NodeArena&) noexcept {}
   static void operator delete(void*) noexcept {}
@@ -45,6 +46,7 @@ struct ElementNode {
     return children.PointerAt<ElementNode>(index);
   }
 };
+static_assert(alignof(ElementNode) <= NodeArena::kAlignment);
 
 // Frees the subtree below and including `node`, children before parents,
 // without recursion or allocation. Null does nothing.

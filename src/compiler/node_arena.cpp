@@ -7,7 +7,7 @@
 namespace oxa {
 namespace {
 
-constexpr std::size_t kAlign = alignof(std::max_align_t);
+constexpr std::size_t kAlign = NodeArena::kAlignment;
 
 constexpr std::size_t RoundUp(std::size_t n) {
   return (n + kAlign - 1) & ~(kAlign - 1);

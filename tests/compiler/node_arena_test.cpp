@@ -18,8 +18,7 @@ TEST(NodeArenaTest, CarvesAlignedDistinctPiecesAndReusesItsBlocks) {
   for (int i = 0; i < 20000; ++i) first.push_back(arena.Allocate(1 + i % 200));
   const std::set<void*> distinct(first.begin(), first.end());
   EXPECT_EQ(distinct.size(), first.size());
-  for (void* p : first)
-    ASSERT_EQ(reinterpret_cast<std::uintptr_t>(p) % alignof(std::max_align_t), 0u);
+  for (void* p : first) ASSERT_EQ(reinterpret_cast<std::uintptr_t>(p) % NodeArena::kAlignment, 0u);
   const std::size_t capacity = arena.Capacity();
   EXPECT_GT(capacity, std::size_t{64} << 10) << "more than the first block";
 
