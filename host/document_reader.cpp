@@ -55,6 +55,10 @@ class Checker {
     if (actual != tag) return Fail(at, "expected %s (tag %u), found tag %u", name, tag, actual);
     if (!Word(at + 4, limit, &length, "chunk length")) return false;
     *bodyEnd = at + format::kChunkHeader + length;
+    if (*bodyEnd > limit && at == 0) {  // the DocumentChunk: nothing encloses it
+      return Fail(at + 4, "%s length %u runs past the end of the data (%llu bytes)", name, length,
+                  static_cast<unsigned long long>(limit));
+    }
     if (*bodyEnd > limit)
       return Fail(at + 4, "%s length %u runs past the end of its enclosing chunk", name, length);
     return true;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "compiler/compiled_format.h"
+#include "support/chain_document.h"
 #include "support/compile_events.h"
 
 namespace oxa::reader {
@@ -201,7 +202,7 @@ TEST(DocumentReaderTest, FaultsAreNamedWithTheirOffsets) {
       {"attribute count", 76, 2, 76, "attribute count 2 does not match the chunk length"},
       {"tree tag", 48, 3, 48, "expected TreeChunk (tag 2), found tag 3"},
       {"document length", 4, 200, 4,
-       "DocumentChunk length 200 runs past the end of its enclosing chunk"},
+       "DocumentChunk length 200 runs past the end of the data (136 bytes)"},
   };
   for (const Case& c : cases) {
     auto bytes = worked;
@@ -271,22 +272,8 @@ TEST(DocumentReaderTest, AttributeNamesMustAscend) {
 }
 
 TEST(DocumentReaderTest, DeepDocumentsNeedNoRecursion) {
-  // A chain of 200,000 elements named by string 0.
   constexpr std::uint32_t kDepth = 200000;
-  std::vector<std::uint8_t> b;
-  auto word = [&](std::uint32_t w) {
-    b.resize(b.size() + 4);
-    format::StoreUInt32(b.data() + b.size() - 4, w);
-  };
-  const std::uint32_t tree = 36 * kDepth;
-  word(0), word(14 + 8 + tree + 8), word(1), word(14), word(1), word(0), word(2), b.push_back('d'),
-      b.push_back(0);
-  word(2), word(tree);
-  for (std::uint32_t level = 0; level < kDepth; ++level) {
-    const std::uint32_t below = 36 * (kDepth - level - 1);
-    word(3), word(28 + below), word(0), word(4), word(4), word(0), word(5), word(4 + below),
-        word(level + 1 < kDepth ? 1 : 0);
-  }
+  const std::vector<std::uint8_t> b = testing::ChainDocument(kDepth);
   Document doc;
   ReadError error;
   ASSERT_TRUE(Document::Open(b.data(), b.size(), &doc, &error))

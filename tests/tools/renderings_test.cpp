@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "support/chain_document.h"
 #include "support/compile_events.h"
 
 #include <fstream>
@@ -66,21 +67,8 @@ TEST(RenderingsTest, AllGoldenDocumentsOpen) {
 }
 
 TEST(RenderingsTest, DeepDocumentsNeedNoRecursion) {
-  // A chain of 200,000 elements named by string 0.
   constexpr std::uint32_t kDepth = 200000;
-  std::vector<std::uint8_t> b;
-  auto word = [&](std::uint32_t w) {
-    for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(w >> (8 * i)));
-  };
-  const std::uint32_t tree = 36 * kDepth;
-  word(0), word(14 + 8 + tree + 8), word(1), word(14), word(1), word(0), word(2), b.push_back('d'),
-      b.push_back(0);
-  word(2), word(tree);
-  for (std::uint32_t level = 0; level < kDepth; ++level) {
-    const std::uint32_t below = 36 * (kDepth - level - 1);
-    word(3), word(28 + below), word(0), word(4), word(4), word(0), word(5), word(4 + below),
-        word(level + 1 < kDepth ? 1 : 0);
-  }
+  const std::vector<std::uint8_t> b = testing::ChainDocument(kDepth);
   const Document doc = Open(b);
   ASSERT_EQ(doc.ElementCount(), kDepth);
   std::ostringstream xml;
