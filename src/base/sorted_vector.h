@@ -14,6 +14,10 @@
 //
 // Invalidation: any insertion or removal invalidates element pointers and
 // Positions; an insertion moves every element after the insertion point.
+//
+// Storage is the container's own (operator new) or borrowed (UseStorage: an
+// arena's, which the container never frees); growing past borrowed storage
+// moves the elements to storage of the container's own.
 #pragma once
 
 #include <cassert>
