@@ -80,6 +80,8 @@ void TreeBuilder::CopyChildren(const ElementNode* source, ElementNode* destinati
     std::int32_t next;
     std::int32_t count;
   };
+  // The copies' index log entries: as many as the source's, reserved at once.
+  if (detachedTop_ == nullptr) indexLog_.ReserveForCopiesOf(source);
   std::vector<Frame> stack;
   stack.push_back({source, destination, 0, source->ChildCount()});
   // A top-level copy joins `destination` only once its subtree is complete;

@@ -1,6 +1,7 @@
 // StringIndexLog: node entries and the shared attribute name sequences.
 #include "compiler/string_index_log.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace oxa {
@@ -63,6 +64,18 @@ void StringIndexLog::AppendCopy(ElementNode* copy, const ElementNode* source) {
   ++nodeCount_;
   // push_back of the vector's own element is safe even when it grows.
   for (std::size_t i = 0; i < length; ++i) entries_.push_back(entries_[from + i]);
+}
+
+void StringIndexLog::ReserveForCopiesOf(const ElementNode* source) {
+  if (source->ChildCount() == 0) return;
+  const ElementNode* last = source;
+  while (last->ChildCount() > 0) last = last->Child(last->ChildCount() - 1);
+  const std::size_t first = source->Child(0)->logAt;
+  const std::size_t end = std::size_t{last->logAt} + 2 + shapes_[entries_[last->logAt + 1]];
+  CheckRoom(entries_.size(), end - first);
+  // Geometric, so that many small copies in a row stay linear.
+  const std::size_t needed = entries_.size() + (end - first);
+  if (needed > entries_.capacity()) entries_.reserve(std::max(needed, 2 * entries_.capacity()));
 }
 
 std::uint32_t StringIndexLog::ValueOf(const ElementNode* node, std::uint32_t name) const noexcept {

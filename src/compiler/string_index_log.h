@@ -36,6 +36,10 @@ class StringIndexLog {
   void AppendNode(ElementNode* node, std::uint32_t name, const Pairs& pairs);
   // Appends `copy`'s entry, the same as its logged `source`'s; sets copy->logAt.
   void AppendCopy(ElementNode* copy, const ElementNode* source);
+  // Makes room for the entries of copies of `source`'s children, which must
+  // be logged: theirs stand together, from the first child's entry to the
+  // end of its last descendant's. Throws std::bad_alloc or std::length_error.
+  void ReserveForCopiesOf(const ElementNode* source);
   // The value index of the attribute named `name` in `node`'s entry, or kNone.
   std::uint32_t ValueOf(const ElementNode* node, std::uint32_t name) const noexcept;
   // Replaces every index i by rank[i] (each below rank.size()).

@@ -63,5 +63,29 @@ TEST(StringIndexLogTest, CopiesRepeatTheirSourceAndRenumberingMapsEveryIndex) {
   EXPECT_EQ(log.Entries(), (Words{5, 0, 7})) << "usable after Release";
 }
 
+TEST(StringIndexLogTest, CopiesOfALayoutAreReservedAtOnce) {
+  // r(l(a, b(c)), d): copying l's children takes the entries of a, b and c.
+  StringIndexLog log;
+  ElementNode r, l, a, b, c;
+  log.AppendNode(&r, 0, {});
+  log.AppendNode(&l, 1, {{5, 6}});
+  log.AppendNode(&a, 2, {{5, 7}, {8, 9}});
+  log.AppendNode(&b, 3, {});
+  log.AppendNode(&c, 4, {{5, 10}});
+  l.children.Add(reinterpret_cast<PtrArray::Slot>(&a));
+  l.children.Add(reinterpret_cast<PtrArray::Slot>(&b));
+  b.children.Add(reinterpret_cast<PtrArray::Slot>(&c));
+  const std::size_t before = log.Entries().size();
+  log.ReserveForCopiesOf(&l);
+  EXPECT_GE(log.Entries().capacity(), before + 4 + 2 + 3) << "a, b and c";
+  log.ReserveForCopiesOf(&a);  // no children: nothing to do
+  ElementNode copies[3];
+  const std::uint32_t* data = log.Entries().data();
+  log.AppendCopy(&copies[0], &a);
+  log.AppendCopy(&copies[1], &b);
+  log.AppendCopy(&copies[2], &c);
+  EXPECT_EQ(log.Entries().data(), data) << "no reallocation while copying";
+}
+
 }  // namespace
 }  // namespace oxa
