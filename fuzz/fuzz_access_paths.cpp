@@ -22,6 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string text(p);
     p += text.size() + 1;
     const std::size_t equals = text.find('=');
+    if (text.size() > oxa::ByteString::kMaxLength) continue;  // skipped: too long to hold
     if (equals == std::string::npos || equals + 1 == text.size()) continue;
     std::string dir = text.substr(equals + 1);
     if (dir.back() != '\\') dir += '\\';

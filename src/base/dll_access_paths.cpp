@@ -1,6 +1,7 @@
 // DllAccessPaths parsing and the StringMap behind it.
 #include "base/dll_access_paths.h"
 
+#include <cstring>
 #include <new>
 
 #include "base/double_byte.h"
@@ -89,14 +90,19 @@ std::int32_t StringMap::GetBlockCount() const noexcept {
 std::int32_t DllAccessPaths::SetDLLAccessPath(const char* list) {
   if (list == nullptr) return 0;
   for (const char* p = list;;) {
-    ByteString text(p);
-    if (text.IsEmpty()) return 0;
-    const std::int32_t equals = text.Find('=');
-    if (equals >= 0) {
-      const auto at = static_cast<std::uint32_t>(equals);
-      StorePath(text.Left(at), text.Right(text.Length() - at - 1));
+    const std::size_t length = std::strlen(p);
+    if (length == 0) return 0;
+    // A text too long for a ByteString cannot be held; it is skipped and the
+    // texts after it are still read.
+    if (length <= ByteString::kMaxLength) {
+      ByteString text(p);
+      const std::int32_t equals = text.Find('=');
+      if (equals >= 0) {
+        const auto at = static_cast<std::uint32_t>(equals);
+        StorePath(text.Left(at), text.Right(text.Length() - at - 1));
+      }
     }
-    p += text.Length() + 1;
+    p += length + 1;
   }
 }
 

@@ -71,8 +71,9 @@ class DllAccessPaths {
 
   // Parses consecutive zero-terminated "NAME=DIRECTORY" texts, ended by an
   // empty text, and stores each usable entry; a null list stores nothing.
-  // Returns 0. Throws std::bad_alloc / std::length_error on exhausted memory
-  // or a text over the ByteString limit; entries stored before stay.
+  // A text over the ByteString limit is skipped like one without '='.
+  // Returns 0. Throws std::bad_alloc on exhausted memory; entries stored
+  // before stay.
   std::int32_t SetDLLAccessPath(const char* list);
   // Stores `path` under `name`, with a final backslash added when missing; an
   // empty path is ignored. Returns 0.

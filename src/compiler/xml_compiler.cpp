@@ -60,33 +60,34 @@ HResult OXA_CALL XmlCompiler::Compile(IBuffer* input, IBuffer** out) {
   RETURN_HR_IF(kFail, compiling_);
   compiling_ = true;
   builder_.ClearFindings();
-  HResult hr = Guarded([&] { return ComposeDocument(input); });
+  HostObjects host;  // released last, in its declared order
+  HResult hr = Guarded([&] { return ComposeDocument(input, host); });
   // The tree, the census and their indexes are freed before the host buffer
-  // for the output is made and filled, so that it can reuse their memory.
+  // for the output is made and filled, so that it can reuse their memory;
+  // the host sees no call of this.
   builder_.Reset();
-  if (Succeeded(hr)) hr = Guarded([&] { return HandOverDocument(out); });
+  if (Succeeded(hr)) hr = Guarded([&] { return HandOverDocument(host, out); });
   if (hr == kOutOfMemory) builder_.NoteOutOfMemory();
   writer_.Rewind();
   compiling_ = false;
   return hr;
 }
 
-HResult XmlCompiler::ComposeDocument(IBuffer* input) {
-  ComPtr<IXmlParser> parser;
-  RETURN_IF_FAILED(CreateHostObject(classFactory_.Get(), kClsidXmlParser, parser));
-  ComPtr<IXmlNamespaceParser> namespaceParser;
-  parser.QueryTo(namespaceParser);  // optional
+HResult XmlCompiler::ComposeDocument(IBuffer* input, HostObjects& host) {
+  RETURN_IF_FAILED(CreateHostObject(classFactory_.Get(), kClsidXmlParser, host.parser));
+  host.parser.QueryTo(host.namespaceParser);  // optional
 
-  if (namespaceParser) {
-    namespaceParser->Prepare(static_cast<IXmlParserResponse*>(this),
-                             static_cast<IXmlNamespaceResponse*>(this), kEncoding, kSeparator);
+  if (host.namespaceParser) {
+    host.namespaceParser->Prepare(static_cast<IXmlParserResponse*>(this),
+                                  static_cast<IXmlNamespaceResponse*>(this), kEncoding,
+                                  kSeparator);
   } else {
-    parser->Prepare(static_cast<IXmlParserResponse*>(this), kEncoding, 0);
+    host.parser->Prepare(static_cast<IXmlParserResponse*>(this), kEncoding, 0);
   }
 
   HResult fed;
   {
-    const ComPtr<IXmlParser> held(parser.Get());  // kept alive for the length of the call
+    const ComPtr<IXmlParser> held(host.parser.Get());  // kept alive for the length of the call
     fed = held->Feed(input, 1);
   }
   RETURN_IF_FAILED(fed);
@@ -121,11 +122,11 @@ HResult OXA_CALL XmlCompiler::GetFinding(std::uint32_t index, std::uint32_t* kin
   return kOk;
 }
 
-HResult XmlCompiler::HandOverDocument(IBuffer** out) {
-  ComPtr<IBuffer> buffer;
-  RETURN_IF_FAILED(CreateHostObject(classFactory_.Get(), kClsidBuffer, buffer));
-  RETURN_IF_FAILED(writer_.HandOver(buffer.Get()));
-  *out = buffer.Detach();
+HResult XmlCompiler::HandOverDocument(HostObjects& host, IBuffer** out) {
+  RETURN_IF_FAILED(CreateHostObject(classFactory_.Get(), kClsidBuffer, host.output));
+  RETURN_IF_FAILED(writer_.HandOver(host.output.Get()));
+  host.output->AddRef();  // the caller's reference; the compiler's own goes with `host`
+  *out = host.output.Get();
   return kOk;
 }
 

@@ -55,10 +55,20 @@ class XmlCompiler final : public ObjectWith<ParserResponseDefaults, IXmlCompiler
   const TreeBuilder& Builder() const noexcept { return builder_; }
 
  private:
-  // Parses `input` into the tree and writes the document into the writer.
-  HResult ComposeDocument(IBuffer* input);
-  // Hands the written document over in a new host buffer.
-  HResult HandOverDocument(IBuffer** out);
+  // The host's objects of one compile. Declared in this order so that they
+  // are released in the order the framework expects: the output buffer, the
+  // namespace parser, the parser.
+  struct HostObjects {
+    ComPtr<IXmlParser> parser;
+    ComPtr<IXmlNamespaceParser> namespaceParser;
+    ComPtr<IBuffer> output;
+  };
+  // Creates and prepares the parser into `host`, parses `input` into the
+  // tree and writes the document into the writer.
+  HResult ComposeDocument(IBuffer* input, HostObjects& host);
+  // Creates the output buffer into `host`, copies the written document into
+  // it and stores it in `out` with a reference of the caller's.
+  HResult HandOverDocument(HostObjects& host, IBuffer** out);
 
   ComPtr<ICommonClassFactory> classFactory_;
   TreeBuilder builder_;

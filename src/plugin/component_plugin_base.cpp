@@ -46,11 +46,13 @@ HResult OXA_CALL ComponentPluginBase::InitPlugin(IUnknown* context) {
 HResult OXA_CALL ComponentPluginBase::GetComponentInfoAtIndex(std::int32_t index,
                                                               IValues** values) {
   RETURN_HR_IF_NULL(kNullPointer, values);
-  *values = nullptr;
+  // Without a factory or an entry there is nothing to describe, and `values`
+  // stays as the caller left it; a failure after this point clears it.
   RETURN_HR_IF_NULL(kFail, classFactory_);
   const auto* found = ordinalIndex_.Find(index);
   RETURN_HR_IF(kFail, found == ordinalIndex_.end());
   const ComponentEntry* component = found->value;
+  *values = nullptr;
 
   ComPtr<IUnknown> object;
   RETURN_HR_IF(kFail, Failed(classFactory_->CreateInstance(kClsidValues, object.Put())) || !object);

@@ -43,6 +43,22 @@ TEST(DllAccessPathsTest, NormalisesAndSkipsUnusableTexts) {
   EXPECT_EQ(paths.Paths().GetCount(), 4);
 }
 
+TEST(DllAccessPathsTest, TextTooLongForAByteStringIsSkipped) {
+  DllAccessPaths paths;
+  // One text of 16,777,216 bytes between two usable ones; the one of exactly
+  // 16,777,215 bytes still fits, with room for its final backslash.
+  const std::string tooLong = "Huge=" + std::string(ByteString::kMaxLength + 1 - 5, 'x');
+  const std::string longest = "Long=" + std::string(ByteString::kMaxLength - 5, 'y');
+  const std::string list = List({"Before=C:\\a", tooLong, "After=C:\\b", longest, "Last=C:\\c"});
+  EXPECT_EQ(paths.SetDLLAccessPath(list.c_str()), 0);
+  EXPECT_EQ(PathOf(paths, "Before"), "C:\\a\\");
+  EXPECT_EQ(PathOf(paths, "Huge"), "<missing>");
+  EXPECT_EQ(PathOf(paths, "After"), "C:\\b\\") << "the texts after it are still read";
+  EXPECT_EQ(PathOf(paths, "Long").size(), ByteString::kMaxLength - 5 + 1);
+  EXPECT_EQ(PathOf(paths, "Last"), "C:\\c\\");
+  EXPECT_EQ(paths.Paths().GetCount(), 4);
+}
+
 TEST(DllAccessPathsTest, SameNameReplacesNamesAreCaseSensitive) {
   DllAccessPaths paths;
   paths.SetDLLAccessPath(List({"DT_Plugins=first", "dt_plugins=other"}).c_str());

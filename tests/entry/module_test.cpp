@@ -83,6 +83,14 @@ TEST_F(ModuleTest, AccessPathsAreAccepted) {
   EXPECT_EQ(setPaths_(list), kOk);
   EXPECT_EQ(setPaths_(nullptr), kOk);
   EXPECT_EQ(setPaths_(""), kOk);
+  // A text too long for the registry is skipped, not a failure.
+  std::string withHuge = "A=C:\\a";
+  withHuge += '\0';
+  withHuge += "B=" + std::string(16777216, 'x');
+  withHuge += '\0';
+  withHuge += "C=C:\\c";
+  withHuge += std::string(2, '\0');
+  EXPECT_EQ(setPaths_(withHuge.c_str()), kOk);
 }
 
 TEST_F(ModuleTest, HostDrivesTheWholeCompile) {

@@ -87,10 +87,22 @@ TEST_F(CompilerPluginTest, DescribesItself) {
   EXPECT_EQ(components_->GetNumComponents(), 1u);
 }
 
-TEST_F(CompilerPluginTest, ComponentInfoHoldsOnlyTheClassId) {
-  IValues* values = reinterpret_cast<IValues*>(&factory_);
+TEST_F(CompilerPluginTest, MissingEntriesLeaveTheOutPointerUntouched) {
+  IValues* const sentinel = reinterpret_cast<IValues*>(&factory_);
+  IValues* values = sentinel;
   EXPECT_EQ(components_->GetComponentInfoAtIndex(0, &values), kFail) << "before InitPlugin";
-  EXPECT_EQ(values, nullptr);
+  EXPECT_EQ(values, sentinel);
+  ASSERT_EQ(plugin_->InitPlugin(&context_), kOk);
+  for (const std::int32_t index : {1, -1, 2147483647, -2147483647 - 1}) {
+    values = sentinel;
+    EXPECT_EQ(components_->GetComponentInfoAtIndex(index, &values), kFail) << index;
+    EXPECT_EQ(values, sentinel) << index;
+  }
+  EXPECT_TRUE(factory_.valueSets.empty()) << "no property set is made for a missing entry";
+}
+
+TEST_F(CompilerPluginTest, ComponentInfoHoldsOnlyTheClassId) {
+  IValues* values = nullptr;
   ASSERT_EQ(plugin_->InitPlugin(&context_), kOk);
   EXPECT_EQ(factory_.refCount(), 1);
   ASSERT_EQ(components_->GetComponentInfoAtIndex(0, &values), kOk);
