@@ -79,8 +79,7 @@ HResult XmlCompiler::ComposeDocument(IBuffer* input, HostObjects& host) {
 
   if (host.namespaceParser) {
     host.namespaceParser->Prepare(static_cast<IXmlParserResponse*>(this),
-                                  static_cast<IXmlNamespaceResponse*>(this), kEncoding,
-                                  kSeparator);
+                                  static_cast<IXmlNamespaceResponse*>(this), kEncoding, kSeparator);
   } else {
     host.parser->Prepare(static_cast<IXmlParserResponse*>(this), kEncoding, 0);
   }

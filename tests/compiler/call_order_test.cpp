@@ -293,68 +293,41 @@ class CallOrderTest : public ::testing::Test {
   ComPtr<IXmlCompiler> compiler_;
 };
 
+// The record's pieces, by the steps of Compile.
+Log Steps(std::initializer_list<Log> pieces) {
+  Log all;
+  for (const Log& piece : pieces) all.insert(all.end(), piece.begin(), piece.end());
+  return all;
+}
+const Log kCreateParser = {"factory.CreateInstance(parser)", "created.QueryInterface(IXmlParser)",
+                           "created.Release", "parser.QueryInterface(IXmlNamespaceParser)"};
+const Log kPrepareNamespace = {"nsparser.Prepare(UTF-8, ':')"};
+const Log kPreparePlain = {"parser.Prepare(UTF-8, 0)"};
+const Log kFeed = {"parser.AddRef", "parser.Feed(input, 1)", "parser.Release"};
+const Log kHandOver = {"factory.CreateInstance(buffer)", "created.QueryInterface(IBuffer)",
+                       "created.Release", "output.Set", "output.AddRef"};
+const Log kReleaseOutput = {"output.Release"};
+const Log kReleaseNamespace = {"nsparser.Release"};
+const Log kReleaseParser = {"parser.Release"};
+
 TEST_F(CallOrderTest, NamespaceParserInTheFrameworksOrder) {
   ASSERT_EQ(Compile(), kOk);
-  const Log expected = {
-      "factory.CreateInstance(parser)",
-      "created.QueryInterface(IXmlParser)",
-      "created.Release",
-      "parser.QueryInterface(IXmlNamespaceParser)",
-      "nsparser.Prepare(UTF-8, ':')",
-      "parser.AddRef",
-      "parser.Feed(input, 1)",
-      "parser.Release",
-      "factory.CreateInstance(buffer)",
-      "created.QueryInterface(IBuffer)",
-      "created.Release",
-      "output.Set",
-      "output.AddRef",
-      "output.Release",
-      "nsparser.Release",
-      "parser.Release",
-  };
-  EXPECT_EQ(log_, expected);
+  EXPECT_EQ(log_, Steps({kCreateParser, kPrepareNamespace, kFeed, kHandOver, kReleaseOutput,
+                         kReleaseNamespace, kReleaseParser}));
 }
 
 TEST_F(CallOrderTest, PlainParserInTheFrameworksOrder) {
   parser_.offersNamespace = false;
   ASSERT_EQ(Compile(), kOk);
-  const Log expected = {
-      "factory.CreateInstance(parser)",
-      "created.QueryInterface(IXmlParser)",
-      "created.Release",
-      "parser.QueryInterface(IXmlNamespaceParser)",
-      "parser.Prepare(UTF-8, 0)",
-      "parser.AddRef",
-      "parser.Feed(input, 1)",
-      "parser.Release",
-      "factory.CreateInstance(buffer)",
-      "created.QueryInterface(IBuffer)",
-      "created.Release",
-      "output.Set",
-      "output.AddRef",
-      "output.Release",
-      "parser.Release",
-  };
-  EXPECT_EQ(log_, expected);
+  EXPECT_EQ(log_, Steps({kCreateParser, kPreparePlain, kFeed, kHandOver, kReleaseOutput,
+                         kReleaseParser}));
 }
 
 TEST_F(CallOrderTest, RejectedDocumentMakesNoOutputAndReleasesInOrder) {
   parser_.feedResult = static_cast<HResult>(0x8007000D);
   EXPECT_EQ(Compile(), static_cast<HResult>(0x8007000D));
-  const Log expected = {
-      "factory.CreateInstance(parser)",
-      "created.QueryInterface(IXmlParser)",
-      "created.Release",
-      "parser.QueryInterface(IXmlNamespaceParser)",
-      "nsparser.Prepare(UTF-8, ':')",
-      "parser.AddRef",
-      "parser.Feed(input, 1)",
-      "parser.Release",
-      "nsparser.Release",
-      "parser.Release",
-  };
-  EXPECT_EQ(log_, expected);
+  EXPECT_EQ(log_,
+            Steps({kCreateParser, kPrepareNamespace, kFeed, kReleaseNamespace, kReleaseParser}));
 }
 
 }  // namespace
