@@ -1,8 +1,8 @@
 // Builder + writer throughput on synthetic event streams (no parser).
 #include <benchmark/benchmark.h>
 
-#include "base/simple_buffer.h"
-#include "com/com_ptr.h"
+#include <xmlcompiler/com/com_ptr.h>
+#include "com/simple_buffer.h"
 #include "compiler/document_writer.h"
 #include "compiler/tree_builder.h"
 #include "event_stream.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "com/host.h"
+#include <xmlcompiler/com/host.h>
 
 namespace oxa::bench {
 

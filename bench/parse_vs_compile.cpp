@@ -31,12 +31,12 @@
 #include <string>
 #include <vector>
 
+#include <xmlcompiler/format/document_reader.h>
+#include <xmlcompiler/host/plugin_host.h>
 #include "compiler/document_writer.h"
 #include "compiler/tree_builder.h"
 #include "corpus.h"
-#include "host/document_reader.h"
 #include "host/parse_into.h"
-#include "host/plugin_host.h"
 
 namespace {
 

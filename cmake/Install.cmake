@@ -3,45 +3,18 @@
 # OxaHost::plugin, OxaHost::xmlc, oxa_compile_layouts), with pkg-config
 # files, the man page and bash completion.
 #
-# Public headers are staged in <build>/include/xmlcompiler/ with their
-# includes of each other written as <xmlcompiler/...>, and installed from
-# there; consumers in-tree and installed alike include <xmlcompiler/...>.
+# The public headers are installed as they stand in include/xmlcompiler/:
+# consumers in-tree and installed alike include <xmlcompiler/...>.
 
 include(CMakePackageConfigHelpers)
 
-set(OXA_PUBLIC_HEADERS
-  src/com/platform.h src/com/result.h src/com/guid.h src/com/unknown.h src/com/buffer.h
-  src/com/host.h src/com/plugin_interfaces.h src/com/com_ptr.h src/com/boundary.h
-  src/com/interface_table.h
-  host/document_reader.h)
-if(OXA_BUILD_HOST)
-  list(APPEND OXA_PUBLIC_HEADERS host/host_objects.h host/expat_parser.h host/iconv_encoding.h
-       host/plugin_host.h host/event_recording.h)
-endif()
-
-set(staged ${PROJECT_BINARY_DIR}/include/xmlcompiler)
-foreach(header IN LISTS OXA_PUBLIC_HEADERS)
-  get_filename_component(folder ${header} DIRECTORY)
-  get_filename_component(folder ${folder} NAME)  # com or host
-  get_filename_component(name ${header} NAME)
-  file(READ ${PROJECT_SOURCE_DIR}/${header} text)
-  string(REGEX REPLACE "#include \"((com|host)/[a-z_]+\\.h)\"" "#include <xmlcompiler/\\1>" text "${text}")
-  set(target ${staged}/${folder}/${name})
-  if(EXISTS ${target})
-    file(READ ${target} old)
-  else()
-    set(old "")
-  endif()
-  if(NOT old STREQUAL text)
-    file(WRITE ${target} "${text}")
-  endif()
-  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${header})
-  install(FILES ${target} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/xmlcompiler/${folder})
-endforeach()
+install(DIRECTORY include/xmlcompiler DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
+        FILES_MATCHING PATTERN "*.h")
+install(TARGETS oxa_interfaces EXPORT OxaHostTargets)
 
 install(TARGETS deva3201 EXPORT OxaHostTargets LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/xmlcompiler)
 set_target_properties(deva3201 PROPERTIES EXPORT_NAME plugin)
-install(TARGETS oxa_reader EXPORT OxaHostTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+install(TARGETS oxa_format EXPORT OxaHostTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/xmlcompiler)
 
 set(CMAKE_DL_LIBS_FLAG "")

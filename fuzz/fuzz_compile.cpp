@@ -15,12 +15,12 @@
 #include <string>
 #include <vector>
 
-#include "base/simple_buffer.h"
+#include <xmlcompiler/host/expat_parser.h>
+#include <xmlcompiler/host/host_objects.h>
+#include "com/simple_buffer.h"
 #include "compiled_document.h"
 #include "compiler/document_writer.h"
 #include "compiler/xml_compiler.h"
-#include "host/expat_parser.h"
-#include "host/host_objects.h"
 #include "host/parse_into.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/document_reader.h"
+#include <xmlcompiler/format/document_reader.h>
 
 namespace {
 

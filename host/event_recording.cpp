@@ -1,10 +1,10 @@
 // Event streams: recording from any parser, replaying into any response.
-#include "host/event_recording.h"
+#include <xmlcompiler/host/event_recording.h>
 
 #include <cstring>
 #include <string>
 
-#include "com/boundary.h"
+#include <xmlcompiler/com/boundary.h>
 
 namespace oxa::host {
 namespace {

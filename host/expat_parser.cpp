@@ -1,13 +1,13 @@
 // ExpatParser: expat's callbacks turned into the response interface's.
-#include "host/expat_parser.h"
+#include <xmlcompiler/host/expat_parser.h>
 
 #include <strings.h>
 
 #include <cstring>
 #include <new>
 
-#include "com/boundary.h"
-#include "host/iconv_encoding.h"
+#include <xmlcompiler/com/boundary.h>
+#include <xmlcompiler/host/iconv_encoding.h>
 
 namespace oxa::host {
 

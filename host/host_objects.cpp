@@ -1,10 +1,10 @@
 // Host buffer, property set, class factory and context.
-#include "host/host_objects.h"
+#include <xmlcompiler/host/host_objects.h>
 
 #include <cstring>
 #include <new>
 
-#include "com/boundary.h"
+#include <xmlcompiler/com/boundary.h>
 
 namespace oxa::host {
 // HostBuffer ---------------------------------------------------------------

@@ -1,6 +1,6 @@
 // IconvEncodingHandler: expat's byte map and sequence converter for an
 // encoding, worked out by asking iconv about every lead byte.
-#include "host/iconv_encoding.h"
+#include <xmlcompiler/host/iconv_encoding.h>
 
 #include <iconv.h>
 

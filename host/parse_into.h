@@ -3,8 +3,8 @@
 // a compiler object around it.
 #pragma once
 
-#include "com/host.h"
-#include "host/expat_parser.h"
+#include <xmlcompiler/com/host.h>
+#include <xmlcompiler/host/expat_parser.h>
 
 namespace oxa::host {
 

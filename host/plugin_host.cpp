@@ -1,5 +1,5 @@
 // PluginHost: module loading, catalogue queries, compile sessions.
-#include "host/plugin_host.h"
+#include <xmlcompiler/host/plugin_host.h>
 
 #include <dlfcn.h>
 #include <limits.h>
@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "host/expat_parser.h"
+#include <xmlcompiler/host/expat_parser.h>
 
 namespace oxa::host {
 namespace {

@@ -9,7 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "compiler/compiled_format.h"
+#include "format/compiled_format.h"
 
 namespace oxa::tools {
 namespace {

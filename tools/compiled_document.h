@@ -5,7 +5,7 @@
 #include <ostream>
 #include <string>
 
-#include "host/document_reader.h"
+#include <xmlcompiler/format/document_reader.h>
 
 namespace oxa::tools {
 

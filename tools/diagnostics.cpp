@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "host/expat_parser.h"
+#include <xmlcompiler/host/expat_parser.h>
 
 namespace oxa::tools {
 namespace {

@@ -9,7 +9,7 @@
 #include <set>
 #include <string>
 
-#include "host/plugin_host.h"
+#include <xmlcompiler/host/plugin_host.h>
 
 namespace oxa::tools {
 

@@ -32,11 +32,11 @@
 #include <thread>
 #include <vector>
 
+#include <xmlcompiler/host/event_recording.h>
+#include <xmlcompiler/host/expat_parser.h>
+#include <xmlcompiler/host/plugin_host.h>
 #include "compiled_document.h"
 #include "diagnostics.h"
-#include "host/event_recording.h"
-#include "host/expat_parser.h"
-#include "host/plugin_host.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 #include <cstdint>
 #include <new>
 
-#include "com/boundary.h"
-#include "com/interface_table.h"
-#include "com/unknown.h"
+#include <xmlcompiler/com/boundary.h>
+#include <xmlcompiler/com/interface_table.h>
+#include <xmlcompiler/com/unknown.h>
 
 namespace oxa {
 

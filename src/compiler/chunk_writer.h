@@ -11,7 +11,7 @@
 #include <cstdint>
 
 #include "base/ptr_array.h"
-#include "compiler/compiled_format.h"
+#include "format/compiled_format.h"
 
 namespace oxa {
 

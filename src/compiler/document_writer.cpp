@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "com/boundary.h"
+#include <xmlcompiler/com/boundary.h>
 
 namespace oxa {
 

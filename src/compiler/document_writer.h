@@ -6,12 +6,12 @@
 #include <cstdint>
 #include <vector>
 
-#include "com/buffer.h"
+#include <xmlcompiler/com/buffer.h>
 #include "compiler/chunk_writer.h"
-#include "compiler/compiled_format.h"
 #include "compiler/element_node.h"
 #include "compiler/string_index_log.h"
 #include "compiler/string_interner.h"
+#include "format/compiled_format.h"
 
 namespace oxa {
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "com/plugin_interfaces.h"
+#include <xmlcompiler/com/plugin_interfaces.h>
 
 namespace oxa {
 

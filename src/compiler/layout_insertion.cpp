@@ -12,7 +12,7 @@
 #include <new>
 #include <vector>
 
-#include "com/com_ptr.h"
+#include <xmlcompiler/com/com_ptr.h>
 #include "compiler/tree_builder.h"
 
 namespace oxa {

@@ -10,8 +10,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include <xmlcompiler/com/boundary.h>
 #include "base/double_byte.h"
-#include "com/boundary.h"
 
 namespace oxa {
 namespace {

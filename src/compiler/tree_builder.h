@@ -19,7 +19,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "com/host.h"
+#include <xmlcompiler/com/host.h>
 #include "compiler/attribute_ordering.h"
 #include "compiler/element_node.h"
 #include "compiler/findings.h"

@@ -4,10 +4,10 @@
 // callbacks and returns the compiled document in a new host buffer.
 #pragma once
 
-#include "com/com_ptr.h"
-#include "com/host.h"
+#include <xmlcompiler/com/com_ptr.h>
+#include <xmlcompiler/com/host.h>
+#include <xmlcompiler/com/plugin_interfaces.h>
 #include "com/object_frame.h"
-#include "com/plugin_interfaces.h"
 #include "compiler/document_writer.h"
 #include "compiler/tree_builder.h"
 

@@ -1,7 +1,7 @@
 // The exported functions and the module-wide plug-in instance.
 #include "entry/exports.h"
 
-#include "com/boundary.h"
+#include <xmlcompiler/com/boundary.h>
 #include "entry/module_objects.h"
 #include "plugin/compiler_plugin.h"
 

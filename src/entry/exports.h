@@ -2,8 +2,8 @@
 // (ordinals 1 to 3 in the Windows export table).
 #pragma once
 
-#include "com/platform.h"
-#include "com/unknown.h"
+#include <xmlcompiler/com/platform.h>
+#include <xmlcompiler/com/unknown.h>
 
 // A new reference on the one plug-in object in `out`, created on the first
 // call. 0x80070057 for a null `out`; a creation failure (for example

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "com/unknown.h"
+#include <xmlcompiler/com/unknown.h>
 
 namespace oxa {
 

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "base/simple_buffer.h"
+#include "com/simple_buffer.h"
 
 namespace oxa {
 namespace {

@@ -7,11 +7,11 @@
 
 #include <functional>
 
+#include <xmlcompiler/com/com_ptr.h>
+#include <xmlcompiler/com/host.h>
+#include <xmlcompiler/com/plugin_interfaces.h>
 #include "base/sorted_vector.h"
-#include "com/com_ptr.h"
-#include "com/host.h"
 #include "com/object_frame.h"
-#include "com/plugin_interfaces.h"
 #include "plugin/component_entry.h"
 
 namespace oxa {

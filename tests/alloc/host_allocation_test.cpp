@@ -7,9 +7,9 @@
 #include <string>
 #include <utility>
 
+#include <xmlcompiler/host/expat_parser.h>
+#include <xmlcompiler/host/host_objects.h>
 #include "alloc/failing_allocator.h"
-#include "host/expat_parser.h"
-#include "host/host_objects.h"
 
 namespace oxa::host {
 namespace {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <xmlcompiler/com/guid.h>
 #include "base/byte_string.h"
-#include "com/guid.h"
 
 namespace oxa {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "com/com_ptr.h"
+#include <xmlcompiler/com/com_ptr.h>
 #include "support/fake_host.h"
 
 namespace oxa {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "com/com_ptr.h"
-#include "com/host.h"
+#include <xmlcompiler/com/com_ptr.h>
+#include <xmlcompiler/com/host.h>
 #include "compiler/xml_compiler.h"
 #include "support/fake_values.h"
 

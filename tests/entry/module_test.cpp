@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "com/com_ptr.h"
-#include "com/plugin_interfaces.h"
+#include <xmlcompiler/com/com_ptr.h>
+#include <xmlcompiler/com/plugin_interfaces.h>
 #include "support/fake_host.h"
 
 namespace oxa {

@@ -1,5 +1,5 @@
 // The reference host: property set semantics and the expat parser adapter.
-#include "host/host_objects.h"
+#include <xmlcompiler/host/host_objects.h>
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "host/event_recording.h"
-#include "host/expat_parser.h"
+#include <xmlcompiler/host/event_recording.h>
+#include <xmlcompiler/host/expat_parser.h>
 
 namespace oxa::host {
 namespace {

@@ -14,11 +14,16 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "check_install: $*" >&2; exit 1; }
 
+# The consumer project is built from a copy, since the check touches its layouts.
+project=$work/project
+cp -R "$here" "$project"
+
 cmake --install "$build" --prefix "$work/prefix" > /dev/null
 prefix=$work/prefix
 for f in bin/xmlc lib/xmlcompiler/deva3201.so share/man/man1/xmlc.1 \
          share/bash-completion/completions/xmlc share/doc/xmlcompiler/LICENSE \
-         include/xmlcompiler/host/document_reader.h include/xmlcompiler/com/unknown.h; do
+         include/xmlcompiler/format/document_reader.h include/xmlcompiler/host/document_reader.h \
+         include/xmlcompiler/com/unknown.h; do
   [ -e "$prefix/$f" ] || fail "$f is not installed"
 done
 ! grep -rq '#include "' "$prefix/include" || fail "an installed header includes by a relative name"
@@ -26,24 +31,25 @@ done
 
 # The installed package.
 consumer=$work/consumer
-cmake -S "$here" -B "$consumer" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" > "$work/log" 2>&1 ||
+cmake -S "$project" -B "$consumer" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" > "$work/log" 2>&1 ||
   { cat "$work/log"; fail "configuring against the installed package failed"; }
 cmake --build "$consumer" > "$work/log" 2>&1 || { cat "$work/log"; fail "building the consumer failed"; }
 "$consumer/consumer"
 cmake --build "$consumer" | grep -q "no work to do" || fail "a second build is not empty"
-touch "$here/layouts/settings.layout.xml"
+touch "$project/layouts/settings.layout.xml"
 cmake --build "$consumer" > "$work/log"
 [ "$(grep -c "Compiling layout" "$work/log")" = 1 ] || { cat "$work/log"; fail "a touched layout is not compiled alone"; }
 
-cmake -S "$here" -B "$consumer" -DCONSUMER_BROKEN_LAYOUT=ON > /dev/null
+cmake -S "$project" -B "$consumer" -DCONSUMER_BROKEN_LAYOUT=ON > /dev/null
 if cmake --build "$consumer" > "$work/log" 2>&1; then fail "a broken layout does not fail the build"; fi
-grep -q "^$here/layouts/broken.xml:4:3: error: " "$work/log" ||
+grep -q "^$project/layouts/broken.xml:4:3: error: " "$work/log" ||
   { cat "$work/log"; fail "the build log does not give the broken layout's position"; }
 [ ! -e "$consumer/layouts/broken.xmlc" ] || fail "a broken layout left an output"
 
 # The pkg-config file.
 PKG_CONFIG_PATH=$(dirname "$(find "$prefix" -name oxa-reader.pc)")
 export PKG_CONFIG_PATH
+# It includes the reader by the name earlier releases installed it under.
 cat > "$work/read.cpp" <<'CPP'
 #include <xmlcompiler/host/document_reader.h>
 int main() {
@@ -60,7 +66,7 @@ c++ -std=c++20 -o "$work/read" "$work/read.cpp" $(pkg-config --cflags --libs oxa
 
 # The source tree, as a subdirectory.
 intree=$work/intree
-cmake -S "$here" -B "$intree" -G Ninja -DOXA_SOURCE_DIR="$source_dir" > "$work/log" 2>&1 ||
+cmake -S "$project" -B "$intree" -G Ninja -DOXA_SOURCE_DIR="$source_dir" > "$work/log" 2>&1 ||
   { cat "$work/log"; fail "configuring with the source tree failed"; }
 cmake --build "$intree" > "$work/log" 2>&1 || { cat "$work/log"; fail "building with the source tree failed"; }
 "$intree/consumer"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include <xmlcompiler/host/document_reader.h>
+#include <xmlcompiler/format/document_reader.h>
 #include <xmlcompiler/host/plugin_host.h>
 
 static_assert(__cplusplus >= 202002L, "the package's targets carry C++20");

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "compiler/compiled_format.h"
+#include "format/compiled_format.h"
 
 namespace oxa::testing {
 

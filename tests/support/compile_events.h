@@ -7,7 +7,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-#include "base/simple_buffer.h"
+#include "com/simple_buffer.h"
 #include "compiler/document_writer.h"
 #include "compiler/tree_builder.h"
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "com/com_ptr.h"
-#include "com/host.h"
+#include <xmlcompiler/com/com_ptr.h>
+#include <xmlcompiler/com/host.h>
 #include "event_script.h"
 #include "fake_values.h"
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "base/simple_buffer.h"
-#include "com/com_ptr.h"
-#include "com/host.h"
+#include <xmlcompiler/com/com_ptr.h>
+#include <xmlcompiler/com/host.h>
+#include "com/simple_buffer.h"
 
 namespace oxa::testing {
 

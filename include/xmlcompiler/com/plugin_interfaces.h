@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-#include "com/buffer.h"
-#include "com/host.h"
-#include "com/unknown.h"
+#include <xmlcompiler/com/buffer.h>
+#include <xmlcompiler/com/host.h>
+#include <xmlcompiler/com/unknown.h>
 
 namespace oxa {
 

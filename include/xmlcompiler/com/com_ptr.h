@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <utility>
 
-#include "com/unknown.h"
+#include <xmlcompiler/com/unknown.h>
 
 namespace oxa {
 

@@ -1,7 +1,7 @@
 // The reader of compiled documents: what the writer produces opens and reads
 // back exactly; truncations and corruptions are refused with the offset of
 // the fault, and nothing is read outside the bytes (checked under ASan).
-#include "host/document_reader.h"
+#include <xmlcompiler/format/document_reader.h>
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "compiler/compiled_format.h"
+#include "format/compiled_format.h"
 #include "support/chain_document.h"
 #include "support/compile_events.h"
 

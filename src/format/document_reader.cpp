@@ -8,14 +8,14 @@
 // element, and the root fills the TreeChunk, the lengths describe exactly the
 // tree the pass walked: an element whose children's lengths are right has its
 // own length right, from the leaves up.
-#include "host/document_reader.h"
+#include <xmlcompiler/format/document_reader.h>
 
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
-#include "compiler/compiled_format.h"
+#include "format/compiled_format.h"
 
 namespace oxa::reader {
 

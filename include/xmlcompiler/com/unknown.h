@@ -6,9 +6,9 @@
 
 #include <cstdint>
 
-#include "com/guid.h"
-#include "com/platform.h"
-#include "com/result.h"
+#include <xmlcompiler/com/guid.h>
+#include <xmlcompiler/com/platform.h>
+#include <xmlcompiler/com/result.h>
 
 namespace oxa {
 

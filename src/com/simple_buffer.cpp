@@ -1,5 +1,5 @@
 // SimpleBuffer: inline and heap forms, resizing rules, reference counting.
-#include "base/simple_buffer.h"
+#include "com/simple_buffer.h"
 
 #include <cstdlib>
 #include <cstring>

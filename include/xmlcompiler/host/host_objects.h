@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "com/boundary.h"
-#include "com/com_ptr.h"
-#include "com/host.h"
-#include "com/interface_table.h"
+#include <xmlcompiler/com/boundary.h>
+#include <xmlcompiler/com/com_ptr.h>
+#include <xmlcompiler/com/host.h>
+#include <xmlcompiler/com/interface_table.h>
 
 namespace oxa::host {
 

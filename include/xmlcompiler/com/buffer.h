@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "com/unknown.h"
+#include <xmlcompiler/com/unknown.h>
 
 namespace oxa {
 

@@ -4,7 +4,7 @@
 // walks it.
 #pragma once
 
-#include "com/unknown.h"
+#include <xmlcompiler/com/unknown.h>
 
 namespace oxa {
 

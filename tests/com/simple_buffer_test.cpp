@@ -1,5 +1,5 @@
 // SimpleBuffer: forms, resizing rules, sharing refusal, interface lookup.
-#include "base/simple_buffer.h"
+#include "com/simple_buffer.h"
 
 #include <gtest/gtest.h>
 

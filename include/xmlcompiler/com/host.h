@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-#include "com/buffer.h"
-#include "com/unknown.h"
+#include <xmlcompiler/com/buffer.h>
+#include <xmlcompiler/com/unknown.h>
 
 namespace oxa {
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "com/com_ptr.h"
-#include "com/plugin_interfaces.h"
-#include "host/host_objects.h"
+#include <xmlcompiler/com/com_ptr.h>
+#include <xmlcompiler/com/plugin_interfaces.h>
+#include <xmlcompiler/host/host_objects.h>
 
 namespace oxa::host {
 

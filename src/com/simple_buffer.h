@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "com/buffer.h"
+#include <xmlcompiler/com/buffer.h>
 
 namespace oxa {
 

@@ -7,7 +7,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "com/result.h"
+#include <xmlcompiler/com/result.h>
 
 namespace oxa {
 

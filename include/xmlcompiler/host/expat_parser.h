@@ -19,8 +19,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "com/com_ptr.h"
-#include "host/host_objects.h"
+#include <xmlcompiler/com/com_ptr.h>
+#include <xmlcompiler/host/host_objects.h>
 
 namespace oxa::host {
 
