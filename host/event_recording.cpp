@@ -15,17 +15,10 @@ constexpr char kMagic[8] = {'O', 'X', 'A', 'E', 'V', 'T', '0', '1'};
 
 EventRecorder::EventRecorder() : bytes_(kMagic, kMagic + sizeof(kMagic)) {}
 
-const InterfaceRow<EventRecorder> EventRecorder::kInterfaces[] = {
-    {&kIidUnknown, &InterfaceFrom<EventRecorder, EventRecorder, IXmlParserResponse>},
-    {&kIidXmlParserResponse, &InterfaceFrom<EventRecorder, EventRecorder, IXmlParserResponse>},
-    {&kIidXmlNamespaceResponse,
-     &InterfaceFrom<EventRecorder, EventRecorder, IXmlNamespaceResponse>},
-    {nullptr, nullptr}};
-
 HResult OXA_CALL EventRecorder::QueryInterface(const Guid& iid, void** out) {
-  RETURN_HR_IF_NULL(kNullPointer, out);
-  *out = FindInterface(kInterfaces, this, iid);  // not counted: see AddRef
-  return *out != nullptr ? kOk : kNoInterface;
+  return AnswerFromTable(InterfaceTable<EventRecorder, EventRecorder, IXmlParserResponse,
+                                        IXmlNamespaceResponse>::kRows,
+                         this, iid, out);
 }
 
 void EventRecorder::Word(std::uint32_t value) {

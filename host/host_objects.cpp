@@ -13,11 +13,6 @@ ComPtr<HostBuffer> HostBuffer::Create() {
   return ComPtr<HostBuffer>(new HostBuffer());
 }
 
-const InterfaceRow<HostBuffer> HostBuffer::kInterfaces[] = {
-    {&kIidUnknown, &InterfaceFrom<HostBuffer, HostBuffer, IBuffer>},
-    {&kIidBuffer, &InterfaceFrom<HostBuffer, HostBuffer, IBuffer>},
-    {nullptr, nullptr}};
-
 HResult OXA_CALL HostBuffer::Get(const std::uint8_t** data, std::uint32_t* length) {
   RETURN_HR_IF(kNullPointer, data == nullptr || length == nullptr);
   *data = bytes_.data();
@@ -46,11 +41,6 @@ HResult OXA_CALL HostBuffer::SetSize(std::uint32_t length) {
 ComPtr<PropertySet> PropertySet::Create() {
   return ComPtr<PropertySet>(new PropertySet());
 }
-
-const InterfaceRow<PropertySet> PropertySet::kInterfaces[] = {
-    {&kIidUnknown, &InterfaceFrom<PropertySet, PropertySet, IValues>},
-    {&kIidValues, &InterfaceFrom<PropertySet, PropertySet, IValues>},
-    {nullptr, nullptr}};
 
 PropertySet::Property* PropertySet::Find(const char* name, Kind kind) noexcept {
   for (std::size_t i = 0; i < count_; ++i) {
@@ -219,11 +209,6 @@ class AttributeSet::TextView final : public HostObject<TextView, IBuffer> {
     }
   }
 
-  static constexpr InterfaceRow<TextView> kInterfaces[] = {
-      {&kIidUnknown, &InterfaceFrom<TextView, TextView, IBuffer>},
-      {&kIidBuffer, &InterfaceFrom<TextView, TextView, IBuffer>},
-      {nullptr, nullptr}};
-
   HResult OXA_CALL Get(const std::uint8_t** data, std::uint32_t* length) override {
     RETURN_HR_IF(kNullPointer, data == nullptr || length == nullptr);
     *data = data_;
@@ -306,11 +291,6 @@ AttributeSet::TextView* AttributeSet::NewView() noexcept {
   return view;
 }
 
-const InterfaceRow<AttributeSet> AttributeSet::kInterfaces[] = {
-    {&kIidUnknown, &InterfaceFrom<AttributeSet, AttributeSet, IValues>},
-    {&kIidValues, &InterfaceFrom<AttributeSet, AttributeSet, IValues>},
-    {nullptr, nullptr}};
-
 HResult OXA_CALL AttributeSet::GetUInt32(const char* name, std::uint32_t* value) {
   RETURN_HR_IF(kNullPointer, name == nullptr || value == nullptr);
   return kFail;
@@ -384,11 +364,6 @@ ComPtr<ClassFactory> ClassFactory::Create(ParserMaker makeParser) {
   return ComPtr<ClassFactory>(new ClassFactory(makeParser));
 }
 
-const InterfaceRow<ClassFactory> ClassFactory::kInterfaces[] = {
-    {&kIidUnknown, &InterfaceFrom<ClassFactory, ClassFactory, ICommonClassFactory>},
-    {&kIidCommonClassFactory, &InterfaceFrom<ClassFactory, ClassFactory, ICommonClassFactory>},
-    {nullptr, nullptr}};
-
 HResult OXA_CALL ClassFactory::CreateInstance(const Guid& classId, IUnknown** out) {
   RETURN_HR_IF_NULL(kNullPointer, out);
   *out = nullptr;
@@ -409,9 +384,6 @@ HResult OXA_CALL ClassFactory::CreateInstance(const Guid& classId, IUnknown** ou
 ComPtr<HostContext> HostContext::Create(ClassFactory* factory) {
   return ComPtr<HostContext>(new HostContext(factory));
 }
-
-const InterfaceRow<HostContext> HostContext::kInterfaces[] = {
-    {&kIidUnknown, &InterfaceFrom<HostContext, HostContext, IUnknown>}, {nullptr, nullptr}};
 
 HResult OXA_CALL HostContext::QueryInterface(const Guid& iid, void** out) {
   RETURN_HR_IF_NULL(kNullPointer, out);

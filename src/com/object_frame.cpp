@@ -30,15 +30,7 @@ std::uint32_t ObjectFrame::InternalRelease() {
 }
 
 HResult ObjectFrame::QueryFromTable(const InterfaceEntry* table, const Guid& iid, void** out) {
-  RETURN_HR_IF_NULL(kNullPointer, out);
-  void* found = iid == kIidUnknown ? MainUnknown() : FindInterface(table, this, iid);
-  if (found == nullptr) {
-    *out = nullptr;
-    return kNoInterface;
-  }
-  AddRef();
-  *out = found;
-  return kOk;
+  return AnswerFromTable(table, this, iid, out);
 }
 
 HResult ObjectFrame::GetInnerUnknown(IUnknown* outer, IUnknown** out) {

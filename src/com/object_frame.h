@@ -5,8 +5,8 @@
 //
 // A concrete class derives from ObjectWith<Interfaces...> (which supplies
 // the three IUnknown operations of every interface as the frame's delegating
-// ones), declares its interface table, and implements InternalQueryInterface
-// as QueryFromTable(itsTable, iid, out).
+// ones) and implements InternalQueryInterface as
+// QueryFromTable(FrameInterfaces<Class, I1, I2...>, iid, out).
 #pragma once
 
 #include <cstdint>
@@ -23,11 +23,11 @@ class ObjectFrame;
 // One row of a component's interface table: an id and how to reach that interface.
 using InterfaceEntry = InterfaceRow<ObjectFrame>;
 
-// The pointer of interface I of the concrete object of class T.
-template <class T, class I>
-void* InterfaceOf(ObjectFrame* object) {
-  return InterfaceFrom<ObjectFrame, T, I>(object);
-}
+// The interface table of frame objects of class T that offer Interfaces, in
+// this order after IUnknown (the frame itself, the object's main interface).
+template <class T, class... Interfaces>
+inline constexpr const InterfaceEntry* FrameInterfaces =
+    InterfaceTable<ObjectFrame, T, Interfaces...>::kRows;
 
 class ObjectFrame : public IUnknown {
  public:
@@ -96,8 +96,8 @@ class ObjectFrame : public IUnknown {
  protected:
   ObjectFrame() noexcept = default;
 
-  // The interface lookup of every class: IUnknown, then `table` in order
-  // (ended by a null id). On a match adds a reference through the delegating AddRef.
+  // The interface lookup of every class: `table` in order, IUnknown first.
+  // On a match adds a reference through the delegating AddRef.
   HResult QueryFromTable(const InterfaceEntry* table, const Guid& iid, void** out);
 
  private:

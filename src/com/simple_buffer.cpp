@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+#include <xmlcompiler/com/interface_table.h>
+
 namespace oxa {
 
 SimpleBuffer* SimpleBuffer::Create() noexcept {
@@ -18,14 +20,8 @@ SimpleBuffer::~SimpleBuffer() {
 }
 
 HResult OXA_CALL SimpleBuffer::QueryInterface(const Guid& iid, void** out) {
-  if (out == nullptr) return kNullPointer;
-  if (iid == kIidUnknown || iid == kIidBuffer) {
-    AddRef();
-    *out = static_cast<IBuffer*>(this);
-    return kOk;
-  }
-  *out = nullptr;
-  return kNoInterface;
+  return AnswerFromTable(InterfaceTable<SimpleBuffer, SimpleBuffer, IBuffer>::kRows, this, iid,
+                         out);
 }
 
 std::uint32_t OXA_CALL SimpleBuffer::AddRef() {

@@ -4,13 +4,9 @@
 namespace oxa {
 namespace {
 
-constexpr InterfaceEntry kInterfaces[] = {
-    {&kIidXmlParserResponse, &InterfaceOf<XmlCompiler, IXmlParserResponse>},
-    {&kIidXmlNamespaceResponse, &InterfaceOf<XmlCompiler, IXmlNamespaceResponse>},
-    {&kIidXmlCompiler, &InterfaceOf<XmlCompiler, IXmlCompiler>},
-    {&kIidContextAware, &InterfaceOf<XmlCompiler, IContextAware>},
-    {&kIidXmlCompilerDiagnostics, &InterfaceOf<XmlCompiler, IXmlCompilerDiagnostics>},
-    {nullptr, nullptr}};
+constexpr const InterfaceEntry* kInterfaces =
+    FrameInterfaces<XmlCompiler, IXmlParserResponse, IXmlNamespaceResponse, IXmlCompiler,
+                    IContextAware, IXmlCompilerDiagnostics>;
 
 constexpr char kEncoding[] = "UTF-8";
 constexpr char kSeparator = ':';

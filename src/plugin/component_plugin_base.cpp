@@ -27,12 +27,8 @@ ComponentPluginBase::ComponentPluginBase(const ComponentEntry* table, const char
 }
 
 HResult ComponentPluginBase::InternalQueryInterface(const Guid& iid, void** out) {
-  static constexpr InterfaceEntry kInterfaces[] = {
-      {&kIidPlugin, &InterfaceOf<ComponentPluginBase, IPlugin>},
-      {&kIidComponentPlugin, &InterfaceOf<ComponentPluginBase, IComponentPlugin>},
-      {&kIidPluginNamespace, &InterfaceOf<ComponentPluginBase, IPluginNamespace>},
-      {nullptr, nullptr}};
-  return QueryFromTable(kInterfaces, iid, out);
+  return QueryFromTable(
+      FrameInterfaces<ComponentPluginBase, IPlugin, IComponentPlugin, IPluginNamespace>, iid, out);
 }
 
 HResult OXA_CALL ComponentPluginBase::InitPlugin(IUnknown* context) {

@@ -22,7 +22,7 @@ using testing::DisarmAllocator;
 
 // A parser whose events and attribute sets are built before the armed
 // region, so that only the library allocates while it runs.
-class ScriptedParser final : public IXmlParser, public testing::Counted {
+class ScriptedParser final : public testing::FakeObject<ScriptedParser, IXmlParser> {
  public:
   explicit ScriptedParser(const std::string& markup) {
     for (const auto& e : testing::ParseEvents(markup)) {
@@ -33,17 +33,6 @@ class ScriptedParser final : public IXmlParser, public testing::Counted {
       for (const auto& [n, v] : e.attributes) step.attributes->AddString(n, v);
     }
   }
-  HResult OXA_CALL QueryInterface(const Guid& iid, void** out) override {
-    if (iid == kIidUnknown || iid == kIidXmlParser) {
-      Add();
-      *out = static_cast<IXmlParser*>(this);
-      return kOk;
-    }
-    *out = nullptr;
-    return kNoInterface;
-  }
-  std::uint32_t OXA_CALL AddRef() override { return Add(); }
-  std::uint32_t OXA_CALL Release() override { return Drop(); }
   HResult OXA_CALL Prepare(IXmlParserResponse* r, const char*, std::uint32_t) override {
     response_ = r;
     return kOk;
@@ -71,7 +60,7 @@ class ScriptedParser final : public IXmlParser, public testing::Counted {
 };
 
 // A class factory whose objects all exist before the armed region.
-class PooledFactory final : public ICommonClassFactory, public testing::Counted {
+class PooledFactory final : public testing::FakeObject<PooledFactory, ICommonClassFactory> {
  public:
   explicit PooledFactory(const std::string& markup) : parser(markup) {
     output.bytes_.reserve(1 << 20);  // Set within capacity allocates nothing
@@ -83,17 +72,6 @@ class PooledFactory final : public ICommonClassFactory, public testing::Counted 
   testing::FakeValues values;
   testing::FakeBuffer property;
 
-  HResult OXA_CALL QueryInterface(const Guid& iid, void** out) override {
-    if (iid == kIidUnknown || iid == kIidCommonClassFactory) {
-      Add();
-      *out = static_cast<ICommonClassFactory*>(this);
-      return kOk;
-    }
-    *out = nullptr;
-    return kNoInterface;
-  }
-  std::uint32_t OXA_CALL AddRef() override { return Add(); }
-  std::uint32_t OXA_CALL Release() override { return Drop(); }
   HResult OXA_CALL CreateInstance(const Guid& classId, IUnknown** out) override {
     if (classId == kClsidXmlParser) {
       parser.AddRef();

@@ -30,10 +30,7 @@ class Probe final : public ObjectWith<IProbeA, IProbeB> {
   Probe() { ++g_alive; }
   ~Probe() override { --g_alive; }
   HResult InternalQueryInterface(const Guid& iid, void** out) override {
-    static constexpr InterfaceEntry kTable[] = {{&kIidProbeA, &InterfaceOf<Probe, IProbeA>},
-                                                {&kIidProbeB, &InterfaceOf<Probe, IProbeB>},
-                                                {nullptr, nullptr}};
-    return QueryFromTable(kTable, iid, out);
+    return QueryFromTable(FrameInterfaces<Probe, IProbeA, IProbeB>, iid, out);
   }
   HResult FinalConstruct() override {
     if (g_touchInFinalConstruct) {  // a reference taken and dropped must not destroy the object

@@ -10,6 +10,7 @@
 
 #include <xmlcompiler/com/com_ptr.h>
 #include <xmlcompiler/com/host.h>
+#include <xmlcompiler/com/interface_table.h>
 #include "compiler/xml_compiler.h"
 #include "support/fake_values.h"
 
@@ -34,6 +35,15 @@ class Recorded {
 
  protected:
   void Note(const std::string& call) { log_->push_back(name_ + "." + call); }
+  // QueryInterface from the table of Self's Interfaces. The reference it
+  // takes is counted but not recorded: the log holds the compiler's calls only.
+  template <class Self, class... Interfaces>
+  HResult Answer(Self* self, const Guid& iid, void** out) {
+    *out = FindInterface(InterfaceTable<Self, Self, Interfaces...>::kRows, self, iid);
+    if (*out == nullptr) return kNoInterface;
+    ++refs;
+    return kOk;
+  }
   std::uint32_t NoteAddRef() {
     Note("AddRef");
     return static_cast<std::uint32_t>(++refs);
@@ -54,13 +64,7 @@ class RecordingBuffer final : public IBuffer, public Recorded {
   std::string bytes;
   HResult OXA_CALL QueryInterface(const Guid& iid, void** out) override {
     Note("QueryInterface(" + IidName(iid) + ")");
-    if (iid != kIidUnknown && iid != kIidBuffer) {
-      *out = nullptr;
-      return kNoInterface;
-    }
-    ++refs;
-    *out = static_cast<IBuffer*>(this);
-    return kOk;
+    return Answer<RecordingBuffer, IBuffer>(this, iid, out);
   }
   std::uint32_t OXA_CALL AddRef() override { return NoteAddRef(); }
   std::uint32_t OXA_CALL Release() override { return NoteRelease(); }
@@ -122,18 +126,12 @@ class RecordingParser final : public IXmlParser, public Recorded {
 
   HResult OXA_CALL QueryInterface(const Guid& iid, void** out) override {
     Note("QueryInterface(" + IidName(iid) + ")");
-    if (iid == kIidUnknown || iid == kIidXmlParser) {
-      ++refs;
-      *out = static_cast<IXmlParser*>(this);
-      return kOk;
-    }
-    if (iid == kIidXmlNamespaceParser && offersNamespace) {
+    if (iid == kIidXmlNamespaceParser && offersNamespace) {  // a separate object, recorded apart
       ++namespaceFace.refs;
       *out = static_cast<IXmlNamespaceParser*>(&namespaceFace);
       return kOk;
     }
-    *out = nullptr;
-    return kNoInterface;
+    return Answer<RecordingParser, IXmlParser>(this, iid, out);
   }
   std::uint32_t OXA_CALL AddRef() override { return NoteAddRef(); }
   std::uint32_t OXA_CALL Release() override { return NoteRelease(); }
@@ -213,13 +211,7 @@ class RecordingFactory final : public ICommonClassFactory, public Recorded {
   Created createdBuffer;
 
   HResult OXA_CALL QueryInterface(const Guid& iid, void** out) override {
-    if (iid != kIidUnknown && iid != kIidCommonClassFactory) {
-      *out = nullptr;
-      return kNoInterface;
-    }
-    ++refs;
-    *out = static_cast<ICommonClassFactory*>(this);
-    return kOk;
+    return Answer<RecordingFactory, ICommonClassFactory>(this, iid, out);
   }
   std::uint32_t OXA_CALL AddRef() override { return static_cast<std::uint32_t>(++refs); }
   std::uint32_t OXA_CALL Release() override { return static_cast<std::uint32_t>(--refs); }

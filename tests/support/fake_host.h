@@ -13,46 +13,18 @@
 #include <xmlcompiler/com/com_ptr.h>
 #include <xmlcompiler/com/host.h>
 #include "event_script.h"
+#include "fake_object.h"
 #include "fake_values.h"
 
 namespace oxa::testing {
 
-// Reference counting shared by the fakes.
-class Counted {
- public:
-  int refCount() const { return refCount_; }
-  int addRefs() const { return addRefs_; }
-
- protected:
-  std::uint32_t Add() {
-    ++addRefs_;
-    return static_cast<std::uint32_t>(++refCount_);
-  }
-  std::uint32_t Drop() { return static_cast<std::uint32_t>(--refCount_); }
-
- private:
-  int refCount_ = 0;
-  int addRefs_ = 0;
-};
-
-class FakeBuffer final : public IBuffer, public Counted {
+class FakeBuffer final : public FakeObject<FakeBuffer, IBuffer> {
  public:
   explicit FakeBuffer(std::string bytes = {}) : bytes_(std::move(bytes)) {}
   HResult failSet = kOk;  // when negative, Set fails with it
   std::string bytes_;
   int sets = 0;
 
-  HResult OXA_CALL QueryInterface(const Guid& iid, void** out) override {
-    if (iid == kIidUnknown || iid == kIidBuffer) {
-      Add();
-      *out = static_cast<IBuffer*>(this);
-      return kOk;
-    }
-    *out = nullptr;
-    return kNoInterface;
-  }
-  std::uint32_t OXA_CALL AddRef() override { return Add(); }
-  std::uint32_t OXA_CALL Release() override { return Drop(); }
   HResult OXA_CALL Get(const std::uint8_t** data, std::uint32_t* length) override {
     *data = GetBuffer();
     *length = GetSize();
@@ -76,7 +48,7 @@ class FakeBuffer final : public IBuffer, public Counted {
 };
 
 // Replays the markup of its input buffer (see event_script.h) into the response.
-class FakeParser final : public IXmlParser, public IXmlNamespaceParser, public Counted {
+class FakeParser final : public FakeObject<FakeParser, IXmlParser, IXmlNamespaceParser> {
  public:
   bool offersNamespace = true;
   HResult feedResult = kOk;  // returned by Feed after the events
@@ -88,22 +60,14 @@ class FakeParser final : public IXmlParser, public IXmlNamespaceParser, public C
   IXmlNamespaceResponse* namespaceResponse = nullptr;
   int refsDuringFeed = 0;
 
+  // The table's answer, except IXmlNamespaceParser while `offersNamespace` is false.
   HResult OXA_CALL QueryInterface(const Guid& iid, void** out) override {
-    if (iid == kIidUnknown || iid == kIidXmlParser) {
-      Add();
-      *out = static_cast<IXmlParser*>(this);
-      return kOk;
+    if (iid == kIidXmlNamespaceParser && !offersNamespace) {
+      *out = nullptr;
+      return kNoInterface;
     }
-    if (iid == kIidXmlNamespaceParser && offersNamespace) {
-      Add();
-      *out = static_cast<IXmlNamespaceParser*>(this);
-      return kOk;
-    }
-    *out = nullptr;
-    return kNoInterface;
+    return FakeObject::QueryInterface(iid, out);
   }
-  std::uint32_t OXA_CALL AddRef() override { return Add(); }
-  std::uint32_t OXA_CALL Release() override { return Drop(); }
   HResult OXA_CALL Prepare(IXmlParserResponse* r, const char* e, std::uint32_t f) override {
     ++plainPrepares;
     response = r;
@@ -140,7 +104,7 @@ class FakeParser final : public IXmlParser, public IXmlNamespaceParser, public C
   }
 };
 
-class FakeFactory final : public ICommonClassFactory, public Counted {
+class FakeFactory final : public FakeObject<FakeFactory, ICommonClassFactory> {
  public:
   // Creation of these class ids fails with `failWith`.
   std::vector<Guid> failing;
@@ -210,6 +174,8 @@ class FakeFactory final : public ICommonClassFactory, public Counted {
   }
 
  private:
+  // A faulty object on purpose: it refuses every query, IUnknown included,
+  // which no table can express.
   struct MuteObject final : IUnknown {
     HResult OXA_CALL QueryInterface(const Guid&, void** out) override {
       *out = nullptr;
@@ -222,7 +188,7 @@ class FakeFactory final : public ICommonClassFactory, public Counted {
 };
 
 // A host context: answers ICommonClassFactory with `factory` when it is set.
-class FakeContext final : public IUnknown, public Counted {
+class FakeContext final : public FakeObject<FakeContext, IUnknown> {
  public:
   explicit FakeContext(FakeFactory* f) : factory(f) {}
   FakeFactory* factory;
@@ -230,33 +196,19 @@ class FakeContext final : public IUnknown, public Counted {
     if (iid == kIidCommonClassFactory && factory != nullptr) {
       return factory->QueryInterface(iid, out);
     }
-    if (iid == kIidUnknown) {
-      Add();
-      *out = static_cast<IUnknown*>(this);
-      return kOk;
-    }
-    *out = nullptr;
-    return kNoInterface;
+    return FakeObject::QueryInterface(iid, out);
   }
-  std::uint32_t OXA_CALL AddRef() override { return Add(); }
-  std::uint32_t OXA_CALL Release() override { return Drop(); }
 };
 
 // An outer object that aggregates one inner object: queries it does not
 // answer itself go to the inner unknown.
-class FakeOuter final : public IUnknown, public Counted {
+class FakeOuter final : public FakeObject<FakeOuter, IUnknown> {
  public:
   IUnknown* inner = nullptr;  // the InnerUnknown, one reference held by the test
   HResult OXA_CALL QueryInterface(const Guid& iid, void** out) override {
-    if (iid == kIidUnknown) {
-      Add();
-      *out = static_cast<IUnknown*>(this);
-      return kOk;
-    }
-    return inner != nullptr ? inner->QueryInterface(iid, out) : kNoInterface;
+    if (iid == kIidUnknown || inner == nullptr) return FakeObject::QueryInterface(iid, out);
+    return inner->QueryInterface(iid, out);
   }
-  std::uint32_t OXA_CALL AddRef() override { return Add(); }
-  std::uint32_t OXA_CALL Release() override { return Drop(); }
 };
 
 }  // namespace oxa::testing

@@ -9,6 +9,7 @@
 
 #include <xmlcompiler/com/com_ptr.h>
 #include <xmlcompiler/com/host.h>
+#include <xmlcompiler/com/interface_table.h>
 #include "com/simple_buffer.h"
 
 namespace oxa::testing {
@@ -51,14 +52,7 @@ class FakeValues final : public IValues {
 
   HResult OXA_CALL QueryInterface(const Guid& iid, void** out) override {
     ++queries;
-    if (out == nullptr) return kNullPointer;
-    if (iid == kIidUnknown || iid == kIidValues) {
-      AddRef();
-      *out = static_cast<IValues*>(this);
-      return kOk;
-    }
-    *out = nullptr;
-    return kNoInterface;
+    return AnswerFromTable(InterfaceTable<FakeValues, FakeValues, IValues>::kRows, this, iid, out);
   }
   std::uint32_t OXA_CALL AddRef() override { return static_cast<std::uint32_t>(++refCount_); }
   // The last release drops the buffers the set holds, as destroying a real set would.

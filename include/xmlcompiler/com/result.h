@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 namespace oxa {
 
@@ -24,26 +25,37 @@ constexpr bool Succeeded(HResult hr) {
   return hr >= 0;
 }
 
+// `hr` itself, when it is a result code. The result-code macros pass their
+// argument through this, so that a bool, a pointer, an unsigned or wider
+// number is refused at compile time instead of being taken for a result.
+// (A plain int is HResult's own type on every supported target.)
+template <class T>
+constexpr HResult VerifyResult(T hr) noexcept {
+  static_assert(std::is_same_v<T, HResult>,
+                "a result-code macro was given something that is not an HResult");
+  return hr;
+}
+
 }  // namespace oxa
 
 // Statement macros for early-return result code paths. Each evaluates its
 // argument exactly once.
 
 // Returns the result of `expr` from the enclosing function when it is negative.
-#define RETURN_IF_FAILED(expr)                \
-  do {                                        \
-    const ::oxa::HResult oxaHr_ = (expr);     \
-    if (::oxa::Failed(oxaHr_)) return oxaHr_; \
+#define RETURN_IF_FAILED(expr)                               \
+  do {                                                       \
+    const ::oxa::HResult oxaHr_ = ::oxa::VerifyResult(expr); \
+    if (::oxa::Failed(oxaHr_)) return oxaHr_;                \
   } while (false)
 
 // Returns `hr` from the enclosing function when `cond` holds.
-#define RETURN_HR_IF(hr, cond) \
-  do {                         \
-    if (cond) return (hr);     \
+#define RETURN_HR_IF(hr, cond)                \
+  do {                                        \
+    if (cond) return ::oxa::VerifyResult(hr); \
   } while (false)
 
 // Returns `hr` from the enclosing function when `ptr` is null.
-#define RETURN_HR_IF_NULL(hr, ptr)     \
-  do {                                 \
-    if ((ptr) == nullptr) return (hr); \
+#define RETURN_HR_IF_NULL(hr, ptr)                        \
+  do {                                                    \
+    if ((ptr) == nullptr) return ::oxa::VerifyResult(hr); \
   } while (false)

@@ -22,7 +22,6 @@ class EventRecorder final : public ParserResponseDefaults {
   EventRecorder();
   const std::vector<std::uint8_t>& Bytes() const noexcept { return bytes_; }
 
-  static const InterfaceRow<EventRecorder> kInterfaces[];
   // Not reference counted: owned by its creator, which outlives the parse.
   HResult OXA_CALL QueryInterface(const Guid& iid, void** out) override;
   std::uint32_t OXA_CALL AddRef() override { return 2; }

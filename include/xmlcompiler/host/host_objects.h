@@ -36,17 +36,14 @@ class RefCounted {
 };
 
 // The base of the host's reference-counted objects: counting, and a
-// QueryInterface answered from Self::kInterfaces, the class's interface table
-// (its IUnknown row first), as the plug-in's objects answer from theirs.
+// QueryInterface answered from the table of Interfaces, as the plug-in's
+// objects answer from theirs.
 template <class Self, class... Interfaces>
 class HostObject : public Interfaces..., public RefCounted<Self> {
  public:
   HResult OXA_CALL QueryInterface(const Guid& iid, void** out) override {
-    RETURN_HR_IF_NULL(kNullPointer, out);
-    *out = FindInterface<Self>(Self::kInterfaces, static_cast<Self*>(this), iid);
-    if (*out == nullptr) return kNoInterface;
-    AddRef();
-    return kOk;
+    return AnswerFromTable(InterfaceTable<Self, Self, Interfaces...>::kRows,
+                           static_cast<Self*>(this), iid, out);
   }
   std::uint32_t OXA_CALL AddRef() override { return RefCounted<Self>::AddRef(); }
   std::uint32_t OXA_CALL Release() override { return RefCounted<Self>::Release(); }
@@ -62,7 +59,6 @@ class HostBuffer final : public HostObject<HostBuffer, IBuffer> {
   // A new buffer with one reference.
   static ComPtr<HostBuffer> Create();
 
-  static const InterfaceRow<HostBuffer> kInterfaces[];
   HResult OXA_CALL Get(const std::uint8_t** data, std::uint32_t* length) override;
   HResult OXA_CALL Set(const void* data, std::uint32_t length) override;
   HResult OXA_CALL SetSize(std::uint32_t length) override;
@@ -86,7 +82,6 @@ class PropertySet final : public HostObject<PropertySet, IValues> {
 
   static ComPtr<PropertySet> Create();
 
-  static const InterfaceRow<PropertySet> kInterfaces[];
   HResult OXA_CALL SetUInt32(const char* name, std::uint32_t value) override;
   HResult OXA_CALL GetUInt32(const char* name, std::uint32_t* value) override;
   HResult OXA_CALL GetFirstUInt32(const char** name, std::uint32_t* value) override;
@@ -152,7 +147,6 @@ class AttributeSet final : public HostObject<AttributeSet, IValues> {
   // then fail the parse, since the response may have gone on without them.
   bool Exhausted() const noexcept { return exhausted_; }
 
-  static const InterfaceRow<AttributeSet> kInterfaces[];
   HResult OXA_CALL SetUInt32(const char*, std::uint32_t) override { return kNotImplemented; }
   HResult OXA_CALL GetUInt32(const char* name, std::uint32_t* value) override;
   HResult OXA_CALL GetFirstUInt32(const char** name, std::uint32_t* value) override;
@@ -191,20 +185,12 @@ class AttributeSet final : public HostObject<AttributeSet, IValues> {
 template <class Self>
 class ParserObject : public HostObject<Self, IXmlParser, IXmlNamespaceParser> {
  public:
-  static const InterfaceRow<Self> kInterfaces[];
   HResult OXA_CALL Reserved() override { return kFail; }
 
  protected:
   ParserObject() = default;
   ~ParserObject() = default;
 };
-
-template <class Self>
-const InterfaceRow<Self> ParserObject<Self>::kInterfaces[] = {
-    {&kIidUnknown, &InterfaceFrom<Self, Self, IXmlParser>},
-    {&kIidXmlParser, &InterfaceFrom<Self, Self, IXmlParser>},
-    {&kIidXmlNamespaceParser, &InterfaceFrom<Self, Self, IXmlNamespaceParser>},
-    {nullptr, nullptr}};
 
 // Where a parser created by the factory leaves its last failure.
 // Also what the parse saw of character data, which the compiled format has
@@ -229,7 +215,6 @@ class ClassFactory final : public HostObject<ClassFactory, ICommonClassFactory> 
   // A factory whose parsers come from `makeParser`.
   static ComPtr<ClassFactory> Create(ParserMaker makeParser);
 
-  static const InterfaceRow<ClassFactory> kInterfaces[];
   // 0x80040111 for a class the host does not know.
   HResult OXA_CALL CreateInstance(const Guid& classId, IUnknown** out) override;
 
@@ -249,7 +234,6 @@ class HostContext final : public HostObject<HostContext, IUnknown> {
  public:
   static ComPtr<HostContext> Create(ClassFactory* factory);
 
-  static const InterfaceRow<HostContext> kInterfaces[];
   // Its own interfaces from the table; ICommonClassFactory is the factory's.
   HResult OXA_CALL QueryInterface(const Guid& iid, void** out) override;
 
