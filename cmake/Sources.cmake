@@ -75,7 +75,8 @@ set_target_properties(deva3201 PROPERTIES PREFIX "" OUTPUT_NAME deva3201)
 if(WIN32)
   # Exports by name and ordinal from the module-definition file; version resource.
   enable_language(RC)
-  target_sources(deva3201 PRIVATE src/entry/deva3201.def src/entry/version.rc)
+  configure_file(src/entry/version.rc.in ${PROJECT_BINARY_DIR}/version.rc @ONLY)
+  target_sources(deva3201 PRIVATE src/entry/deva3201.def ${PROJECT_BINARY_DIR}/version.rc)
   target_link_libraries(deva3201 PRIVATE user32)
 else()
   set_target_properties(deva3201 PROPERTIES LINK_DEPENDS ${PROJECT_SOURCE_DIR}/src/entry/deva3201.map)
@@ -134,7 +135,16 @@ if(OXA_BUILD_HOST)
   target_link_libraries(oxa_tools PUBLIC oxa_format PRIVATE nlohmann_json::nlohmann_json)
   oxa_defaults(oxa_tools)
 
-  add_executable(xmlc tools/xmlc.cpp tools/diagnostics.cpp)
+  add_executable(xmlc
+    tools/xmlc.cpp
+    tools/command_line.cpp
+    tools/file_io.cpp
+    tools/compile_command.cpp
+    tools/dump_command.cpp
+    tools/record_command.cpp
+    tools/info_command.cpp
+    tools/diagnostics.cpp)
+  target_compile_definitions(xmlc PRIVATE OXA_VERSION="${PROJECT_VERSION}")
   target_link_libraries(xmlc PRIVATE oxa_host oxa_tools Threads::Threads)
   target_include_directories(xmlc PRIVATE ${PROJECT_SOURCE_DIR}/tools)
   set_target_properties(xmlc PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)

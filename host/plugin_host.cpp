@@ -11,11 +11,6 @@
 #include <xmlcompiler/host/expat_parser.h>
 
 namespace oxa::host {
-namespace {
-
-constexpr char kClassIdProperty[] = "ComponentCLSID";
-
-}  // namespace
 
 std::string ResultText(HResult hr) {
   char text[16];
@@ -107,7 +102,7 @@ HResult PluginHost::Describe(PluginDescription* out) const {
     RETURN_IF_FAILED(
         components_->GetComponentInfoAtIndex(static_cast<std::int32_t>(i), values.Put()));
     ComPtr<IBuffer> classId;
-    RETURN_IF_FAILED(values->GetBuffer(kClassIdProperty, classId.Put()));
+    RETURN_IF_FAILED(values->GetBuffer(kComponentClassIdProperty, classId.Put()));
     RETURN_HR_IF(kFail, classId->GetSize() != sizeof(Guid));
     Guid id;
     std::memcpy(&id, classId->GetBuffer(), sizeof(id));
@@ -125,7 +120,7 @@ HResult PluginHost::CreateSession(std::unique_ptr<CompilerSession>* out,
   ComPtr<IValues> values;
   RETURN_IF_FAILED(components_->GetComponentInfoAtIndex(0, values.Put()));
   ComPtr<IBuffer> classIdBuffer;
-  RETURN_IF_FAILED(values->GetBuffer(kClassIdProperty, classIdBuffer.Put()));
+  RETURN_IF_FAILED(values->GetBuffer(kComponentClassIdProperty, classIdBuffer.Put()));
   RETURN_HR_IF(kFail, classIdBuffer->GetSize() != sizeof(Guid));
   Guid classId;
   std::memcpy(&classId, classIdBuffer->GetBuffer(), sizeof(classId));

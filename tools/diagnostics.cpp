@@ -13,7 +13,6 @@ namespace {
 
 using host::CompileFinding;
 
-constexpr char kCompilerNamespace[] = "urn:oxa:xmlcompiler";
 constexpr char kTextDropped[] = "text-dropped";
 
 // One message before it is placed: at an element (by ordinal) or at an
@@ -52,34 +51,75 @@ std::string Quoted(const std::string& text) {
   return "\"" + text + "\"";
 }
 
-// The message of a finding; false for a kind this tool does not know.
-bool Describe(const CompileFinding& f, Message* m) {
-  m->element = f.element;
-  m->kind = KindName(f.kind);
+// `n` with its thousands grouped by commas, as the messages write numbers.
+std::string Grouped(std::uint64_t n) {
+  std::string digits = std::to_string(n);
+  for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+  return digits;
+}
+
+// The expansion bound, as the messages state it.
+std::string ExpansionBoundText() {
+  return "more than " + Grouped(kExpansionFloor) + " copied elements and " +
+         std::to_string(kExpansionFactor) + " times the document's elements";
+}
+
+// The length limit of names and values, as the messages state it.
+std::string LengthLimitText() {
+  return Grouped(kMaxTextLength) + " bytes";
+}
+
+std::string MissingLayoutIdText(const CompileFinding& f) {
+  if (f.text.empty()) return "directive has no \"layoutid\" attribute, so it inserts nothing";
+  if (f.text == "layoutid") return "directive has an empty \"layoutid\"";
+  return "directive has no \"layoutid\" attribute, so it inserts nothing; did you mean "
+         "\"layoutid\" instead of " +
+         Quoted(f.text) + "?";
+}
+
+void DescribeUnknownLayout(const CompileFinding& f, Message* m) {
+  m->text = "no element before this directive has id " + Quoted(f.text) + ", so it inserts nothing";
+  if (f.related != 0 && f.other.empty()) {
+    m->notes.push_back({f.related, "an element with id " + Quoted(f.text) +
+                                       " comes later; a directive copies only from elements "
+                                       "that start before it"});
+  } else if (f.related != 0) {
+    m->notes.push_back({f.related, "this element's id " + Quoted(f.other) +
+                                       " differs only in case; ids are case-sensitive"});
+  }
+}
+
+std::string NotADirectiveText(const CompileFinding& f) {
+  const std::size_t colon = f.text.rfind(':');
+  const std::string uri = colon == std::string::npos ? "" : f.text.substr(0, colon);
+  if (colon != std::string::npos && uri != CompilerNamespaceUri) {
+    return "element " + Quoted(f.text) + " is not the directive: it is in namespace " +
+           Quoted(uri) +
+           " (a default namespace counts too); write <insertlayout> in no namespace, or in " +
+           Quoted(CompilerNamespaceUri);
+  }
+  return "element " + Quoted(f.text) +
+         " is not the directive: names are case-sensitive; write \"insertlayout\"";
+}
+
+std::string TextTooLongText(const CompileFinding& f) {
+  if (f.other == "value")
+    return "the value of attribute " + Quoted(f.text) + " is longer than " + LengthLimitText();
+  if (f.other == "name" && !f.text.empty()) {
+    return "an attribute name (starting " + Quoted(f.text.substr(0, 40)) + ") is longer than " +
+           LengthLimitText();
+  }
+  return "the element's name is longer than " + LengthLimitText();
+}
+
+// The message of a warning finding; false for a kind that is not a warning.
+bool DescribeWarning(const CompileFinding& f, Message* m) {
   switch (f.kind) {
     case FindingKind::kMissingLayoutId:
-      if (f.text.empty()) {
-        m->text = "directive has no \"layoutid\" attribute, so it inserts nothing";
-      } else if (f.text == "layoutid") {
-        m->text = "directive has an empty \"layoutid\"";
-      } else {
-        m->text =
-            "directive has no \"layoutid\" attribute, so it inserts nothing; did you mean "
-            "\"layoutid\" instead of " +
-            Quoted(f.text) + "?";
-      }
+      m->text = MissingLayoutIdText(f);
       return true;
     case FindingKind::kUnknownLayout:
-      m->text =
-          "no element before this directive has id " + Quoted(f.text) + ", so it inserts nothing";
-      if (f.related != 0 && f.other.empty()) {
-        m->notes.push_back({f.related, "an element with id " + Quoted(f.text) +
-                                           " comes later; a directive copies only from elements "
-                                           "that start before it"});
-      } else if (f.related != 0) {
-        m->notes.push_back({f.related, "this element's id " + Quoted(f.other) +
-                                           " differs only in case; ids are case-sensitive"});
-      }
+      DescribeUnknownLayout(f, m);
       return true;
     case FindingKind::kEmptyLayout:
       m->text = "the element with id " + Quoted(f.text) +
@@ -91,64 +131,55 @@ bool Describe(const CompileFinding& f, Message* m) {
           "id " + Quoted(f.text) + " is carried by more than one element; directives use the first";
       if (f.related != 0) m->notes.push_back({f.related, "the element used"});
       return true;
-    case FindingKind::kNotADirective: {
-      const std::size_t colon = f.text.rfind(':');
-      const std::string uri = colon == std::string::npos ? "" : f.text.substr(0, colon);
-      if (colon != std::string::npos && uri != kCompilerNamespace) {
-        m->text = "element " + Quoted(f.text) + " is not the directive: it is in namespace " +
-                  Quoted(uri) +
-                  " (a default namespace counts too); write <insertlayout> in no "
-                  "namespace, or in \"" +
-                  kCompilerNamespace + "\"";
-      } else {
-        m->text = "element " + Quoted(f.text) +
-                  " is not the directive: names are case-sensitive; write \"insertlayout\"";
-      }
+    case FindingKind::kNotADirective:
+      m->text = NotADirectiveText(f);
       return true;
-    }
-    case FindingKind::kExpansionBound:
-      m->error = true;
-      m->text = "layout expansion over its bound at this directive" +
-                (f.text.empty() ? std::string() : " (layoutid " + Quoted(f.text) + ")") +
-                ": more than 1,000,000 copied elements and 100 times the document's elements";
-      return true;
-    case FindingKind::kTextTooLong:
-      m->error = true;
-      if (f.other == "value") {
-        m->text = "the value of attribute " + Quoted(f.text) + " is longer than 16,777,215 bytes";
-      } else if (f.other == "name" && !f.text.empty()) {
-        m->text = "an attribute name (starting " + Quoted(f.text.substr(0, 40)) +
-                  ") is longer than 16,777,215 bytes";
-      } else {
-        m->text = "the element's name is longer than 16,777,215 bytes";
-      }
-      return true;
-    case FindingKind::kNoRoot:
-      m->error = true;
-      m->text = "no root element";
-      return true;
-    case FindingKind::kOutOfMemory:
-      m->error = true;
-      m->text = "out of memory";
-      return true;
+    default:
+      return false;
   }
-  return false;
+}
+
+// The message of an error finding; false for a kind that is not an error.
+bool DescribeError(const CompileFinding& f, Message* m) {
+  switch (f.kind) {
+    case FindingKind::kExpansionBound:
+      m->text = "layout expansion over its bound at this directive" +
+                (f.text.empty() ? std::string() : " (layoutid " + Quoted(f.text) + ")") + ": " +
+                ExpansionBoundText();
+      break;
+    case FindingKind::kTextTooLong:
+      m->text = TextTooLongText(f);
+      break;
+    case FindingKind::kNoRoot:
+      m->text = "no root element";
+      break;
+    case FindingKind::kOutOfMemory:
+      m->text = "out of memory";
+      break;
+    default:
+      return false;
+  }
+  m->error = true;
+  return true;
+}
+
+// The message of a finding; false for a kind this tool does not know.
+bool Describe(const CompileFinding& f, Message* m) {
+  m->element = f.element;
+  m->kind = KindName(f.kind);
+  return DescribeWarning(f, m) || DescribeError(f, m);
 }
 
 // The cause of a failed compile that no finding explains.
 std::string CauseOf(HResult hr) {
-  switch (static_cast<std::uint32_t>(hr)) {
-    case 0x8007000Eu:
-      return "layout expansion over its bound (more than 1,000,000 copied elements and 100 "
-             "times the document's elements), or out of memory";
-    case 0x80070057u:
-      return "a name or value longer than 16,777,215 bytes, or a compiled document larger "
-             "than 4 GB";
-    case 0x80004005u:
-      return "no root element";
-    default:
-      return "compile failed with " + host::ResultText(hr);
+  if (hr == kOutOfMemory)
+    return "layout expansion over its bound (" + ExpansionBoundText() + "), or out of memory";
+  if (hr == kInvalidArg) {
+    return "a name or value longer than " + LengthLimitText() +
+           ", or a compiled document larger than 4 GB";
   }
+  if (hr == kFail) return "no root element";
+  return "compile failed with " + host::ResultText(hr);
 }
 
 // The document's lines, for the source line under a message.
@@ -217,18 +248,10 @@ class Source {
   std::size_t scanned_ = 0;
 };
 
-}  // namespace
-
-const std::set<std::string>& WarningKinds() {
-  static const std::set<std::string> kinds = {
-      KindName(FindingKind::kMissingLayoutId), KindName(FindingKind::kUnknownLayout),
-      KindName(FindingKind::kEmptyLayout),     KindName(FindingKind::kDuplicateId),
-      KindName(FindingKind::kNotADirective),   kTextDropped};
-  return kinds;
-}
-
-Diagnosis Diagnose(const std::string& file, const host::CompilerSession::Result& result,
-                   const WarningPolicy& policy) {
+// Collecting: the parse failure, the findings the policy shows, a failure
+// no finding explains, and dropped text, in that order.
+std::vector<Message> Collect(const host::CompilerSession::Result& result,
+                             const WarningPolicy& policy) {
   std::vector<Message> messages;
   bool explained = false;
   if (result.parse.failed) {
@@ -269,32 +292,37 @@ Diagnosis Diagnose(const std::string& file, const host::CompilerSession::Result&
     }
     messages.push_back(m);
   }
+  return messages;
+}
 
-  Diagnosis d;
-  d.failed = Failed(result.hr);
-  if (messages.empty()) return d;
-
-  const std::uint8_t* bytes = result.input ? result.input->GetBuffer() : nullptr;
-  const std::size_t size = bytes == nullptr ? 0 : result.input->GetSize();
-  std::vector<host::TagPosition> positions;
-  bool located = false;
-  auto place = [&](std::uint32_t element, std::uint32_t* line, std::uint32_t* column) {
+// Placing: the positions of elements named by ordinal, from one parse of
+// the document made only when some message needs it.
+class Placer {
+ public:
+  Placer(const std::uint8_t* bytes, std::size_t size) : bytes_(bytes), size_(size) {}
+  // Sets `line` and `column` to element `element`'s start tag (0: none).
+  void Place(std::uint32_t element, std::uint32_t* line, std::uint32_t* column) {
     if (element == 0) return;
-    if (!located) {
-      host::StartTagPositions(bytes, size, &positions);
-      located = true;
+    if (!located_) {
+      host::StartTagPositions(bytes_, size_, &positions_);
+      located_ = true;
     }
-    if (element <= positions.size()) {
-      *line = positions[element - 1].line;
-      *column = positions[element - 1].column;
+    if (element <= positions_.size()) {
+      *line = positions_[element - 1].line;
+      *column = positions_[element - 1].column;
     }
-  };
-  for (Message& m : messages) place(m.element, &m.line, &m.column);
-  std::stable_sort(messages.begin(), messages.end(), [](const Message& a, const Message& b) {
-    return a.line != b.line ? a.line < b.line : a.column < b.column;
-  });
+  }
 
-  Source source(bytes, size);
+ private:
+  const std::uint8_t* bytes_;
+  std::size_t size_;
+  std::vector<host::TagPosition> positions_;
+  bool located_ = false;
+};
+
+// Rendering: gcc's lines for each placed message and its notes.
+void Render(const std::string& file, const std::vector<Message>& messages,
+            const WarningPolicy& policy, Placer& placer, Source& source, Diagnosis* d) {
   auto where = [&](std::uint32_t line, std::uint32_t column) {
     return line == 0 ? file + ": "
                      : file + ":" + std::to_string(line) + ":" + std::to_string(column) + ": ";
@@ -304,17 +332,45 @@ Diagnosis Diagnose(const std::string& file, const host::CompilerSession::Result&
     std::string flag;
     if (!m.kind.empty())
       flag = policy.asErrors ? " [-Werror=" + m.kind + "]" : " [-W" + m.kind + "]";
-    d.text += where(m.line, m.column) + (error ? "error: " : "warning: ") + m.text + flag + "\n";
-    d.text += source.Excerpt(m.line, m.column);
-    (error ? d.errors : d.warnings) += 1;
-    d.failed = d.failed || error;
+    d->text += where(m.line, m.column) + (error ? "error: " : "warning: ") + m.text + flag + "\n";
+    d->text += source.Excerpt(m.line, m.column);
+    (error ? d->errors : d->warnings) += 1;
+    d->failed = d->failed || error;
     for (const Message::Note& note : m.notes) {
       std::uint32_t line = 0, column = 0;
-      place(note.element, &line, &column);
-      d.text += where(line, column) + "note: " + note.text + "\n";
-      d.text += source.Excerpt(line, column);
+      placer.Place(note.element, &line, &column);
+      d->text += where(line, column) + "note: " + note.text + "\n";
+      d->text += source.Excerpt(line, column);
     }
   }
+}
+
+}  // namespace
+
+const std::set<std::string>& WarningKinds() {
+  static const std::set<std::string> kinds = {
+      KindName(FindingKind::kMissingLayoutId), KindName(FindingKind::kUnknownLayout),
+      KindName(FindingKind::kEmptyLayout),     KindName(FindingKind::kDuplicateId),
+      KindName(FindingKind::kNotADirective),   kTextDropped};
+  return kinds;
+}
+
+Diagnosis Diagnose(const std::string& file, const host::CompilerSession::Result& result,
+                   const WarningPolicy& policy) {
+  std::vector<Message> messages = Collect(result, policy);
+  Diagnosis d;
+  d.failed = Failed(result.hr);
+  if (messages.empty()) return d;
+
+  const std::uint8_t* bytes = result.input ? result.input->GetBuffer() : nullptr;
+  const std::size_t size = bytes == nullptr ? 0 : result.input->GetSize();
+  Placer placer(bytes, size);
+  for (Message& m : messages) placer.Place(m.element, &m.line, &m.column);
+  std::stable_sort(messages.begin(), messages.end(), [](const Message& a, const Message& b) {
+    return a.line != b.line ? a.line < b.line : a.column < b.column;
+  });
+  Source source(bytes, size);
+  Render(file, messages, policy, placer, source, &d);
   return d;
 }
 

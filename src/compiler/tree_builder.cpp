@@ -14,6 +14,10 @@
 #include "base/double_byte.h"
 
 namespace oxa {
+
+static_assert(ByteString::kMaxLength == kMaxTextLength,
+              "the byte string's limit is the longest text a document holds");
+
 namespace {
 
 constexpr char kDirective[] = "insertlayout";

@@ -28,28 +28,12 @@
 
 namespace oxa {
 
-// The compiler's own XML namespace; `insertlayout` is recognised without a
-// prefix and in this namespace. Part of the document format: never changes.
-inline constexpr char CompilerNamespaceUri[] = "urn:oxa:xmlcompiler";
-
 class TreeBuilder {
  public:
-  // Layout insertion may create at most this many nodes per compilation, or
-  // kExpansionFactor times the number of elements delivered, whichever is larger.
-#ifdef OXA_EXPANSION_FLOOR
-  static constexpr std::uint64_t kExpansionFloor =
-      OXA_EXPANSION_FLOOR;  // a lower bound for fuzzing
-#else
-  static constexpr std::uint64_t kExpansionFloor = 1000000;
-#endif
-  static constexpr std::uint64_t kExpansionFactor = 100;
-
   TreeBuilder() = default;
   TreeBuilder(const TreeBuilder&) = delete;
   TreeBuilder& operator=(const TreeBuilder&) = delete;
-  ~TreeBuilder() {
-    Reset();
-  }
+  ~TreeBuilder() { Reset(); }
 
   // The start of an element; `attributes` is read during the call only.
   void StartElement(const char* name, IValues* attributes) noexcept;
@@ -60,18 +44,12 @@ class TreeBuilder {
   // last event.
   void FinishParse() noexcept;
   // Records that the document delivered no element.
-  void NoteNoRoot() noexcept {
-    findings_.Add(FindingKind::kNoRoot, 0);
-  }
+  void NoteNoRoot() noexcept { findings_.Add(FindingKind::kNoRoot, 0); }
   // Records that memory ran out outside the events (writing), unless a cause is recorded.
   void NoteOutOfMemory() noexcept;
   // Forgets the findings; call as a compilation begins.
-  void ClearFindings() noexcept {
-    findings_.Clear();
-  }
-  const Findings& GetFindings() const noexcept {
-    return findings_;
-  }
+  void ClearFindings() noexcept { findings_.Clear(); }
+  const Findings& GetFindings() const noexcept { return findings_; }
   // Frees the tree and the indexes, empties the census (its stamp advances;
   // its storage stays) and clears the recorded failure.
   void Reset() noexcept;
@@ -105,26 +83,14 @@ class TreeBuilder {
 
   // The string indices of the reachable nodes, for the writer; table indices
   // after FinishParse.
-  const StringIndexLog& GetIndexLog() const noexcept {
-    return indexLog_;
-  }
+  const StringIndexLog& GetIndexLog() const noexcept { return indexLog_; }
 
-  const ElementNode* Root() const noexcept {
-    return root_;
-  }
-  const ElementNode* Current() const noexcept {
-    return current_;
-  }
-  const Census& GetCensus() const noexcept {
-    return census_;
-  }
+  const ElementNode* Root() const noexcept { return root_; }
+  const ElementNode* Current() const noexcept { return current_; }
+  const Census& GetCensus() const noexcept { return census_; }
   // 0, or the first failure of this compilation.
-  HResult Failure() const noexcept {
-    return failure_;
-  }
-  std::uint64_t NodesCopied() const noexcept {
-    return nodesCopied_;
-  }
+  HResult Failure() const noexcept { return failure_; }
+  std::uint64_t NodesCopied() const noexcept { return nodesCopied_; }
 
  private:
   void Start(const char* name, IValues* attributes);

@@ -6,12 +6,6 @@
 #include "com/simple_buffer.h"
 
 namespace oxa {
-namespace {
-
-// Property name under which every component's class id is described.
-constexpr char kClassIdProperty[] = "ComponentCLSID";
-
-}  // namespace
 
 ComponentPluginBase::ComponentPluginBase(const ComponentEntry* table, const char* namespaceUri)
     : namespaceUri_(namespaceUri) {
@@ -56,7 +50,7 @@ HResult OXA_CALL ComponentPluginBase::GetComponentInfoAtIndex(std::int32_t index
   RETURN_HR_IF(kFail, Failed(object.QueryTo(set)) || !set);
   object.Reset();
 
-  SetBufferProperty(set.Get(), kClassIdProperty, component->value, sizeof(Guid), false);
+  SetBufferProperty(set.Get(), kComponentClassIdProperty, component->value, sizeof(Guid), false);
   for (const ComponentEntry* entry = component + 1;
        entry->type != EntryComponent && entry->type != EntryEnd; ++entry) {
     switch (entry->type) {

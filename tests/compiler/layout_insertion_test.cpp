@@ -184,7 +184,7 @@ TEST(LayoutInsertionTest, ExponentialExpansionFailsAtTheBound) {
   TreeBuilder builder;
   testing::Deliver(testing::ParseEvents(markup), builder);
   EXPECT_EQ(builder.Failure(), kOutOfMemory);
-  EXPECT_EQ(builder.NodesCopied(), TreeBuilder::kExpansionFloor + 1);
+  EXPECT_EQ(builder.NodesCopied(), kExpansionFloor + 1);
   builder.Reset();
   EXPECT_EQ(builder.Failure(), kOk);
 }

@@ -79,6 +79,27 @@ struct IXmlCompiler : IUnknown {
   ~IXmlCompiler() = default;
 };
 
+// The compiler's own XML namespace; `insertlayout` is recognised without a
+// prefix and in this namespace, and the plug-in reports it as its namespace.
+// Part of the document format: never changes.
+inline constexpr char CompilerNamespaceUri[] = "urn:oxa:xmlcompiler";
+
+// The property of a component's catalogue entry that holds its class id.
+inline constexpr char kComponentClassIdProperty[] = "ComponentCLSID";
+
+// The longest name or attribute value a compiled document holds, in bytes.
+inline constexpr std::uint32_t kMaxTextLength = 0xFFFFFF;
+
+// Layout insertion may create at most kExpansionFloor nodes per
+// compilation, or kExpansionFactor times the number of elements delivered,
+// whichever is larger.
+#ifdef OXA_EXPANSION_FLOOR
+inline constexpr std::uint64_t kExpansionFloor = OXA_EXPANSION_FLOOR;  // a lower bound for fuzzing
+#else
+inline constexpr std::uint64_t kExpansionFloor = 1000000;
+#endif
+inline constexpr std::uint64_t kExpansionFactor = 100;
+
 // What a compilation found. Values never change meaning: hosts store them.
 enum class FindingKind : std::uint32_t {
   // Warnings: the document compiled, but something the author wrote had no effect.

@@ -1,0 +1,305 @@
+// xmlc compile: one input to -o OUTPUT, or a batch to -d OUTDIR on worker
+// threads, each with its own compiler session. Everything that cannot work
+// is refused before any input is read.
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <xmlcompiler/host/plugin_host.h>
+#include "command_line.h"
+#include "commands.h"
+#include "diagnostics.h"
+#include "file_io.h"
+
+namespace oxa::xmlc {
+
+extern const char kCompileHelp[] =
+    "usage: xmlc compile [OPTION]... INPUT -o OUTPUT\n"
+    "       xmlc compile [OPTION]... INPUT... -d OUTDIR\n"
+    "\n"
+    "Compiles each INPUT, an XML layout document (- reads standard input) in\n"
+    "UTF-8, UTF-16, or an encoding its declaration names: ISO-8859-x, windows-125x,\n"
+    "KOI8-R/U, DOS and Mac code pages, ASCII, Shift_JIS/CP932, EUC-JP, GBK/CP936,\n"
+    "GB2312, Big5/CP950, EUC-KR/CP949 (any that iconv knows and expat can take).\n"
+    "  -o, --output=OUTPUT      the compiled document of the one INPUT\n"
+    "                           (- writes standard output, never a terminal unless -f)\n"
+    "  -d, --output-dir=OUTDIR  a batch: each INPUT goes to OUTDIR/NAME.xmlc, NAME being\n"
+    "                           its file name less a .xml extension; OUTDIR is created\n"
+    "  -j, --jobs=N             compile a batch with N workers, 1 to 256\n"
+    "                           (default: one per core)\n"
+    "  -f, --force              write a compiled document to a terminal all the same\n"
+    "      --plugin=PATH        the plug-in module (default: deva3201.so beside xmlc,\n"
+    "                           else in ../lib/xmlcompiler)\n"
+    "  -w, --no-warnings        show no warnings\n"
+    "  -Werror, --warning=error\n"
+    "                           make every warning an error: exit 1, no output file\n"
+    "  -Wno-KIND, --warning=no-KIND\n"
+    "                           show no warnings of KIND: missing-layoutid,\n"
+    "                           unknown-layout, empty-layout, duplicate-id,\n"
+    "                           not-a-directive, text-dropped\n"
+    "  -h, --help               show this help\n"
+    "\n"
+    "An output that is the same file as an input is refused before any work. An\n"
+    "output file is written only when its input compiled, and replaced whole: a\n"
+    "failed input leaves its target untouched. A batch ends with a summary line.\n"
+    "Exit status: 0 all compiled, 1 some input failed, 2 usage error.\n";
+
+namespace {
+
+namespace fs = std::filesystem;
+using host::CompilerSession;
+
+constexpr unsigned kMaxWorkers = 256;
+
+struct CompileOptions {
+  std::vector<std::string> inputs;
+  std::string output, outDir, plugin;
+  unsigned workers = 0;  // 0: one per core
+  bool force = false;
+  tools::WarningPolicy warnings;
+};
+
+int ParseCompile(const std::vector<std::string>& args, CompileOptions* o, bool* help) {
+  static const option kLong[] = {{"output", required_argument, nullptr, 'o'},
+                                 {"output-dir", required_argument, nullptr, 'd'},
+                                 {"jobs", required_argument, nullptr, 'j'},
+                                 {"force", no_argument, nullptr, 'f'},
+                                 {"plugin", required_argument, nullptr, 'P'},
+                                 {"no-warnings", no_argument, nullptr, 'w'},
+                                 {"warning", required_argument, nullptr, 'W'},
+                                 {"help", no_argument, nullptr, 'h'},
+                                 {nullptr, 0, nullptr, 0}};
+  CommandLine line;
+  if (const int status = ParseOptions("compile", args, "o:d:j:fhwW:", kLong, &line)) return status;
+  for (const auto& [c, value] : line.options) {
+    switch (c) {
+      case 'o':
+        o->output = value;
+        break;
+      case 'd':
+        o->outDir = value;
+        break;
+      case 'f':
+        o->force = true;
+        break;
+      case 'P':
+        o->plugin = value;
+        break;
+      case 'h':
+        *help = true;
+        break;
+      case 'w':
+        o->warnings.none = true;
+        break;
+      case 'W':
+        if (value == "error") {
+          o->warnings.asErrors = true;
+        } else if (value.rfind("no-", 0) == 0 &&
+                   tools::WarningKinds().count(value.substr(3)) != 0) {
+          o->warnings.off.insert(value.substr(3));
+        } else {
+          return Usage("compile", "unknown warning option -W" + value);
+        }
+        break;
+      case 'j': {
+        const auto n = ParseNumber(value, 1, kMaxWorkers);
+        if (!n)
+          return Usage("compile",
+                       "-j needs a number of workers from 1 to 256, not '" + value + "'");
+        o->workers = static_cast<unsigned>(*n);
+        break;
+      }
+    }
+  }
+  o->inputs = line.operands;
+  return kExitOk;
+}
+
+// Refuses what cannot work before any input is read: a missing input or
+// output, clashing targets, an output that is an input, binary for a terminal.
+int CheckCompile(CompileOptions* o) {
+  if (o->inputs.empty()) return Usage("compile", "no input");
+  if (o->output.empty() == o->outDir.empty())
+    return Usage("compile", "give either -o OUTPUT or -d OUTDIR");
+  if (!o->output.empty() && o->inputs.size() != 1)
+    return Usage("compile", "-o takes one input; use -d OUTDIR for several");
+  std::vector<std::string> targets;
+  if (!o->output.empty()) {
+    targets.push_back(o->output);
+  } else {
+    std::set<std::string> seen;
+    for (const auto& in : o->inputs) {
+      if (in == "-") return Usage("compile", "standard input needs -o OUTPUT");
+      const std::string target = OutputFor(in, o->outDir);
+      if (!seen.insert(target).second) return Usage("compile", "two inputs would write " + target);
+      targets.push_back(target);
+    }
+  }
+  for (const auto& target : targets) {
+    for (const auto& in : o->inputs) {
+      if (OutputIsInput(in, target)) return kExitFailed;
+    }
+  }
+  if (o->output == "-" && !o->force && isatty(STDOUT_FILENO)) {
+    std::cerr << "xmlc: error: standard output is a terminal: not writing a compiled document "
+                 "to it (redirect it, or use -f)\n";
+    return kExitFailed;
+  }
+  if (!o->outDir.empty()) {
+    std::error_code ec;
+    fs::create_directories(o->outDir, ec);
+    if (ec || !fs::is_directory(o->outDir)) {
+      std::cerr << o->outDir << ": error: cannot create the output folder: "
+                << (ec ? ec.message() : "not a folder") << '\n';
+      return kExitFailed;
+    }
+  }
+  if (o->workers == 0) o->workers = std::max(1u, std::thread::hardware_concurrency());
+  o->workers = std::min<unsigned>(o->workers, static_cast<unsigned>(o->inputs.size()));
+  return kExitOk;
+}
+
+// What compiling one input came to: the diagnostics to print, and the counts.
+struct CompileOutcome {
+  std::string text;
+  bool failed = false;
+  unsigned warnings = 0, errors = 0;
+};
+
+// Compiles one input to its target. Nothing is written when the input
+// failed or a warning is an error (-Werror).
+CompileOutcome CompileOne(CompilerSession& session, const std::string& input,
+                          const std::string& target, const tools::WarningPolicy& policy) {
+  const std::string shown = input == "-" ? "<stdin>" : input;
+  CompileOutcome outcome;
+  auto fail = [&](const std::string& message) {
+    outcome.text += message + "\n";
+    outcome.failed = true;
+    ++outcome.errors;
+    return outcome;
+  };
+  std::vector<std::uint8_t> document;
+  std::string error;
+  if (!ReadAll(input, &document, &error)) return fail(shown + ": error: cannot read: " + error);
+  try {
+    const CompilerSession::Result r = session.Compile(std::move(document));
+    const tools::Diagnosis d = tools::Diagnose(shown, r, policy);
+    outcome.text = d.text;
+    outcome.warnings = d.warnings;
+    outcome.errors = d.errors;
+    outcome.failed = d.failed;
+    if (d.failed) return outcome;
+    if (!WriteAtomically(target, r.Data(), r.Size(), &error))
+      return fail((target == "-" ? "<stdout>" : target) + ": error: cannot write: " + error);
+  } catch (const std::bad_alloc&) {
+    return fail(shown + ": error: out of memory");
+  }
+  return outcome;
+}
+
+// Shows "[done/total] compiled" on a terminal, redrawn at most ten times a second.
+class Progress {
+ public:
+  explicit Progress(std::size_t total)
+      : total_(total),
+        on_(total > 1 && isatty(STDERR_FILENO) && std::getenv("TERM") != nullptr &&
+            std::strcmp(std::getenv("TERM"), "dumb") != 0) {}
+  // Prints `message` (whole lines, if any) above the line, then redraws it when due.
+  void Report(std::size_t done, const std::string& message) {
+    if (on_ && (!message.empty() || Due())) std::cerr << "\r\033[K";
+    if (!message.empty()) std::cerr << message;
+    if (on_ && (!message.empty() || Due())) {
+      std::cerr << '[' << done << '/' << total_ << "] compiled" << std::flush;
+      last_ = std::chrono::steady_clock::now();
+    }
+  }
+  void Clear() {
+    if (on_) std::cerr << "\r\033[K" << std::flush;
+  }
+
+ private:
+  bool Due() const {
+    return std::chrono::steady_clock::now() - last_ >= std::chrono::milliseconds(100);
+  }
+  std::size_t total_;
+  bool on_;
+  std::chrono::steady_clock::time_point last_{};
+};
+
+int RunCompile(const CompileOptions& o, const char* argv0) {
+  const auto started = std::chrono::steady_clock::now();
+  auto host = LoadPlugin(PluginPath(o.plugin, argv0));
+  if (!host) return kExitFailed;
+  std::vector<std::unique_ptr<CompilerSession>> sessions(o.workers);
+  for (auto& session : sessions) {
+    const HResult hr = host->CreateSession(&session);
+    if (Failed(hr)) {
+      std::cerr << "xmlc: error: cannot create a compiler: " << host::ResultText(hr) << '\n';
+      return kExitFailed;
+    }
+  }
+  std::atomic<std::size_t> next{0};
+  std::size_t done = 0, failed = 0, warnings = 0, errors = 0;
+  std::mutex printing;
+  Progress progress(o.inputs.size());
+  auto work = [&](CompilerSession& session) {
+    for (std::size_t i; (i = next++) < o.inputs.size();) {
+      const std::string& input = o.inputs[i];
+      const CompileOutcome outcome = CompileOne(
+          session, input, o.output.empty() ? OutputFor(input, o.outDir) : o.output, o.warnings);
+      std::lock_guard<std::mutex> lock(printing);
+      ++done;
+      if (outcome.failed) ++failed;
+      warnings += outcome.warnings;
+      errors += outcome.errors;
+      progress.Report(done, outcome.text);
+    }
+  };
+  std::vector<std::thread> threads;
+  for (unsigned w = 1; w < o.workers; ++w) threads.emplace_back(work, std::ref(*sessions[w]));
+  work(*sessions[0]);
+  for (auto& t : threads) t.join();
+  progress.Clear();
+  sessions.clear();
+  if (!o.outDir.empty()) {
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    char summary[160];
+    std::snprintf(summary, sizeof(summary),
+                  "xmlc: %zu compiled, %zu failed, %zu warning%s, %zu error%s in %.2f s\n",
+                  done - failed, failed, warnings, warnings == 1 ? "" : "s", errors,
+                  errors == 1 ? "" : "s", seconds);
+    std::cerr << summary;
+  }
+  return failed == 0 ? kExitOk : kExitFailed;
+}
+
+}  // namespace
+
+int Compile(const std::vector<std::string>& args, const char* argv0) {
+  CompileOptions options;
+  bool help = false;
+  if (const int status = ParseCompile(args, &options, &help)) return status;
+  if (help) {
+    std::cout << kCompileHelp;
+    return kExitOk;
+  }
+  if (const int status = CheckCompile(&options)) return status;
+  return RunCompile(options, argv0);
+}
+
+}  // namespace oxa::xmlc
