@@ -55,6 +55,7 @@ oxa_library(oxa_compiler
     src/compiler/node_arena.cpp
     src/compiler/string_index_log.cpp
     src/compiler/attribute_ordering.cpp
+    src/compiler/census_order.cpp
     src/compiler/tree_builder.cpp
     src/compiler/layout_insertion.cpp
     src/compiler/chunk_writer.cpp

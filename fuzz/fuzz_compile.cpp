@@ -22,6 +22,7 @@
 #include "compiler/document_writer.h"
 #include "compiler/xml_compiler.h"
 #include "host/parse_into.h"
+#include "support/lookup_writer.h"
 
 namespace {
 
@@ -57,7 +58,9 @@ std::vector<std::uint8_t> ByLookup(oxa::IBuffer* input) {
   if (oxa::Failed(builder.Failure()) || builder.Root() == nullptr) return {};
   oxa::ComPtr<oxa::IBuffer> out(oxa::SimpleBuffer::Create());
   oxa::DocumentWriter writer;
-  if (oxa::Failed(writer.WriteDocument(builder.Root(), builder.GetCensus(), out.Get()))) return {};
+  if (oxa::Failed(
+          oxa::testing::WriteByLookup(writer, builder.Root(), builder.GetCensus(), out.Get())))
+    return {};
   return std::vector<std::uint8_t>(out->GetBuffer(), out->GetBuffer() + out->GetSize());
 }
 

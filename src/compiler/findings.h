@@ -14,6 +14,8 @@
 #include <vector>
 
 #include <xmlcompiler/com/plugin_interfaces.h>
+#include "base/byte_string.h"
+#include "compiler/string_interner.h"
 
 namespace oxa {
 
@@ -25,11 +27,18 @@ struct Finding {
   std::string other;  // a second text: a near miss, which part was too long
 };
 
-// The findings of one compilation. Recording never throws: a finding that
+// The findings of one compilation, and what the tree builder tells them as
+// the document goes by so that the findings needing the whole document can
+// be settled at its end: the directives that found nothing, the ordinals of
+// the elements carrying each id, and what is being read when a text turns
+// out too long. Recording never throws (except where noted): a finding that
 // cannot be stored for want of memory is dropped, and the compilation's
 // result is never changed by it.
 class Findings {
  public:
+  // What the tree builder is reading, for the finding of a text over the limit.
+  enum class Reading { Nothing, ElementName, AttributeName, AttributeValue, LayoutId };
+
   // Texts are stored up to this many bytes; longer ones are cut, since a
   // finding names a text and need not hold all of a 16 MB one.
   static constexpr std::size_t kTextLimit = 256;
@@ -39,12 +48,54 @@ class Findings {
            const char* other = "") noexcept;
   // Whether a finding of `kind` was recorded.
   bool Has(FindingKind kind) const noexcept;
+  // Forgets the findings; the document's state stays.
   void Clear() noexcept { list_.clear(); }
-
   const std::vector<Finding>& List() const noexcept { return list_; }
 
+  // Notes what is read from here on (`name`: the attribute's, while reading one).
+  void Read(Reading what, const char* name = nullptr) noexcept {
+    reading_ = what;
+    readingName_ = name;
+  }
+  // Records which text was over the length limit, at element `ordinal`.
+  void NoteTooLong(std::uint32_t ordinal) noexcept;
+  // Notes the layoutid whose copies are being made ("" when none is).
+  void CopyingLayout(const char* layoutId) noexcept { layoutBeingCopied_ = layoutId; }
+  // Records that expansion went over its bound at element `ordinal`.
+  void NoteExpansionBound(std::uint32_t ordinal) noexcept;
+
+  // Notes that element `ordinal`, one the author wrote, carries the id of
+  // string index `id`. Grows its storage to `strings` entries when needed,
+  // and throws std::bad_alloc when it cannot.
+  void NoteIdCarrier(std::uint32_t id, std::uint32_t ordinal, std::uint32_t strings);
+  // Notes that a directive found the id of string index `id`; returns the
+  // ordinal of the first element carrying it (0: not known).
+  std::uint32_t NoteIdNamed(std::uint32_t id) noexcept;
+  // Notes that directive `ordinal` found no element with id `layoutId`.
+  void NoteUnmatched(std::uint32_t ordinal, const ByteString& layoutId) noexcept;
+  // Records the findings that need the whole document: each unmatched
+  // directive (with a later element of its id, or one whose id differs only
+  // in case), and each named id that several elements carry. Then forgets
+  // the ids' ordinals. May throw std::bad_alloc.
+  void FinishDocument(const StringInterner& strings);
+  // Forgets the document's state; the findings stay.
+  void ForgetDocument() noexcept;
+
  private:
+  // The ordinals of the first two elements the author wrote with an id.
+  struct IdOrdinals {
+    std::uint32_t first = 0;
+    std::uint32_t second = 0;  // the top bit: a directive found this id
+  };
+  static constexpr std::uint32_t kNamed = 0x80000000u;
+
   std::vector<Finding> list_;
+  std::vector<IdOrdinals> ids_;  // by string index of the id's value
+  // Directives that found nothing: ordinal and layoutid.
+  std::vector<std::pair<std::uint32_t, ByteString>> unmatched_;
+  Reading reading_ = Reading::Nothing;
+  const char* readingName_ = nullptr;
+  const char* layoutBeingCopied_ = "";
 };
 
 }  // namespace oxa

@@ -32,8 +32,8 @@ HResult TreeBuilder::FindLayout(const ByteString& id, ElementNode** found) const
   *found = nullptr;
   if (root_ == nullptr) return kFail;
   const std::uint32_t index = strings_.Lookup(id.Chars(), id.Length());
-  if (index == StringInterner::kNone || index >= ids_.size()) return kFail;
-  const ElementNode* node = ids_[index].node;
+  if (index == StringInterner::kNone || index >= idNodes_.size()) return kFail;
+  const ElementNode* node = idNodes_[index];
   if (node == nullptr || !MatchesId(node, id.Chars())) return kFail;
   *found = const_cast<ElementNode*>(node);
   return kOk;
@@ -64,9 +64,9 @@ HResult TreeBuilder::InsertLayout(IValues* attributes, LayoutMatch* match) {
   if (match != nullptr) match->found = found;
   // With no element open there is nowhere to put the copies.
   RETURN_HR_IF_NULL(kFail, current_);
-  layoutIdBeingCopied_ = layoutId.Chars();
+  findings_.CopyingLayout(layoutId.Chars());
   CopyChildren(found, current_);
-  layoutIdBeingCopied_ = "";
+  findings_.CopyingLayout("");
   return kOk;
 }
 
@@ -102,8 +102,7 @@ void TreeBuilder::CopyChildren(const ElementNode* source, ElementNode* destinati
     ElementNode* child = frame.source->Child(frame.next++);
     ++nodesCopied_;
     if (nodesCopied_ > kExpansionFloor && nodesCopied_ > kExpansionFactor * elementsDelivered_) {
-      findings_.Add(FindingKind::kExpansionBound, Ordinal(), 0, layoutIdBeingCopied_);
-      layoutIdBeingCopied_ = "";
+      findings_.NoteExpansionBound(Ordinal());
       throw std::bad_alloc();  // layout expansion over its bound
     }
     ElementNode* parent = frame.copy;

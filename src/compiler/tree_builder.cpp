@@ -12,6 +12,7 @@
 
 #include <xmlcompiler/com/boundary.h>
 #include "base/double_byte.h"
+#include "compiler/census_order.h"
 
 namespace oxa {
 
@@ -63,7 +64,7 @@ void TreeBuilder::StartElement(const char* name, IValues* attributes) noexcept {
     try {
       Start(name, attributes);
     } catch (const std::length_error&) {
-      NoteTooLong();
+      findings_.NoteTooLong(Ordinal());
       throw;
     }
     return kOk;
@@ -78,26 +79,6 @@ void TreeBuilder::NoteOutOfMemory() noexcept {
     findings_.Add(FindingKind::kOutOfMemory, 0);
 }
 
-void TreeBuilder::NoteTooLong() noexcept {
-  switch (reading_) {
-    case Reading::ElementName:
-      findings_.Add(FindingKind::kTextTooLong, Ordinal(), 0, "", 0, "name");
-      break;
-    case Reading::AttributeName:
-      findings_.Add(FindingKind::kTextTooLong, Ordinal(), 0, readingName_, SIZE_MAX, "name");
-      break;
-    case Reading::AttributeValue:
-      findings_.Add(FindingKind::kTextTooLong, Ordinal(), 0, readingName_, SIZE_MAX, "value");
-      break;
-    case Reading::LayoutId:
-      findings_.Add(FindingKind::kTextTooLong, Ordinal(), 0, "layoutid", SIZE_MAX, "value");
-      break;
-    case Reading::Nothing:
-      findings_.Add(FindingKind::kTextTooLong, Ordinal());
-      break;
-  }
-}
-
 void TreeBuilder::CheckLookalike(const char* name) {
   // The local name: after the last ':', as the directive's key is found.
   const char* colon = FindLastChar(name, ':');
@@ -110,9 +91,9 @@ void TreeBuilder::CheckLookalike(const char* name) {
 void TreeBuilder::Directive(IValues* attributes) {
   const std::uint32_t ordinal = Ordinal();
   LayoutMatch match;
-  reading_ = Reading::LayoutId;
+  findings_.Read(Findings::Reading::LayoutId);
   InsertLayout(attributes, &match);  // its result is not the compilation's
-  reading_ = Reading::Nothing;
+  findings_.Read(Findings::Reading::Nothing);
   if (!match.hasLayoutId || match.layoutId.Length() == 0) {
     // Name an attribute that differs from "layoutid" only in case.
     std::string nearMiss = match.hasLayoutId ? "layoutid" : "";
@@ -131,53 +112,14 @@ void TreeBuilder::Directive(IValues* attributes) {
     if (!match.hasLayoutId || match.found == nullptr) return;
   }
   if (match.found == nullptr) {
-    try {
-      unmatched_.emplace_back(ordinal, match.layoutId);
-    } catch (const std::bad_alloc&) {
-      // Findings are best effort: this one is lost, the compilation goes on.
-    }
+    findings_.NoteUnmatched(ordinal, match.layoutId);
     return;
   }
-  const std::uint32_t index = strings_.Lookup(match.layoutId.Chars(), match.layoutId.Length());
-  std::uint32_t related = 0;
-  if (index < ids_.size()) {
-    ids_[index].second |= kNamed;
-    related = ids_[index].first;
-  }
+  const std::uint32_t related =
+      findings_.NoteIdNamed(strings_.Lookup(match.layoutId.Chars(), match.layoutId.Length()));
   if (match.found->ChildCount() == 0) {
     findings_.Add(FindingKind::kEmptyLayout, ordinal, related, match.layoutId.Chars(),
                   match.layoutId.Length());
-  }
-}
-
-void TreeBuilder::FinishFindings() {
-  for (const auto& [ordinal, layoutId] : unmatched_) {
-    // An element with this very id that starts later, else one whose id
-    // differs only in case.
-    std::uint32_t related = 0;
-    std::string nearMiss;
-    const std::uint32_t index = strings_.Lookup(layoutId.Chars(), layoutId.Length());
-    if (index < ids_.size() && ids_[index].first > ordinal) {
-      related = ids_[index].first;
-    } else {
-      for (std::uint32_t i = 0; i < ids_.size(); ++i) {
-        const ByteString& id = strings_.At(i);
-        if (ids_[i].first != 0 && i != index && id.Length() == layoutId.Length() &&
-            strncasecmp(id.Chars(), layoutId.Chars(), id.Length()) == 0) {
-          related = ids_[i].first;
-          nearMiss.assign(id.Chars(), id.Length());
-          break;
-        }
-      }
-    }
-    findings_.Add(FindingKind::kUnknownLayout, ordinal, related, layoutId.Chars(),
-                  layoutId.Length(), nearMiss.c_str());
-  }
-  for (std::uint32_t i = 0; i < ids_.size(); ++i) {
-    if ((ids_[i].second & kNamed) != 0 && (ids_[i].second & ~kNamed) != 0) {
-      findings_.Add(FindingKind::kDuplicateId, ids_[i].second & ~kNamed, ids_[i].first,
-                    strings_.At(i).Chars(), strings_.At(i).Length());
-    }
   }
 }
 
@@ -188,11 +130,11 @@ void TreeBuilder::Start(const char* name, IValues* attributes) {
     return;
   }
   CheckLookalike(name);
-  reading_ = Reading::ElementName;
+  findings_.Read(Findings::Reading::ElementName);
   const std::uint32_t nameIndex = strings_.Intern(name, std::strlen(name));
   auto node = std::unique_ptr<ElementNode>(NewNode(nameIndex));
   ReadAttributes(node.get(), attributes);
-  reading_ = Reading::Nothing;
+  findings_.Read(Findings::Reading::Nothing);
   node->parent = current_;
   if (current_ != nullptr) {
     AppendChild(current_, node.get());
@@ -234,10 +176,9 @@ void TreeBuilder::ReadAttributes(ElementNode* node, IValues* attributes) {
     const char* text;
     const std::size_t length = TextLength(value, &text);
     const std::size_t nameLength = std::strlen(name);
-    readingName_ = name;
-    reading_ = Reading::AttributeName;
+    findings_.Read(Findings::Reading::AttributeName, name);
     const std::uint32_t nameIndex = strings_.Intern(name, nameLength);
-    reading_ = Reading::AttributeValue;
+    findings_.Read(Findings::Reading::AttributeValue, name);
     ordering_.Add(nameIndex, strings_.Intern(text, length));
     if (idName_ == StringInterner::kNone && nameLength == sizeof(kIdAttribute) - 1 &&
         std::memcmp(name, kIdAttribute, nameLength) == 0) {
@@ -258,15 +199,10 @@ void TreeBuilder::IndexNode(const ElementNode* node, std::uint32_t ordinal) {
   if (detachedTop_ != nullptr || idName_ == StringInterner::kNone) return;
   const std::uint32_t index = indexLog_.ValueOf(node, idName_);
   if (index == StringIndexLog::kNone) return;
-  if (index >= ids_.size()) ids_.resize(strings_.Size());
-  IdEntry& entry = ids_[index];
-  if (entry.node == nullptr) entry.node = node;
+  if (index >= idNodes_.size()) idNodes_.resize(strings_.Size());
+  if (idNodes_[index] == nullptr) idNodes_[index] = node;
   if (ordinal == 0) return;  // a copy: not an element the author wrote
-  if (entry.first == 0) {
-    entry.first = ordinal;
-  } else if ((entry.second & ~kNamed) == 0) {
-    entry.second |= ordinal & ~kNamed;
-  }
+  findings_.NoteIdCarrier(index, ordinal, strings_.Size());
 }
 
 void TreeBuilder::EndElement(const char* name) noexcept {
@@ -276,65 +212,21 @@ void TreeBuilder::EndElement(const char* name) noexcept {
   current_ = current_->parent;
 }
 
-namespace {
-
-// A census string's place in the sort: its first 16 bytes as a big-endian
-// 128-bit number (zero-padded; no text contains a zero byte, so padding sorts
-// first, as a shorter text does). Comparing keys agrees with the text order,
-// and only texts that share their first 16 bytes need the full comparison.
-// The keys live in the sort records, so most comparisons touch no text. The
-// texts live there too (moved, not copied), so that the census is filled by
-// reading the sorted records in order.
-struct SortRecord {
-  std::uint64_t high;
-  std::uint64_t low;
-  std::uint32_t index;  // the interned index
-  ByteString text;
-};
-
-SortRecord RecordOf(ByteString& s, std::uint32_t index) noexcept {
-  const auto* p = reinterpret_cast<const unsigned char*>(s.Chars());
-  const std::uint32_t n = s.Length();
-  std::uint64_t part[2] = {0, 0};
-  for (std::uint32_t i = 0; i < 16; ++i) part[i / 8] = part[i / 8] << 8 | (i < n ? p[i] : 0u);
-  return {part[0], part[1], index, std::move(s)};
-}
-
-}  // namespace
-
 void TreeBuilder::FinishParse() noexcept {
   if (failure_ != kOk) return;
   const HResult hr = Guarded([&] {
     try {
-      FinishFindings();
+      findings_.FinishDocument(strings_);
     } catch (const std::bad_alloc&) {
       // Findings are best effort: the ones not recorded are lost, the census is not.
     }
-    std::vector<SortRecord> order;
-    {
-      std::vector<ByteString> strings = strings_.TakeStrings();
-      order.reserve(strings.size());
-      for (std::uint32_t i = 0; i < strings.size(); ++i) order.push_back(RecordOf(strings[i], i));
-    }
-    std::sort(order.begin(), order.end(), [](const SortRecord& a, const SortRecord& b) {
-      if (a.high != b.high) return a.high < b.high;
-      if (a.low != b.low) return a.low < b.low;
-      return ByteString::Compare(a.text, b.text) < 0;
-    });
-    // In ascending order every SetAt appends; each raises the stamp once, as
-    // entering the strings one by one while parsing would.
-    census_.Reserve(static_cast<std::uint32_t>(order.size()));
-    std::vector<std::uint32_t> rank(order.size());
-    for (std::uint32_t r = 0; r < order.size(); ++r) {
-      census_.SetAt(std::move(order[r].text), 1);
-      rank[order[r].index] = r;
-    }
+    const std::vector<std::uint32_t> rank = FillCensus(strings_.TakeStrings(), &census_);
     indexLog_.Renumber(rank);  // interned indices become table indices
     return kOk;
   });
   if (hr == kOutOfMemory) NoteOutOfMemory();
   Fail(hr);
-  ids_.clear();
+  idNodes_.clear();
 }
 
 void TreeBuilder::Reset() noexcept {
@@ -349,10 +241,8 @@ void TreeBuilder::Reset() noexcept {
   // The indexes give their storage back: a large document's would otherwise
   // stay allocated until the next one.
   strings_.Release();
-  std::vector<IdEntry>().swap(ids_);
-  unmatched_.clear();
-  reading_ = Reading::Nothing;
-  layoutIdBeingCopied_ = "";
+  std::vector<const ElementNode*>().swap(idNodes_);
+  findings_.ForgetDocument();
   indexLog_.Release();
   idName_ = StringInterner::kNone;
   ordering_.Forget();

@@ -98,10 +98,6 @@ class TreeBuilder {
   void Directive(IValues* attributes);
   // Records an element whose local name is "insertlayout" in another namespace or case.
   void CheckLookalike(const char* name);
-  // Records which text was over the length limit when std::length_error arrived.
-  void NoteTooLong() noexcept;
-  // The findings about directives and ids that need the whole document.
-  void FinishFindings();
   // The ordinal of the latest start event.
   std::uint32_t Ordinal() const noexcept {
     return elementsDelivered_ > 0xFFFFFFFFu ? 0xFFFFFFFFu
@@ -130,15 +126,8 @@ class TreeBuilder {
 
   StringInterner strings_;
   // By string index of an "id" value: the first reachable node created with
-  // it, which is always one the author wrote (a copy has its source before
-  // it), and the ordinals of the first two such elements of the document.
-  struct IdEntry {
-    const ElementNode* node = nullptr;
-    std::uint32_t first = 0;
-    std::uint32_t second = 0;  // the top bit: a directive found this id
-  };
-  static constexpr std::uint32_t kNamed = 0x80000000u;
-  std::vector<IdEntry> ids_;
+  // it, which is always one the author wrote (a copy has its source before it).
+  std::vector<const ElementNode*> idNodes_;
   StringIndexLog indexLog_;
   // The latest element's attributes in list order.
   AttributeOrdering ordering_;
@@ -147,13 +136,6 @@ class TreeBuilder {
   HResult failure_ = kOk;
 
   Findings findings_;
-  // Directives that found nothing: ordinal and layoutid, settled at FinishParse.
-  std::vector<std::pair<std::uint32_t, ByteString>> unmatched_;
-  // What Start is reading, for the finding of a text over the limit.
-  enum class Reading { Nothing, ElementName, AttributeName, AttributeValue, LayoutId };
-  Reading reading_ = Reading::Nothing;
-  const char* readingName_ = nullptr;  // the attribute's name, while reading it
-  const char* layoutIdBeingCopied_ = "";
   std::uint64_t elementsDelivered_ = 0;
   std::uint64_t nodesCopied_ = 0;
 };

@@ -98,7 +98,9 @@ TEST(DocumentWriterTest, NoRootIsReportedAndNothingWritten) {
   DocumentWriter writer;
   builder.FinishParse();
   ComPtr<IBuffer> out(SimpleBuffer::Create());
-  EXPECT_EQ(writer.WriteDocument(builder.Root(), builder.GetCensus(), out.Get()), kFail);
+  EXPECT_EQ(
+      writer.WriteDocument(builder.Root(), builder.GetCensus(), builder.GetIndexLog(), out.Get()),
+      kFail);
   EXPECT_EQ(writer.Writer().Size(), 0u);
   EXPECT_EQ(out->GetSize(), 0u);
 }
@@ -110,7 +112,9 @@ TEST(DocumentWriterTest, FailingBufferSetIsReported) {
   builder.FinishParse();
   ComPtr<IBuffer> out(SimpleBuffer::Create());
   out->AddRef();  // a second reference: Set refuses to resize
-  EXPECT_EQ(writer.WriteDocument(builder.Root(), builder.GetCensus(), out.Get()), kBufferShared);
+  EXPECT_EQ(
+      writer.WriteDocument(builder.Root(), builder.GetCensus(), builder.GetIndexLog(), out.Get()),
+      kBufferShared);
   out->Release();
 }
 

@@ -228,7 +228,9 @@ TEST(TreeBuilderTest, DeepAndWideDocumentsNeedNoRecursion) {
   builder.FinishParse();
   DocumentWriter writer;
   ComPtr<IBuffer> out(SimpleBuffer::Create());
-  ASSERT_EQ(writer.WriteDocument(builder.Root(), builder.GetCensus(), out.Get()), kOk);
+  ASSERT_EQ(
+      writer.WriteDocument(builder.Root(), builder.GetCensus(), builder.GetIndexLog(), out.Get()),
+      kOk);
   EXPECT_EQ(out->GetSize(), 8u + 8 + 14 + 8 + 36u * kDepth);
   builder.Reset();  // frees a million nested nodes without recursion
 

@@ -12,6 +12,7 @@
 #include "compiler/tree_builder.h"
 
 #include "event_script.h"
+#include "lookup_writer.h"
 
 namespace oxa::testing {
 
@@ -59,7 +60,7 @@ inline CompileResult CompileMarkup(TreeBuilder& builder, DocumentWriter& writer,
   if (result.hr == kOk) {
     // Both ways of finding string indices must give the same bytes.
     ComPtr<IBuffer> out(SimpleBuffer::Create());
-    result.hr = writer.WriteDocument(builder.Root(), builder.GetCensus(), out.Get());
+    result.hr = WriteByLookup(writer, builder.Root(), builder.GetCensus(), out.Get());
     result.bytes.assign(out->GetBuffer(), out->GetBuffer() + out->GetSize());
     writer.Rewind();
     ComPtr<IBuffer> logged(SimpleBuffer::Create());
