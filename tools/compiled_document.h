@@ -1,4 +1,4 @@
-// Renderings of a checked compiled document (see host/document_reader.h)
+// Renderings of a checked compiled document (see xmlcompiler/format/document_reader.h)
 // for xmlc dump: XML, JSON, a compact tree and an annotated byte listing.
 #pragma once
 

@@ -1,5 +1,5 @@
 // DocumentWriter: writes the compiled document of an element tree and its
-// census (the format is described in compiler/compiled_format.h), and hands
+// census (the format is described in format/compiled_format.h), and hands
 // the bytes to a host buffer.
 #pragma once
 

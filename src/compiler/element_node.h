@@ -27,6 +27,8 @@ using Census = SortedVector<ByteString, std::uint32_t, TextLess>;
 // storage of their attribute lists (AttributeList::UseStorage). Deleting a
 // node runs its destructor, which gives back its texts and its children
 // array; its own memory and its list's go back when the arena rewinds.
+// The trap: `delete node` frees nothing (operator delete is empty), so a
+// node made with plain `new` would leak; there is no such operator new.
 struct ElementNode {
   static_assert(alignof(AttributeList::Entry) <= NodeArena::kAlignment);
   static void* operator new(std::size_t size, NodeArena& arena) { return arena.Allocate(size); }

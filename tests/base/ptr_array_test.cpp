@@ -64,8 +64,9 @@ TEST(PtrArrayTest, RemoveAtShiftsDownAndKeepsStorage) {
   EXPECT_EQ(array.GetCapacity(), 0);
 }
 
-TEST(PtrArrayTest, SlotsArePointerWide) {
-  EXPECT_EQ(sizeof(PtrArray::Slot), sizeof(void*));
+static_assert(sizeof(PtrArray::Slot) == sizeof(void*), "a slot holds exactly a pointer");
+
+TEST(PtrArrayTest, SlotsHoldPointers) {
   int target = 0;
   PtrArray array;
   array.Add(reinterpret_cast<PtrArray::Slot>(&target));

@@ -90,8 +90,15 @@ TEST(LayoutInsertionTest, CopiesAreFoundAfterTheirOriginals) {
   EXPECT_EQ(TreeOf(R"(<r><d id="L"><k id="K"><x/></k></d>)"
                    R"(<t><insertlayout layoutid="L"/></t><u><insertlayout layoutid="K"/></u></r>)"),
             "r(d[id=L](k[id=K](x)),t(k[id=K](x)),u(x))");
+  // While the document is open, the id leads to the original, not to its copy.
   TreeBuilder builder;
-  TreeOf(R"(<r><d id="L"><k id="K"><x/></k></d><t><insertlayout layoutid="L"/></t></r>)", builder);
+  testing::Deliver(
+      testing::ParseEvents(R"(<r><d id="L"><k id="K"><x/></k></d><t><insertlayout layoutid="L"/>)"),
+      builder);
+  ElementNode* found = nullptr;
+  ASSERT_EQ(builder.FindLayout(ByteString("K"), &found), kOk);
+  EXPECT_EQ(found, builder.Root()->Child(0)->Child(0));
+  EXPECT_NE(found, builder.Root()->Child(1)->Child(0)) << "the copy in <t>";
   builder.Reset();
 }
 

@@ -1,4 +1,4 @@
-// The node arena and the attribute ordering: the builder's two helpers.
+// The node arena: aligned pieces, reused blocks, large requests, overflow.
 #include "compiler/node_arena.h"
 
 #include <gtest/gtest.h>
@@ -6,8 +6,6 @@
 #include <cstdint>
 #include <set>
 #include <vector>
-
-#include "compiler/attribute_ordering.h"
 
 namespace oxa {
 namespace {
@@ -57,32 +55,6 @@ TEST(NodeArenaTest, LargeRequestsGetBlocksOfTheirOwn) {
   EXPECT_EQ(arena.Allocate(100), small);
   EXPECT_THROW(arena.AllocateArray(static_cast<std::size_t>(-1) / 2, 4), std::bad_alloc);
   EXPECT_THROW(arena.Allocate(static_cast<std::size_t>(-1) - 8), std::bad_alloc);
-}
-
-TEST(AttributeOrderingTest, OrdersByNameTextKeepingTheLastOfARepeatedName) {
-  StringInterner strings;
-  const std::uint32_t b = strings.Intern("b", 1), a = strings.Intern("a", 1);
-  const std::uint32_t z = strings.Intern("Z", 1), v1 = strings.Intern("1", 1);
-  const std::uint32_t v2 = strings.Intern("2", 1), v3 = strings.Intern("3", 1);
-  AttributeOrdering ordering;
-  using Pairs = AttributeOrdering::Pairs;
-  ordering.Add(b, v1), ordering.Add(a, v2), ordering.Add(b, v3), ordering.Add(z, v1);
-  EXPECT_EQ(ordering.Order(strings), (Pairs{{z, v1}, {a, v2}, {b, v3}}));
-
-  // The same names again: the remembered order, with this element's values.
-  ordering.Clear();
-  ordering.Add(b, v2), ordering.Add(a, v3), ordering.Add(b, v1), ordering.Add(z, v2);
-  EXPECT_EQ(ordering.Order(strings), (Pairs{{z, v2}, {a, v3}, {b, v1}}));
-
-  // Other names: sorted afresh.
-  ordering.Clear();
-  ordering.Add(a, v1), ordering.Add(z, v2);
-  EXPECT_EQ(ordering.Order(strings), (Pairs{{z, v2}, {a, v1}}));
-
-  // An element without attributes leaves nothing of the one before.
-  ordering.Clear();
-  EXPECT_TRUE(ordering.Empty());
-  EXPECT_TRUE(ordering.Ordered().empty());
 }
 
 }  // namespace

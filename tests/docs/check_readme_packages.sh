@@ -1,0 +1,22 @@
+#!/bin/sh
+# Checks that the README's tables of Debian packages name exactly the
+# packages scripts/bootstrap installs for each stage.
+set -eu
+root=$(cd "$(dirname "$0")/../.." && pwd)
+status=0
+rows=$(grep -E '^\| `[a-z0-9-]+` +\|' "$root/README.md" | grep -v '^| stage\|^| script')
+[ -n "$rows" ] || { echo "readme_packages: no package table in the README" >&2; exit 1; }
+echo "$rows" | while IFS= read -r row; do
+  stage=$(echo "$row" | sed -E 's/^\| `([a-z0-9-]+)`.*/\1/')
+  # The last cell, less the labels of a stage's parts ("core:", "Wine:").
+  listed=$(echo "$row" | awk -F'|' '{print $(NF-1)}' | sed -E 's/(^|;) *[A-Za-z]+: /\1 /g; s/[;,]/ /g' |
+           tr -s ' ' '\n' | sed '/^$/d' | sort -u)
+  wanted=$("$root/scripts/bootstrap" --list "$stage" | sort -u)
+  if [ "$listed" != "$wanted" ]; then
+    echo "readme_packages: the README's row for '$stage' differs from scripts/bootstrap:" >&2
+    printf 'bootstrap: %s\nREADME:    %s\n' "$(echo $wanted)" "$(echo $listed)" >&2
+    exit 1
+  fi
+done || status=1
+[ $status -eq 0 ] && echo "the README's package tables match scripts/bootstrap"
+exit $status
