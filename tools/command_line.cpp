@@ -40,7 +40,11 @@ int ParseOptions(const std::string& command, const std::vector<std::string>& arg
       return Usage(command, "unknown option " + name);
     }
     if (c == ':') return Usage(command, "option " + name + " needs a value");
-    line->options.emplace_back(c, optarg ? optarg : "");
+    if (c == 'h') {
+      line->help = true;
+    } else {
+      line->options.emplace_back(c, optarg ? optarg : "");
+    }
   }
   for (int i = optind; i < static_cast<int>(argv.size() - 1); ++i)
     line->operands.push_back(argv[i]);
@@ -55,6 +59,13 @@ std::optional<unsigned long> ParseNumber(const std::string& text, unsigned long 
   const unsigned long value = std::strtoul(text.c_str(), &end, 10);
   if (errno == ERANGE || *end != '\0' || value < low || value > high) return {};
   return value;
+}
+
+bool ReadOrReport(const std::string& path, std::vector<std::uint8_t>* bytes) {
+  std::string error;
+  if (ReadAll(path, bytes, &error)) return true;
+  std::cerr << path << ": error: cannot read: " << error << '\n';
+  return false;
 }
 
 void ReportOutputIsInput(const std::string& input, const std::string& output) {

@@ -4,6 +4,7 @@
 
 #include <getopt.h>
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,20 +23,27 @@ inline constexpr char kVersion[] = OXA_VERSION;
 // A usage error: one line, then where the help is. Returns kExitUsage.
 int Usage(const std::string& command, const std::string& message);
 
-// The parsed command line of one command: its options by short name and its operands.
+// The parsed command line of one command: its options by short name, its
+// operands, and whether -h or --help was given.
 struct CommandLine {
-  std::vector<std::pair<int, std::string>> options;  // in the order given
+  std::vector<std::pair<int, std::string>> options;  // in the order given, -h left out
   std::vector<std::string> operands;
+  bool help = false;
 };
 
 // Reads `args` (the command's own arguments) with getopt_long. Returns
 // kExitOk and fills `line`, or prints the usage error and returns kExitUsage.
+// 'h' is the help option of every command.
 int ParseOptions(const std::string& command, const std::vector<std::string>& args,
                  const char* shortOptions, const option* longOptions, CommandLine* line);
 
 // Parses a whole decimal number in [low, high]; nothing else is accepted.
 std::optional<unsigned long> ParseNumber(const std::string& text, unsigned long low,
                                          unsigned long high);
+
+// Reads the whole of `path` into `bytes`, or prints "PATH: error: cannot
+// read: CAUSE" and returns false.
+bool ReadOrReport(const std::string& path, std::vector<std::uint8_t>* bytes);
 
 // Refuses, as gcc does, an output that is the same file as an input: true
 // (with the message printed) when it is.

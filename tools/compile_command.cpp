@@ -99,9 +99,6 @@ int ParseCompile(const std::vector<std::string>& args, CompileOptions* o, bool* 
       case 'P':
         o->plugin = value;
         break;
-      case 'h':
-        *help = true;
-        break;
       case 'w':
         o->warnings.none = true;
         break;
@@ -126,6 +123,7 @@ int ParseCompile(const std::vector<std::string>& args, CompileOptions* o, bool* 
     }
   }
   o->inputs = line.operands;
+  *help = line.help;
   return kExitOk;
 }
 

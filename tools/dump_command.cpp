@@ -64,11 +64,11 @@ int Dump(const std::vector<std::string>& args) {
   CommandLine line;
   if (const int status = ParseOptions("dump", args, "o:h", kLong, &line)) return status;
   std::string format = "xml", output;
+  if (line.help) {
+    std::cout << kDumpHelp;
+    return kExitOk;
+  }
   for (const auto& [c, value] : line.options) {
-    if (c == 'h') {
-      std::cout << kDumpHelp;
-      return kExitOk;
-    }
     if (c == 'F') format = value;
     if (c == 'o') output = value;
   }
@@ -79,11 +79,8 @@ int Dump(const std::vector<std::string>& args) {
   const std::string& file = line.operands[0];
   if (!output.empty() && OutputIsInput(file, output)) return kExitFailed;
   std::vector<std::uint8_t> bytes;
+  if (!ReadOrReport(file, &bytes)) return kExitFailed;
   std::string error;
-  if (!ReadAll(file, &bytes, &error)) {
-    std::cerr << file << ": error: cannot read: " << error << '\n';
-    return kExitFailed;
-  }
   reader::Document doc;
   reader::ReadError fault;
   if (!reader::Document::Open(bytes.data(), bytes.size(), &doc, &fault)) {

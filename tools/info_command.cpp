@@ -45,11 +45,11 @@ int Info(const std::vector<std::string>& args, const char* argv0) {
   CommandLine line;
   if (const int status = ParseOptions("info", args, "h", kLong, &line)) return status;
   std::string plugin;
+  if (line.help) {
+    std::cout << kInfoHelp;
+    return kExitOk;
+  }
   for (const auto& [c, value] : line.options) {
-    if (c == 'h') {
-      std::cout << kInfoHelp;
-      return kExitOk;
-    }
     plugin = value;
   }
   if (!line.operands.empty())

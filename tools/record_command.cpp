@@ -30,11 +30,11 @@ int Record(const std::vector<std::string>& args) {
   CommandLine line;
   if (const int status = ParseOptions("record", args, "o:h", kLong, &line)) return status;
   std::string output;
+  if (line.help) {
+    std::cout << kRecordHelp;
+    return kExitOk;
+  }
   for (const auto& [c, value] : line.options) {
-    if (c == 'h') {
-      std::cout << kRecordHelp;
-      return kExitOk;
-    }
     output = value;
   }
   if (line.operands.size() != 1 || output.empty())
@@ -42,11 +42,8 @@ int Record(const std::vector<std::string>& args) {
   const std::string& input = line.operands[0];
   if (OutputIsInput(input, output)) return kExitFailed;
   std::vector<std::uint8_t> document;
+  if (!ReadOrReport(input, &document)) return kExitFailed;
   std::string error;
-  if (!ReadAll(input, &document, &error)) {
-    std::cerr << input << ": error: cannot read: " << error << '\n';
-    return kExitFailed;
-  }
   host::ParseReport report;
   host::EventRecorder recorder;
   auto parser = host::ExpatParser::Create(&report);

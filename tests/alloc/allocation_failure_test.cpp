@@ -105,10 +105,8 @@ TEST(AllocationFailureTest, CompileFailsCleanlyAtEveryAllocation) {
   const std::vector<std::uint8_t> expected = testing::CompileMarkup(doc).bytes;
   PooledFactory factory(doc);
   testing::FakeContext context(nullptr);
-  IUnknown* unknown = nullptr;
-  ASSERT_EQ(XmlCompiler::CreateComponent(nullptr, &unknown), kOk);
   ComPtr<IUnknown> object;
-  object.Attach(unknown);
+  ASSERT_EQ(XmlCompiler::CreateComponent(nullptr, object.Put()), kOk);
   ComPtr<IXmlCompiler> compiler;
   ComPtr<IContextAware> aware;
   ASSERT_EQ(object.QueryTo(compiler), kOk);

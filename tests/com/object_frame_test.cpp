@@ -63,10 +63,8 @@ TEST_F(ObjectFrameTest, DirectOwnershipOneReleaseDestroys) {
 }
 
 TEST_F(ObjectFrameTest, QueryInterfaceFindsTableEntriesAndIdentity) {
-  IUnknown* unknown = nullptr;
-  ASSERT_EQ(ObjectFrame::CreateComponent<Probe>(nullptr, &unknown), kOk);
   ComPtr<IUnknown> main;
-  main.Attach(unknown);
+  ASSERT_EQ(ObjectFrame::CreateComponent<Probe>(nullptr, main.Put()), kOk);
   ComPtr<IProbeA> a;
   ComPtr<IProbeB> b;
   ASSERT_EQ(main.QueryTo(a), kOk);

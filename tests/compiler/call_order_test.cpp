@@ -240,9 +240,7 @@ class RecordingFactory final : public ICommonClassFactory, public Recorded {
 class CallOrderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    IUnknown* unknown = nullptr;
-    ASSERT_EQ(XmlCompiler::CreateComponent(nullptr, &unknown), kOk);
-    main_.Attach(unknown);
+    ASSERT_EQ(XmlCompiler::CreateComponent(nullptr, main_.Put()), kOk);
     ASSERT_EQ(main_.QueryTo(compiler_), kOk);
     ComPtr<IContextAware> context;
     ASSERT_EQ(main_.QueryTo(context), kOk);

@@ -19,9 +19,7 @@ using testing::FakeFactory;
 class XmlCompilerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    IUnknown* unknown = nullptr;
-    ASSERT_EQ(XmlCompiler::CreateComponent(nullptr, &unknown), kOk);
-    main_.Attach(unknown);
+    ASSERT_EQ(XmlCompiler::CreateComponent(nullptr, main_.Put()), kOk);
     ASSERT_EQ(main_.QueryTo(compiler_), kOk);
     ASSERT_EQ(main_.QueryTo(context_), kOk);
     ASSERT_EQ(context_->SetContext(&hostContext_), kOk);

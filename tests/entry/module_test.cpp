@@ -96,10 +96,8 @@ TEST_F(ModuleTest, AccessPathsAreAccepted) {
 TEST_F(ModuleTest, HostDrivesTheWholeCompile) {
   testing::FakeFactory factory;
   testing::FakeContext context(&factory);
-  IUnknown* unknown = nullptr;
-  ASSERT_EQ(create_(&unknown), kOk);
   ComPtr<IUnknown> plugin;
-  plugin.Attach(unknown);
+  ASSERT_EQ(create_(plugin.Put()), kOk);
   ComPtr<IPlugin> init;
   ComPtr<IComponentPlugin> components;
   ASSERT_EQ(plugin.QueryTo(init), kOk);
@@ -115,10 +113,8 @@ TEST_F(ModuleTest, HostDrivesTheWholeCompile) {
   std::memcpy(&classId, clsid->buffer->GetBuffer(), 16);
   info->Release();
 
-  IUnknown* made = nullptr;
-  ASSERT_EQ(components->CreateComponentInstance(classId, &made, nullptr), kOk);
   ComPtr<IUnknown> compilerObject;
-  compilerObject.Attach(made);
+  ASSERT_EQ(components->CreateComponentInstance(classId, compilerObject.Put(), nullptr), kOk);
   ComPtr<IContextAware> aware;
   ComPtr<IXmlCompiler> compiler;
   ASSERT_EQ(compilerObject.QueryTo(aware), kOk);

@@ -50,9 +50,7 @@ const std::uint8_t kBytes[3] = {1, 2, 3};
 class CompilerPluginTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    IUnknown* unknown = nullptr;
-    ASSERT_EQ(CompilerPlugin::CreateComponent(nullptr, &unknown), kOk);
-    main_.Attach(unknown);
+    ASSERT_EQ(CompilerPlugin::CreateComponent(nullptr, main_.Put()), kOk);
     ASSERT_EQ(main_.QueryTo(plugin_), kOk);
     ASSERT_EQ(main_.QueryTo(components_), kOk);
     ASSERT_EQ(main_.QueryTo(namespace_), kOk);

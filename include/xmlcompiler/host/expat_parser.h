@@ -41,11 +41,8 @@ class ExpatParser final : public ParserObject<ExpatParser> {
   }
 
   // expat copies what it is given into a buffer of its own, so Feed hands a
-  // large document over in pieces of this size, which bounds that copy to
-  // about two pieces. After every piece but the last expat scans its bytes
-  // once more for line and column (about a sixth of their parse); on a 10 MB
-  // layout that costs less than the 10 MB of fresh memory a whole-document
-  // copy would touch, and a 100 MB one peaks 30 MB lower.
+  // document over in pieces of this size, which bounds that copy to about
+  // two pieces (the measurements behind the size are in docs/performance.md).
   static constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
 
   // Only "UTF-8" is accepted as the encoding of the texts delivered (0x80070057 otherwise).
