@@ -129,9 +129,10 @@ if(OXA_BUILD_HOST)
   target_link_libraries(oxa_host PUBLIC oxa_interfaces EXPAT::EXPAT ${CMAKE_DL_LIBS})
   oxa_defaults(oxa_host)
 
-  # xmlc dump's renderings of compiled documents (JSON through nlohmann-json).
+  # xmlc dump's renderings of compiled documents (JSON through nlohmann-json)
+  # and xmlc's file access.
   find_package(nlohmann_json 3 REQUIRED)
-  add_library(oxa_tools STATIC tools/compiled_document.cpp)
+  add_library(oxa_tools STATIC tools/compiled_document.cpp tools/file_io.cpp)
   target_include_directories(oxa_tools PUBLIC ${PROJECT_SOURCE_DIR}/tools)
   target_link_libraries(oxa_tools PUBLIC oxa_format PRIVATE nlohmann_json::nlohmann_json)
   oxa_defaults(oxa_tools)
@@ -139,7 +140,6 @@ if(OXA_BUILD_HOST)
   add_executable(xmlc
     tools/xmlc.cpp
     tools/command_line.cpp
-    tools/file_io.cpp
     tools/compile_command.cpp
     tools/dump_command.cpp
     tools/record_command.cpp

@@ -6,9 +6,15 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <new>
+#include <string>
+#include <unordered_map>
 
 namespace oxa::host {
 namespace {
@@ -94,10 +100,115 @@ class Converter {
   iconv_t cd_;
 };
 
+// What the handler works out for one encoding: expat's byte map and the
+// length of each lead byte's sequences, or that expat cannot take it.
+struct EncodingTables {
+  bool accepted = false;
+  bool multiByte = false;
+  std::array<int, 256> map{};
+  std::array<unsigned char, 256> lengthOf{};
+};
+
+// Asks iconv about every lead byte of the encoding `cd` converts from.
+// Thousands of conversions for a multi-byte encoding: done once per name.
+std::atomic<std::size_t> g_tablesBuilt{0};
+
+EncodingTables BuildTables(iconv_t cd) {
+  ++g_tablesBuilt;
+  EncodingTables tables;
+  Converter converter(cd);
+  // ISO 2022's designation of ASCII: a character-less sequence in a stateful encoding.
+  const unsigned char designateAscii[] = {0x1B, '(', 'B'};
+  std::uint32_t ignored;
+  if (converter.Convert(designateAscii, sizeof(designateAscii), &ignored) == Outcome::NoOutput)
+    return tables;
+  for (unsigned b = 0; b < 256; ++b) {
+    unsigned char bytes[4] = {static_cast<unsigned char>(b)};
+    std::uint32_t codePoint = 0;
+    switch (converter.Convert(bytes, 1, &codePoint)) {
+      case Outcome::Char:
+        // Beyond the Basic Multilingual Plane a single byte cannot go.
+        tables.map[b] = codePoint > 0xFFFF ? -1 : static_cast<int>(codePoint);
+        break;
+      case Outcome::Invalid:
+        tables.map[b] = -1;
+        break;
+      case Outcome::NoOutput:
+        return tables;
+      case Outcome::Incomplete: {
+        const unsigned lengths = converter.Lengths(bytes, 1);
+        // expat needs the lead byte alone to give the length, and no shift state.
+        if (converter.stateful_ || (lengths != 0 && (lengths & (lengths - 1)) != 0)) return tables;
+        int length = 0;
+        for (int n = 2; n <= 4; ++n)
+          if (lengths == 1u << n) length = n;
+        tables.map[b] = length == 0 ? -1 : -length;
+        tables.lengthOf[b] = static_cast<unsigned char>(length);
+        tables.multiByte = tables.multiByte || length != 0;
+        break;
+      }
+    }
+  }
+  tables.accepted = true;
+  return tables;
+}
+
+// The tables of every encoding name met so far in this process, so that a
+// batch of documents in one encoding builds them once. Names are compared
+// without regard to ASCII case, as iconv compares them. At most kMaxNames
+// are kept; names past that are worked out each time. Safe across threads.
+class TableCache {
+ public:
+  static constexpr std::size_t kMaxNames = 64;
+
+  // The tables of `name`, or null when iconv does not know it. Never throws.
+  std::shared_ptr<const EncodingTables> Find(const char* name) noexcept {
+    try {
+      std::string key(name);
+      for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (const auto found = tables_.find(key); found != tables_.end()) return found->second;
+      }
+      const iconv_t cd = iconv_open("UTF-32LE", name);
+      if (cd == reinterpret_cast<iconv_t>(-1))
+        return nullptr;  // not remembered: iconv may learn it
+      auto built = std::make_shared<const EncodingTables>(BuildTables(cd));
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (tables_.size() < kMaxNames) tables_.emplace(std::move(key), built);
+      return built;
+    } catch (...) {
+      return nullptr;  // out of memory: the encoding is refused this time
+    }
+  }
+
+ private:
+  std::mutex mutex_;
+  std::unordered_map<std::string, std::shared_ptr<const EncodingTables>> tables_;
+};
+
+TableCache& Tables() {
+  static TableCache cache;
+  return cache;
+}
+
 }  // namespace
+
+std::size_t EncodingTablesBuilt() noexcept {
+  return g_tablesBuilt;
+}
 
 int XMLCALL IconvEncodingHandler(void*, const XML_Char* name, XML_Encoding* info) {
   if (name == nullptr) return XML_STATUS_ERROR;
+  const std::shared_ptr<const EncodingTables> tables = Tables().Find(name);
+  if (tables == nullptr || !tables->accepted) return XML_STATUS_ERROR;
+  std::copy(tables->map.begin(), tables->map.end(), info->map);
+  info->data = nullptr;
+  info->convert = nullptr;
+  info->release = nullptr;
+  if (!tables->multiByte) return XML_STATUS_OK;
+  // A parse converts its sequences with a conversion of its own, since an
+  // iconv descriptor keeps state and parses may run on several threads.
   const iconv_t cd = iconv_open("UTF-32LE", name);
   if (cd == reinterpret_cast<iconv_t>(-1)) return XML_STATUS_ERROR;
   auto* converter = new (std::nothrow) Converter(cd);
@@ -105,52 +216,7 @@ int XMLCALL IconvEncodingHandler(void*, const XML_Char* name, XML_Encoding* info
     iconv_close(cd);
     return XML_STATUS_ERROR;
   }
-  // ISO 2022's designation of ASCII: a character-less sequence in a stateful encoding.
-  const unsigned char designateAscii[] = {0x1B, '(', 'B'};
-  std::uint32_t ignored;
-  if (converter->Convert(designateAscii, sizeof(designateAscii), &ignored) == Outcome::NoOutput) {
-    delete converter;
-    return XML_STATUS_ERROR;
-  }
-  bool multiByte = false;
-  for (unsigned b = 0; b < 256; ++b) {
-    unsigned char bytes[4] = {static_cast<unsigned char>(b)};
-    std::uint32_t codePoint = 0;
-    switch (converter->Convert(bytes, 1, &codePoint)) {
-      case Outcome::Char:
-        // Beyond the Basic Multilingual Plane a single byte cannot go.
-        info->map[b] = codePoint > 0xFFFF ? -1 : static_cast<int>(codePoint);
-        break;
-      case Outcome::Invalid:
-        info->map[b] = -1;
-        break;
-      case Outcome::NoOutput:
-        delete converter;
-        return XML_STATUS_ERROR;
-      case Outcome::Incomplete: {
-        const unsigned lengths = converter->Lengths(bytes, 1);
-        // expat needs the lead byte alone to give the length, and no shift state.
-        if (converter->stateful_ || (lengths != 0 && (lengths & (lengths - 1)) != 0)) {
-          delete converter;
-          return XML_STATUS_ERROR;
-        }
-        int length = 0;
-        for (int n = 2; n <= 4; ++n)
-          if (lengths == 1u << n) length = n;
-        info->map[b] = length == 0 ? -1 : -length;
-        converter->lengthOf_[b] = static_cast<unsigned char>(length);
-        multiByte = multiByte || length != 0;
-        break;
-      }
-    }
-  }
-  if (!multiByte) {
-    delete converter;
-    info->data = nullptr;
-    info->convert = nullptr;
-    info->release = nullptr;
-    return XML_STATUS_OK;
-  }
+  converter->lengthOf_ = tables->lengthOf;
   info->data = converter;
   info->convert = &Converter::ConvertSequence;
   info->release = &Converter::Release;

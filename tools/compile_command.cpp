@@ -147,10 +147,9 @@ int CheckCompile(CompileOptions* o) {
       targets.push_back(target);
     }
   }
-  for (const auto& target : targets) {
-    for (const auto& in : o->inputs) {
-      if (OutputIsInput(in, target)) return kExitFailed;
-    }
+  if (const auto clash = FindTargetThatIsInput(o->inputs, targets)) {
+    ReportOutputIsInput(o->inputs[clash->second], targets[clash->first]);
+    return kExitFailed;
   }
   if (o->output == "-" && !o->force && isatty(STDOUT_FILENO)) {
     std::cerr << "xmlc: error: standard output is a terminal: not writing a compiled document "

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <new>
 #include <stdexcept>
+#include <unordered_map>
 
 namespace oxa::xmlc {
 namespace {
@@ -125,11 +126,39 @@ bool WriteAtomically(const std::string& path, const void* data, std::size_t size
   return true;
 }
 
+bool StatIdentity(const std::string& path, FileId* id) {
+  struct stat st;
+  if (path == "-" || stat(path.c_str(), &st) != 0) return false;
+  *id = {st.st_dev, st.st_ino};
+  return true;
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
-  if (a == "-" || b == "-") return false;
-  struct stat sa, sb;
-  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-         sa.st_ino == sb.st_ino;
+  FileId ia, ib;
+  return StatIdentity(a, &ia) && StatIdentity(b, &ib) && ia == ib;
+}
+
+std::optional<std::pair<std::size_t, std::size_t>> FindTargetThatIsInput(
+    const std::vector<std::string>& inputs, const std::vector<std::string>& targets,
+    const IdentifyFile& identify) {
+  struct Hash {
+    std::size_t operator()(const FileId& id) const noexcept {
+      return std::hash<std::uint64_t>()(static_cast<std::uint64_t>(id.inode) * 0x9E3779B97F4A7C15u ^
+                                        static_cast<std::uint64_t>(id.device));
+    }
+  };
+  std::unordered_map<FileId, std::size_t, Hash> firstInput;  // identity -> its first input
+  firstInput.reserve(inputs.size());
+  FileId id;
+  for (std::size_t i = 0; i < inputs.size(); ++i) {
+    if (identify(inputs[i], &id)) firstInput.emplace(id, i);
+  }
+  for (std::size_t t = 0; t < targets.size(); ++t) {
+    if (!identify(targets[t], &id)) continue;
+    if (const auto found = firstInput.find(id); found != firstInput.end())
+      return std::make_pair(t, found->second);
+  }
+  return std::nullopt;
 }
 
 std::string OutputFor(const std::string& input, const std::string& outDir) {

@@ -7,7 +7,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace oxa::xmlc {
@@ -32,6 +35,28 @@ bool WriteAtomically(const std::string& path, const void* data, std::size_t size
 
 // Whether two paths name one existing file (through ./, hard or symbolic links).
 bool SameFile(const std::string& a, const std::string& b);
+
+// The identity of an existing file, whatever the path that names it.
+struct FileId {
+  dev_t device;
+  ino_t inode;
+  friend bool operator==(const FileId&, const FileId&) = default;
+};
+
+// Finds a path's identity: true and `id` set when `path` names an existing
+// file. "-" (standard input or output) names none.
+using IdentifyFile = std::function<bool(const std::string& path, FileId* id)>;
+
+// The identity by stat(2), following symbolic links.
+bool StatIdentity(const std::string& path, FileId* id);
+
+// The first target, in order, that is the same file as an input, with the
+// first such input: (target index, input index). Each path's identity is
+// found once and the inputs' are kept in a hash set, so the check costs
+// inputs + targets lookups, not their product.
+std::optional<std::pair<std::size_t, std::size_t>> FindTargetThatIsInput(
+    const std::vector<std::string>& inputs, const std::vector<std::string>& targets,
+    const IdentifyFile& identify = StatIdentity);
 
 // OUTDIR/NAME.xmlc for a batch input, NAME being its file name less .xml in any case.
 std::string OutputFor(const std::string& input, const std::string& outDir);

@@ -11,6 +11,7 @@
 
 #include <xmlcompiler/host/event_recording.h>
 #include <xmlcompiler/host/expat_parser.h>
+#include <xmlcompiler/host/iconv_encoding.h>
 
 namespace oxa::host {
 namespace {
@@ -321,6 +322,20 @@ TEST(ExpatParserTest, DocumentEncodingsAreDetected) {
   EXPECT_EQ(Parse(utf16).events[0].substr(0, 8), expected);
   EXPECT_EQ(Parse(latin1).events[0].substr(0, 8), expected);
   EXPECT_EQ(expected, "<a x=\xC3\xA9@");
+}
+
+TEST(ExpatParserTest, AnEncodingsTablesAreWorkedOutOncePerProcess) {
+  const std::string body = "\"?><a x=\"\xC6\xFC\xCB\xDC\"/>";
+  const auto first = Parse("<?xml version=\"1.0\" encoding=\"EUC-JP" + body);
+  ASSERT_EQ(first.hr, kOk) << first.report.message;
+  const std::size_t built = EncodingTablesBuilt();
+  for (const char* name : {"EUC-JP", "euc-jp", "Euc-Jp"}) {
+    const auto again = Parse(std::string("<?xml version=\"1.0\" encoding=\"") + name + body);
+    EXPECT_EQ(again.events, first.events) << name;
+  }
+  EXPECT_EQ(EncodingTablesBuilt(), built) << "the same encoding in any case: no new tables";
+  Parse("<?xml version=\"1.0\" encoding=\"CP1125\"?><a/>");  // used by no other test
+  EXPECT_EQ(EncodingTablesBuilt(), built + 1);
 }
 
 TEST(ExpatParserTest, MalformedInputIsLocated) {

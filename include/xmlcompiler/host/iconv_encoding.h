@@ -11,9 +11,15 @@
 // EUC-KR/CP949). Encodings that keep a shift state (ISO-2022-JP, UTF-7) or
 // whose sequence length depends on later bytes (GB18030) are refused, and
 // expat then reports "unknown encoding".
+//
+// What iconv says of an encoding is worked out once per process and name
+// (thousands of conversions for a multi-byte one), whatever the name's case,
+// and shared by every parse after it on any thread.
 #pragma once
 
 #include <expat.h>
+
+#include <cstddef>
 
 namespace oxa::host {
 
@@ -21,5 +27,8 @@ namespace oxa::host {
 // `info` from iconv's description of `name` and returns XML_STATUS_OK, or
 // returns XML_STATUS_ERROR for an encoding iconv lacks or expat cannot take.
 int XMLCALL IconvEncodingHandler(void* unused, const XML_Char* name, XML_Encoding* info);
+
+// How many encodings' tables this process has worked out so far.
+std::size_t EncodingTablesBuilt() noexcept;
 
 }  // namespace oxa::host
