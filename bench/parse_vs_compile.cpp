@@ -15,6 +15,7 @@
 //
 // usage: parse_vs_compile [--plugin PATH] [--xmlc32 PATH] [--sizes 0.1,1,10,100]
 //                         [--only NAME] [--csv FILE]
+//        parse_vs_compile --bare-parse-batch FILE...   (the bare parse of a batch, for bench/peers)
 #include <expat.h>
 #include <fcntl.h>
 #include <spawn.h>
@@ -32,6 +33,7 @@
 #include <vector>
 
 #include <xmlcompiler/format/document_reader.h>
+#include <xmlcompiler/host/iconv_encoding.h>
 #include <xmlcompiler/host/plugin_host.h>
 #include "compiler/document_writer.h"
 #include "compiler/tree_builder.h"
@@ -215,6 +217,31 @@ int BareParseProcess(int argc, char** argv) {
   return 0;
 }
 
+// The bare parse of a batch, for the batch comparison: every FILE read and
+// parsed in namespace mode with callbacks that do nothing, legacy encodings
+// through the same iconv handler as the host's.
+int BareParseBatch(int argc, char** argv) {
+  std::string doc;
+  for (int i = 2; i < argc; ++i) {
+    std::FILE* in = std::fopen(argv[i], "rb");
+    if (in == nullptr || std::fseek(in, 0, SEEK_END) != 0) return 1;
+    doc.resize(static_cast<std::size_t>(std::ftell(in)));
+    std::rewind(in);
+    if (std::fread(doc.data(), 1, doc.size(), in) != doc.size()) return 1;
+    std::fclose(in);
+    XML_Parser parser = XML_ParserCreateNS(nullptr, ':');
+    XML_SetElementHandler(parser, &NoStart, &NoEnd);
+    XML_SetUnknownEncodingHandler(parser, &oxa::host::IconvEncodingHandler, nullptr);
+    if (XML_Parse(parser, doc.data(), static_cast<int>(doc.size()), 1) != XML_STATUS_OK) {
+      std::fprintf(stderr, "%s: bare parse failed: %s\n", argv[i],
+                   XML_ErrorString(XML_GetErrorCode(parser)));
+      return 1;
+    }
+    XML_ParserFree(parser);
+  }
+  return 0;
+}
+
 double Median(std::vector<double> v) {
   std::sort(v.begin(), v.end());
   return v[v.size() / 2];
@@ -231,6 +258,7 @@ struct Row {
 
 int main(int argc, char** argv) {
   if (argc >= 3 && std::string(argv[1]) == "--bare-parse") return BareParseProcess(argc, argv);
+  if (argc >= 2 && std::string(argv[1]) == "--bare-parse-batch") return BareParseBatch(argc, argv);
   std::string plugin = oxa::host::DefaultPluginPath(argv[0]);
   std::string csv, only, xmlc32;
   std::vector<double> sizes = {0.1, 1, 10, 100};

@@ -629,6 +629,35 @@ TEST_F(XmlcTest, BatchMakesItsFolderStripsXmlInAnyCaseAndSumsUp) {
   EXPECT_EQ(Xmlc("compile " + Path("lower.xml") + " -d " + Path("file")).status, 1);
 }
 
+// Thousands of inputs, the last of which is also named as its own target
+// folder's output through a hard link: refused before any work, as a small
+// batch would be, and otherwise every input compiled once.
+TEST_F(XmlcTest, ABatchOfThousandsIsCheckedWhole) {
+  constexpr int kFiles = 2000;  // one shell command line of them stays under 128 KiB
+  std::string inputs;
+  for (int i = 0; i < kFiles; ++i) {
+    const std::string name = Path("in/l" + std::to_string(i) + ".xml");
+    if (i == 0) std::filesystem::create_directories(Path("in"));
+    WriteFile(name, "<l n=\"" + std::to_string(i) + "\"/>");
+    inputs += " " + name;
+  }
+  std::filesystem::create_directories(Path("out"));
+  ASSERT_EQ(
+      link(Path("in/l" + std::to_string(kFiles - 1) + ".xml").c_str(), Path("out/l0.xmlc").c_str()),
+      0);
+  Outcome r = Xmlc("compile" + inputs + " -d " + Path("out") + " -j 2");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "xmlc: error: input file '" + Path("in/l1999.xml") +
+                       "' is the same as output file '" + Path("out/l0.xmlc") + "'\n");
+  std::filesystem::remove(Path("out/l0.xmlc"));
+  r = Xmlc("compile" + inputs + " -d " + Path("out") + " -j 2");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("xmlc: 2000 compiled, 0 failed"), std::string::npos) << r.err;
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Path("out")),
+                          std::filesystem::directory_iterator()),
+            kFiles);
+}
+
 TEST_F(XmlcTest, FailuresNameTheirFileAndCauseNotALibraryException) {
   Outcome r = Xmlc("compile " + Path("missing.xml") + " -o " + Path("m.xmlc"));
   EXPECT_EQ(r.status, 1);
