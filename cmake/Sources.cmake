@@ -26,7 +26,8 @@ oxa_library(oxa_base SOURCES
   src/base/byte_string.cpp
   src/base/double_byte.cpp
   src/base/ptr_array.cpp
-  src/base/dll_access_paths.cpp)
+  src/base/dll_access_paths.cpp
+  src/base/huge_pages.cpp)
 if(WIN32)
   target_link_libraries(oxa_base PUBLIC user32)  # GetSystemMetrics, CharNextA
 endif()

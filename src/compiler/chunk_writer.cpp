@@ -6,6 +6,8 @@
 #include <new>
 #include <stdexcept>
 
+#include "base/huge_pages.h"
+
 #include "compiler/element_node.h"
 
 namespace oxa {
@@ -25,6 +27,7 @@ void ChunkWriter::Reserve(std::uint64_t needed) {
   void* grown = std::realloc(block_, static_cast<std::size_t>(capacity));
   if (grown == nullptr) throw std::bad_alloc();
   block_ = static_cast<std::uint8_t*>(grown);
+  AdviseHugePages(block_, static_cast<std::size_t>(capacity));
   capacity_ = static_cast<std::uint32_t>(capacity);
   ++growths_;
 }

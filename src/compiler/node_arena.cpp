@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <new>
 
+#include "base/huge_pages.h"
+
 namespace oxa {
 namespace {
 
@@ -42,6 +44,7 @@ void* NodeArena::Allocate(std::size_t size) {
     if (blockSize < kHeader + size) blockSize = kHeader + size;  // one request past the doubling
     auto* block = static_cast<Block*>(std::malloc(blockSize));
     if (block == nullptr) throw std::bad_alloc();
+    AdviseHugePages(block, blockSize);
     *block = Block{nullptr, blockSize};
     if (current_ == nullptr) {
       first_ = block;
@@ -66,6 +69,7 @@ void* NodeArena::AllocateLarge(std::size_t size) {
   if (size > static_cast<std::size_t>(-1) - kHeader) AllocationTooLarge();
   auto* block = static_cast<Block*>(std::malloc(kHeader + size));
   if (block == nullptr) throw std::bad_alloc();
+  AdviseHugePages(block, kHeader + size);
   *block = Block{large_, kHeader + size};
   large_ = block;
   return reinterpret_cast<char*>(block) + kHeader;
