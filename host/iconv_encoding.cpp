@@ -43,6 +43,9 @@ class Converter {
     if (r == static_cast<std::size_t>(-1))
       return errno == EINVAL ? Outcome::Incomplete : Outcome::Invalid;
     if (inLeft != 0) return Outcome::Invalid;
+    // Some converters (CP1255, CP1258) hold a base letter back in case a
+    // combining mark follows, and give it out only when flushed.
+    if (outLeft == out.size()) iconv(cd_, nullptr, nullptr, &outPtr, &outLeft);
     const std::size_t produced = out.size() - outLeft;
     if (produced == 0) return Outcome::NoOutput;  // a shift sequence: a stateful encoding
     if (produced != 4) return Outcome::Invalid;   // more than one character
