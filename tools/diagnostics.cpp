@@ -1,6 +1,7 @@
 // Diagnose: findings and failures turned into gcc-style messages.
 #include "diagnostics.h"
 
+#include <strings.h>
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -87,9 +88,17 @@ void DescribeUnknownLayout(const CompileFinding& f, Message* m) {
     m->notes.push_back({f.related, "an element with id " + Quoted(f.text) +
                                        " comes later; a directive copies only from elements "
                                        "that start before it"});
-  } else if (f.related != 0) {
+  } else if (f.related != 0 && f.other.size() == f.text.size() &&
+             strncasecmp(f.other.c_str(), f.text.c_str(), f.text.size()) == 0) {
     m->notes.push_back({f.related, "this element's id " + Quoted(f.other) +
                                        " differs only in case; ids are case-sensitive"});
+  } else if (f.related != 0) {
+    m->notes.push_back(
+        {f.related, "did you mean " + Quoted(f.other) + "? " +
+                        (f.related < f.element ? "this element, before the directive, has that id"
+                                               : "this element has that id, but comes later; a "
+                                                 "directive copies only from elements that start "
+                                                 "before it")});
   }
 }
 

@@ -82,25 +82,72 @@ void Findings::NoteUnmatched(std::uint32_t ordinal, const ByteString& layoutId) 
   }
 }
 
+std::uint32_t EditDistance(const char* a, std::uint32_t m, const char* b, std::uint32_t n,
+                           std::uint32_t bound) {
+  if ((m > n ? m - n : n - m) > bound) return bound + 1;
+  // Rows i-2, i-1 and i of the table: the distance of a's first i bytes to b's first j.
+  std::vector<std::uint32_t> before(n + 1), last(n + 1), row(n + 1);
+  for (std::uint32_t j = 0; j <= n; ++j) last[j] = j;
+  for (std::uint32_t i = 1; i <= m; ++i) {
+    row[0] = i;
+    std::uint32_t least = row[0];
+    for (std::uint32_t j = 1; j <= n; ++j) {
+      const std::uint32_t cost = a[i - 1] == b[j - 1] ? 0 : 1;
+      std::uint32_t d = std::min({last[j] + 1, row[j - 1] + 1, last[j - 1] + cost});
+      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+        d = std::min(d, before[j - 2] + 1);  // two neighbours swapped
+      row[j] = d;
+      least = std::min(least, d);
+    }
+    if (least > bound) return bound + 1;  // every way on is longer already
+    std::swap(before, last);
+    std::swap(last, row);
+  }
+  return std::min(last[n], bound + 1);
+}
+
+std::uint32_t Findings::NearestId(const StringInterner& strings, const ByteString& layoutId,
+                                  std::uint32_t except, std::string* nearest) const {
+  // A case-only difference first, then the least edit distance within the
+  // bound; ties go to the id written first.
+  const std::uint32_t length = layoutId.Length();
+  const std::uint32_t bound = length / 3;  // ids under three bytes: case only
+  std::uint32_t best = bound + 1, bestOrdinal = 0, bestIndex = 0;
+  std::uint64_t budget = kSuggestionBudget;
+  for (std::uint32_t i = 0; i < ids_.size(); ++i) {
+    if (ids_[i].first == 0 || i == except) continue;
+    const ByteString& id = strings.At(i);
+    std::uint32_t distance;
+    if (id.Length() == length && strncasecmp(id.Chars(), layoutId.Chars(), length) == 0) {
+      distance = 0;
+    } else {
+      const std::uint64_t cells = std::uint64_t{id.Length() + 1} * (length + 1);
+      if (cells > budget) break;  // a pathological document: no more suggestions
+      budget -= cells;
+      distance = EditDistance(layoutId.Chars(), length, id.Chars(), id.Length(), bound);
+    }
+    if (distance < best || (distance == best && distance <= bound && ids_[i].first < bestOrdinal)) {
+      best = distance;
+      bestOrdinal = ids_[i].first;
+      bestIndex = i;
+    }
+  }
+  if (best > bound) return 0;
+  nearest->assign(strings.At(bestIndex).Chars(), strings.At(bestIndex).Length());
+  return bestOrdinal;
+}
+
 void Findings::FinishDocument(const StringInterner& strings) {
   for (const auto& [ordinal, layoutId] : unmatched_) {
-    // An element with this very id that starts later, else one whose id
-    // differs only in case.
+    // An element with this very id that starts later, else the one whose id
+    // is nearest (a case-only difference, or a few edits).
     std::uint32_t related = 0;
     std::string nearMiss;
     const std::uint32_t index = strings.Lookup(layoutId.Chars(), layoutId.Length());
     if (index < ids_.size() && ids_[index].first > ordinal) {
       related = ids_[index].first;
     } else {
-      for (std::uint32_t i = 0; i < ids_.size(); ++i) {
-        const ByteString& id = strings.At(i);
-        if (ids_[i].first != 0 && i != index && id.Length() == layoutId.Length() &&
-            strncasecmp(id.Chars(), layoutId.Chars(), id.Length()) == 0) {
-          related = ids_[i].first;
-          nearMiss.assign(id.Chars(), id.Length());
-          break;
-        }
-      }
+      related = NearestId(strings, layoutId, index, &nearMiss);
     }
     Add(FindingKind::kUnknownLayout, ordinal, related, layoutId.Chars(), layoutId.Length(),
         nearMiss.c_str());

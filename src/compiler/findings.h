@@ -74,14 +74,26 @@ class Findings {
   // Notes that directive `ordinal` found no element with id `layoutId`.
   void NoteUnmatched(std::uint32_t ordinal, const ByteString& layoutId) noexcept;
   // Records the findings that need the whole document: each unmatched
-  // directive (with a later element of its id, or one whose id differs only
-  // in case), and each named id that several elements carry. Then forgets
+  // directive (with a later element of its id, else the element whose id is
+  // nearest: the same but for case, or within a third of its length in
+  // edits), and each named id that several elements carry. Then forgets
   // the ids' ordinals. May throw std::bad_alloc.
   void FinishDocument(const StringInterner& strings);
   // Forgets the document's state; the findings stay.
   void ForgetDocument() noexcept;
 
  private:
+  // How many cells of edit-distance tables one document may spend on
+  // suggestions, so that thousands of unmatched directives against
+  // thousands of ids stay cheap.
+  static constexpr std::uint64_t kSuggestionBudget = 50'000'000;
+
+  // The ordinal of the first element whose id is nearest `layoutId` (not the
+  // id of string index `except`), with that id in `nearest`; 0 when none is
+  // within the bound.
+  std::uint32_t NearestId(const StringInterner& strings, const ByteString& layoutId,
+                          std::uint32_t except, std::string* nearest) const;
+
   // The ordinals of the first two elements the author wrote with an id.
   struct IdOrdinals {
     std::uint32_t first = 0;
@@ -97,5 +109,11 @@ class Findings {
   const char* readingName_ = nullptr;
   const char* layoutBeingCopied_ = "";
 };
+
+// The optimal-string-alignment distance of a and b (insertions, deletions,
+// substitutions and swaps of neighbours, each 1), or bound + 1 when it is
+// over `bound`. Byte-wise and case-sensitive.
+std::uint32_t EditDistance(const char* a, std::uint32_t m, const char* b, std::uint32_t n,
+                           std::uint32_t bound);
 
 }  // namespace oxa

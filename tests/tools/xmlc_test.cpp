@@ -212,6 +212,15 @@ TEST_F(XmlcTest, EachFindingIsReportedWhereItsElementStarts) {
        ":2:1: warning: no element before this directive has id \"main\", so it inserts nothing "
        "[-Wunknown-layout]",
        ":1:4: note: this element's id \"Main\" differs only in case; ids are case-sensitive"},
+      {"unknown-layout", "<r><a id=\"buttons\"><x/></a>\n<insertlayout layoutid=\"buttosn\"/></r>",
+       ":2:1: warning: no element before this directive has id \"buttosn\", so it inserts nothing "
+       "[-Wunknown-layout]",
+       ":1:4: note: did you mean \"buttons\"? this element, before the directive, has that id"},
+      {"unknown-layout", "<r><insertlayout layoutid=\"buttosn\"/>\n<a id=\"buttons\"><x/></a></r>",
+       ":1:4: warning: no element before this directive has id \"buttosn\", so it inserts nothing "
+       "[-Wunknown-layout]",
+       ":2:1: note: did you mean \"buttons\"? this element has that id, but comes later; a "
+       "directive copies only from elements that start before it"},
       {"empty-layout", "<r><a id=\"L\"/>\n\t<insertlayout layoutid=\"L\"/></r>",
        ":2:2: warning: the element with id \"L\" has no children here, so this directive inserts "
        "nothing [-Wempty-layout]",
