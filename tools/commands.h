@@ -8,11 +8,13 @@
 namespace oxa::xmlc {
 
 int Compile(const std::vector<std::string>& args, const char* argv0);
+int Check(const std::vector<std::string>& args, const char* argv0);
 int Dump(const std::vector<std::string>& args);
 int Record(const std::vector<std::string>& args);
 int Info(const std::vector<std::string>& args, const char* argv0);
 
 extern const char kCompileHelp[];
+extern const char kCheckHelp[];
 extern const char kDumpHelp[];
 extern const char kRecordHelp[];
 extern const char kInfoHelp[];

@@ -1,6 +1,7 @@
 // xmlc compile: one input to -o OUTPUT, or a batch to -d OUTDIR on worker
 // threads, each with its own compiler session. Everything that cannot work
-// is refused before any input is read.
+// is refused before any input is read. xmlc check: the same compile and
+// report, writing nothing.
 #include <unistd.h>
 
 #include <algorithm>
@@ -58,6 +59,26 @@ extern const char kCompileHelp[] =
     "failed input leaves its target untouched. A batch ends with a summary line.\n"
     "Exit status: 0 all compiled, 1 some input failed, 2 usage error.\n";
 
+extern const char kCheckHelp[] =
+    "usage: xmlc check [OPTION]... INPUT...\n"
+    "\n"
+    "Compiles each INPUT as compile does and reports what it finds, but writes\n"
+    "nothing: for pre-commit hooks and editors (- reads standard input).\n"
+    "  -j, --jobs=N             check with N workers, 1 to 256 (default: one per core)\n"
+    "      --plugin=PATH        the plug-in module (default: deva3201.so beside xmlc,\n"
+    "                           else in ../lib/xmlcompiler)\n"
+    "  -w, --no-warnings        show no warnings\n"
+    "  -Werror, --warning=error\n"
+    "                           make every warning an error: exit 1\n"
+    "  -Wno-KIND, --warning=no-KIND\n"
+    "                           show no warnings of KIND: missing-layoutid,\n"
+    "                           unknown-layout, empty-layout, duplicate-id,\n"
+    "                           not-a-directive, text-dropped\n"
+    "  -h, --help               show this help\n"
+    "\n"
+    "Several inputs end with a summary line.\n"
+    "Exit status: 0 all compiled, 1 some input failed, 2 usage error.\n";
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -70,10 +91,12 @@ struct CompileOptions {
   std::string output, outDir, plugin;
   unsigned workers = 0;  // 0: one per core
   bool force = false;
+  bool check = false;  // xmlc check: compile, report, write nothing
   tools::WarningPolicy warnings;
 };
 
 int ParseCompile(const std::vector<std::string>& args, CompileOptions* o, bool* help) {
+  const char* command = o->check ? "check" : "compile";
   static const option kLong[] = {{"output", required_argument, nullptr, 'o'},
                                  {"output-dir", required_argument, nullptr, 'd'},
                                  {"jobs", required_argument, nullptr, 'j'},
@@ -84,7 +107,13 @@ int ParseCompile(const std::vector<std::string>& args, CompileOptions* o, bool* 
                                  {"help", no_argument, nullptr, 'h'},
                                  {nullptr, 0, nullptr, 0}};
   CommandLine line;
-  if (const int status = ParseOptions("compile", args, "o:d:j:fhwW:", kLong, &line)) return status;
+  static const option kCheckLong[] = {
+      {"jobs", required_argument, nullptr, 'j'},  {"plugin", required_argument, nullptr, 'P'},
+      {"no-warnings", no_argument, nullptr, 'w'}, {"warning", required_argument, nullptr, 'W'},
+      {"help", no_argument, nullptr, 'h'},        {nullptr, 0, nullptr, 0}};
+  if (const int status = o->check ? ParseOptions(command, args, "j:hwW:", kCheckLong, &line)
+                                  : ParseOptions(command, args, "o:d:j:fhwW:", kLong, &line))
+    return status;
   for (const auto& [c, value] : line.options) {
     switch (c) {
       case 'o':
@@ -109,14 +138,13 @@ int ParseCompile(const std::vector<std::string>& args, CompileOptions* o, bool* 
                    tools::WarningKinds().count(value.substr(3)) != 0) {
           o->warnings.off.insert(value.substr(3));
         } else {
-          return Usage("compile", "unknown warning option -W" + value);
+          return Usage(command, "unknown warning option -W" + value);
         }
         break;
       case 'j': {
         const auto n = ParseNumber(value, 1, kMaxWorkers);
         if (!n)
-          return Usage("compile",
-                       "-j needs a number of workers from 1 to 256, not '" + value + "'");
+          return Usage(command, "-j needs a number of workers from 1 to 256, not '" + value + "'");
         o->workers = static_cast<unsigned>(*n);
         break;
       }
@@ -127,10 +155,18 @@ int ParseCompile(const std::vector<std::string>& args, CompileOptions* o, bool* 
   return kExitOk;
 }
 
+// One worker per core unless -j says otherwise, and never more than inputs.
+int ChooseWorkers(CompileOptions* o) {
+  if (o->workers == 0) o->workers = std::max(1u, std::thread::hardware_concurrency());
+  o->workers = std::min<unsigned>(o->workers, static_cast<unsigned>(o->inputs.size()));
+  return kExitOk;
+}
+
 // Refuses what cannot work before any input is read: a missing input or
 // output, clashing targets, an output that is an input, binary for a terminal.
 int CheckCompile(CompileOptions* o) {
-  if (o->inputs.empty()) return Usage("compile", "no input");
+  if (o->inputs.empty()) return Usage(o->check ? "check" : "compile", "no input");
+  if (o->check) return ChooseWorkers(o);
   if (o->output.empty() == o->outDir.empty())
     return Usage("compile", "give either -o OUTPUT or -d OUTDIR");
   if (!o->output.empty() && o->inputs.size() != 1)
@@ -165,9 +201,7 @@ int CheckCompile(CompileOptions* o) {
       return kExitFailed;
     }
   }
-  if (o->workers == 0) o->workers = std::max(1u, std::thread::hardware_concurrency());
-  o->workers = std::min<unsigned>(o->workers, static_cast<unsigned>(o->inputs.size()));
-  return kExitOk;
+  return ChooseWorkers(o);
 }
 
 // What compiling one input came to: the diagnostics to print, and the counts.
@@ -177,8 +211,8 @@ struct CompileOutcome {
   unsigned warnings = 0, errors = 0;
 };
 
-// Compiles one input to its target. Nothing is written when the input
-// failed or a warning is an error (-Werror).
+// Compiles one input to its target (none: write nothing). Nothing is
+// written when the input failed or a warning is an error (-Werror).
 CompileOutcome CompileOne(CompilerSession& session, const std::string& input,
                           const std::string& target, const tools::WarningPolicy& policy) {
   const std::string shown = input == "-" ? "<stdin>" : input;
@@ -199,7 +233,7 @@ CompileOutcome CompileOne(CompilerSession& session, const std::string& input,
     outcome.warnings = d.warnings;
     outcome.errors = d.errors;
     outcome.failed = d.failed;
-    if (d.failed) return outcome;
+    if (d.failed || target.empty()) return outcome;
     if (!WriteAtomically(target, r.Data(), r.Size(), &error))
       return fail((target == "-" ? "<stdout>" : target) + ": error: cannot write: " + error);
   } catch (const std::bad_alloc&) {
@@ -256,8 +290,10 @@ int RunCompile(const CompileOptions& o, const char* argv0) {
   auto work = [&](CompilerSession& session) {
     for (std::size_t i; (i = next++) < o.inputs.size();) {
       const std::string& input = o.inputs[i];
-      const CompileOutcome outcome = CompileOne(
-          session, input, o.output.empty() ? OutputFor(input, o.outDir) : o.output, o.warnings);
+      const std::string target = o.check            ? std::string()
+                                 : o.output.empty() ? OutputFor(input, o.outDir)
+                                                    : o.output;
+      const CompileOutcome outcome = CompileOne(session, input, target, o.warnings);
       std::lock_guard<std::mutex> lock(printing);
       ++done;
       if (outcome.failed) ++failed;
@@ -272,7 +308,7 @@ int RunCompile(const CompileOptions& o, const char* argv0) {
   for (auto& t : threads) t.join();
   progress.Clear();
   sessions.clear();
-  if (!o.outDir.empty()) {
+  if (!o.outDir.empty() || (o.check && o.inputs.size() > 1)) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     char summary[160];
@@ -287,16 +323,30 @@ int RunCompile(const CompileOptions& o, const char* argv0) {
 
 }  // namespace
 
-int Compile(const std::vector<std::string>& args, const char* argv0) {
-  CompileOptions options;
-  bool help = false;
-  if (const int status = ParseCompile(args, &options, &help)) return status;
-  if (help) {
-    std::cout << kCompileHelp;
+namespace {
+
+int Run(const std::vector<std::string>& args, const char* argv0, CompileOptions options,
+        const char* help) {
+  bool wantsHelp = false;
+  if (const int status = ParseCompile(args, &options, &wantsHelp)) return status;
+  if (wantsHelp) {
+    std::cout << help;
     return kExitOk;
   }
   if (const int status = CheckCompile(&options)) return status;
   return RunCompile(options, argv0);
+}
+
+}  // namespace
+
+int Compile(const std::vector<std::string>& args, const char* argv0) {
+  return Run(args, argv0, CompileOptions(), kCompileHelp);
+}
+
+int Check(const std::vector<std::string>& args, const char* argv0) {
+  CompileOptions options;
+  options.check = true;
+  return Run(args, argv0, std::move(options), kCheckHelp);
 }
 
 }  // namespace oxa::xmlc

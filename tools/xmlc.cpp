@@ -26,6 +26,7 @@ constexpr char kMainHelp[] =
     "\n"
     "commands:\n"
     "  compile   compile XML layout documents into compiled documents\n"
+    "  check     compile and report, writing nothing\n"
     "  dump      check a compiled document and print it\n"
     "  info      show what the plug-in says of itself\n"
     "  record    record the parser's element events of a document, for replay\n"
@@ -37,6 +38,7 @@ int Help(const std::vector<std::string>& args) {
   if (args.empty()) return WriteOutput("", kMainHelp);
   const std::string& command = args[0];
   if (command == "compile") return WriteOutput("", kCompileHelp);
+  if (command == "check") return WriteOutput("", kCheckHelp);
   if (command == "dump") return WriteOutput("", kDumpHelp);
   if (command == "info") return WriteOutput("", kInfoHelp);
   if (command == "record") return WriteOutput("", kRecordHelp);
@@ -49,6 +51,7 @@ int Run(const std::string& command, const std::vector<std::string>& args, const 
     return WriteOutput("", std::string("xmlc ") + kVersion + " (" + XML_ExpatVersion() + ")\n");
   }
   if (command == "compile") return Compile(args, argv0);
+  if (command == "check") return Check(args, argv0);
   if (command == "dump") return Dump(args);
   if (command == "info") return Info(args, argv0);
   if (command == "record") return Record(args);

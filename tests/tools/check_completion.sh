@@ -27,10 +27,11 @@ expect() {
   fi
 }
 
-expect "--help --version compile dump help info record " ""
+expect "--help --version check compile dump help info record " ""
 expect "dump " d
-expect "compile dump help info record " help ""
+expect "check compile dump help info record " help ""
 expect "--output-dir= --output= " compile --o
+expect "-Werror -Wno-duplicate-id -Wno-empty-layout -Wno-missing-layoutid -Wno-not-a-directive -Wno-text-dropped -Wno-unknown-layout " check -W
 expect "-Werror -Wno-duplicate-id -Wno-empty-layout -Wno-missing-layoutid -Wno-not-a-directive -Wno-text-dropped -Wno-unknown-layout " compile -W
 expect "--format= " dump --f
 expect "json " dump --format = j

@@ -667,6 +667,33 @@ TEST_F(XmlcTest, ABatchOfThousandsIsCheckedWhole) {
             kFiles);
 }
 
+TEST_F(XmlcTest, CheckReportsAsCompileDoesAndWritesNothing) {
+  WriteFile(Path("good.xml"), "<r><a id=\"L\"><x/></a><insertlayout layoutid=\"L\"/></r>");
+  WriteFile(Path("warn.xml"), "<r><insertlayout layoutid=\"M\"/></r>");
+  WriteFile(Path("bad.xml"), "<r>");
+  Outcome r = Xmlc("check " + Path("good.xml"));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err, "");
+  r = Xmlc("check " + Path("warn.xml"));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.err.find(": warning: no element before this directive has id \"M\""),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(Xmlc("check -Werror " + Path("warn.xml")).status, 1);
+  EXPECT_EQ(Xmlc("check -Wno-unknown-layout -Werror " + Path("warn.xml")).status, 0);
+  r = Xmlc("check -j 2 " + Path("good.xml") + " " + Path("warn.xml") + " " + Path("bad.xml"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find(Path("bad.xml") + ":1:4: error: "), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("xmlc: 2 compiled, 1 failed, 1 warning, 1 error in "), std::string::npos)
+      << r.err;
+  r = Xmlc("check -", Path("warn.xml"));
+  EXPECT_NE(r.err.find("<stdin>:1:4: warning: "), std::string::npos) << r.err;
+  EXPECT_EQ(Xmlc("check " + Path("good.xml") + " -o " + Path("x.xmlc")).status, 2);
+  EXPECT_EQ(Xmlc("check").status, 2);
+  for (const auto& entry : std::filesystem::directory_iterator(dir_))
+    EXPECT_NE(entry.path().extension(), ".xmlc") << entry.path() << ": check writes nothing";
+}
+
 TEST_F(XmlcTest, FailuresNameTheirFileAndCauseNotALibraryException) {
   Outcome r = Xmlc("compile " + Path("missing.xml") + " -o " + Path("m.xmlc"));
   EXPECT_EQ(r.status, 1);
