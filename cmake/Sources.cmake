@@ -145,9 +145,10 @@ if(OXA_BUILD_HOST)
     tools/dump_command.cpp
     tools/record_command.cpp
     tools/info_command.cpp
-    tools/diagnostics.cpp)
+    tools/diagnostics.cpp
+    tools/diagnostic_formats.cpp)
   target_compile_definitions(xmlc PRIVATE OXA_VERSION="${PROJECT_VERSION}")
-  target_link_libraries(xmlc PRIVATE oxa_host oxa_tools Threads::Threads)
+  target_link_libraries(xmlc PRIVATE oxa_host oxa_tools nlohmann_json::nlohmann_json Threads::Threads)
   target_include_directories(xmlc PRIVATE ${PROJECT_SOURCE_DIR}/tools)
   set_target_properties(xmlc PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
   add_dependencies(xmlc deva3201)

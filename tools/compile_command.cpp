@@ -52,6 +52,9 @@ extern const char kCompileHelp[] =
     "                           show no warnings of KIND: missing-layoutid,\n"
     "                           unknown-layout, empty-layout, duplicate-id,\n"
     "                           not-a-directive, text-dropped\n"
+    "      --diagnostics-format=FORMAT\n"
+    "                           text (gcc's lines, the default), json (one array for\n"
+    "                           the run) or sarif (one SARIF 2.1.0 log), on standard error\n"
     "  -h, --help               show this help\n"
     "\n"
     "An output that is the same file as an input is refused before any work. An\n"
@@ -74,6 +77,9 @@ extern const char kCheckHelp[] =
     "                           show no warnings of KIND: missing-layoutid,\n"
     "                           unknown-layout, empty-layout, duplicate-id,\n"
     "                           not-a-directive, text-dropped\n"
+    "      --diagnostics-format=FORMAT\n"
+    "                           text (gcc's lines, the default), json (one array for\n"
+    "                           the run) or sarif (one SARIF 2.1.0 log), on standard error\n"
     "  -h, --help               show this help\n"
     "\n"
     "Several inputs end with a summary line.\n"
@@ -92,6 +98,7 @@ struct CompileOptions {
   unsigned workers = 0;  // 0: one per core
   bool force = false;
   bool check = false;  // xmlc check: compile, report, write nothing
+  tools::DiagnosticsFormat format = tools::DiagnosticsFormat::kText;
   tools::WarningPolicy warnings;
 };
 
@@ -104,13 +111,17 @@ int ParseCompile(const std::vector<std::string>& args, CompileOptions* o, bool* 
                                  {"plugin", required_argument, nullptr, 'P'},
                                  {"no-warnings", no_argument, nullptr, 'w'},
                                  {"warning", required_argument, nullptr, 'W'},
+                                 {"diagnostics-format", required_argument, nullptr, 'F'},
                                  {"help", no_argument, nullptr, 'h'},
                                  {nullptr, 0, nullptr, 0}};
+  static const option kCheckLong[] = {{"jobs", required_argument, nullptr, 'j'},
+                                      {"plugin", required_argument, nullptr, 'P'},
+                                      {"no-warnings", no_argument, nullptr, 'w'},
+                                      {"warning", required_argument, nullptr, 'W'},
+                                      {"diagnostics-format", required_argument, nullptr, 'F'},
+                                      {"help", no_argument, nullptr, 'h'},
+                                      {nullptr, 0, nullptr, 0}};
   CommandLine line;
-  static const option kCheckLong[] = {
-      {"jobs", required_argument, nullptr, 'j'},  {"plugin", required_argument, nullptr, 'P'},
-      {"no-warnings", no_argument, nullptr, 'w'}, {"warning", required_argument, nullptr, 'W'},
-      {"help", no_argument, nullptr, 'h'},        {nullptr, 0, nullptr, 0}};
   if (const int status = o->check ? ParseOptions(command, args, "j:hwW:", kCheckLong, &line)
                                   : ParseOptions(command, args, "o:d:j:fhwW:", kLong, &line))
     return status;
@@ -139,6 +150,17 @@ int ParseCompile(const std::vector<std::string>& args, CompileOptions* o, bool* 
           o->warnings.off.insert(value.substr(3));
         } else {
           return Usage(command, "unknown warning option -W" + value);
+        }
+        break;
+      case 'F':
+        if (value == "text") {
+          o->format = tools::DiagnosticsFormat::kText;
+        } else if (value == "json") {
+          o->format = tools::DiagnosticsFormat::kJson;
+        } else if (value == "sarif") {
+          o->format = tools::DiagnosticsFormat::kSarif;
+        } else {
+          return Usage(command, "unknown diagnostics format '" + value + "' (text, json or sarif)");
         }
         break;
       case 'j': {
@@ -204,42 +226,34 @@ int CheckCompile(CompileOptions* o) {
   return ChooseWorkers(o);
 }
 
-// What compiling one input came to: the diagnostics to print, and the counts.
-struct CompileOutcome {
-  std::string text;
-  bool failed = false;
-  unsigned warnings = 0, errors = 0;
-};
+// What compiling one input came to: its diagnostics, and whether it failed.
+using CompileOutcome = tools::Diagnosis;
 
 // Compiles one input to its target (none: write nothing). Nothing is
 // written when the input failed or a warning is an error (-Werror).
 CompileOutcome CompileOne(CompilerSession& session, const std::string& input,
                           const std::string& target, const tools::WarningPolicy& policy) {
   const std::string shown = input == "-" ? "<stdin>" : input;
-  CompileOutcome outcome;
-  auto fail = [&](const std::string& message) {
-    outcome.text += message + "\n";
-    outcome.failed = true;
-    ++outcome.errors;
-    return outcome;
-  };
   std::vector<std::uint8_t> document;
   std::string error;
-  if (!ReadAll(input, &document, &error)) return fail(shown + ": error: cannot read: " + error);
+  if (!ReadAll(input, &document, &error)) return tools::FileError(shown, "cannot read: " + error);
   try {
     const CompilerSession::Result r = session.Compile(std::move(document));
-    const tools::Diagnosis d = tools::Diagnose(shown, r, policy);
-    outcome.text = d.text;
-    outcome.warnings = d.warnings;
-    outcome.errors = d.errors;
-    outcome.failed = d.failed;
-    if (d.failed || target.empty()) return outcome;
-    if (!WriteAtomically(target, r.Data(), r.Size(), &error))
-      return fail((target == "-" ? "<stdout>" : target) + ": error: cannot write: " + error);
+    CompileOutcome outcome = tools::Diagnose(shown, r, policy);
+    if (outcome.failed || target.empty()) return outcome;
+    if (!WriteAtomically(target, r.Data(), r.Size(), &error)) {
+      const CompileOutcome unwritten =
+          tools::FileError(target == "-" ? "<stdout>" : target, "cannot write: " + error);
+      outcome.text += unwritten.text;
+      outcome.records.insert(outcome.records.end(), unwritten.records.begin(),
+                             unwritten.records.end());
+      outcome.errors += 1;
+      outcome.failed = true;
+    }
+    return outcome;
   } catch (const std::bad_alloc&) {
-    return fail(shown + ": error: out of memory");
+    return tools::FileError(shown, "out of memory");
   }
-  return outcome;
 }
 
 // Shows "[done/total] compiled" on a terminal, redrawn at most ten times a second.
@@ -286,20 +300,27 @@ int RunCompile(const CompileOptions& o, const char* argv0) {
   std::atomic<std::size_t> next{0};
   std::size_t done = 0, failed = 0, warnings = 0, errors = 0;
   std::mutex printing;
-  Progress progress(o.inputs.size());
+  const bool text = o.format == tools::DiagnosticsFormat::kText;
+  Progress progress(text ? o.inputs.size() : 0);
+  // For json and sarif: every input's records, in the order of the inputs.
+  std::vector<std::vector<tools::Record>> records(text ? 0 : o.inputs.size());
   auto work = [&](CompilerSession& session) {
     for (std::size_t i; (i = next++) < o.inputs.size();) {
       const std::string& input = o.inputs[i];
       const std::string target = o.check            ? std::string()
                                  : o.output.empty() ? OutputFor(input, o.outDir)
                                                     : o.output;
-      const CompileOutcome outcome = CompileOne(session, input, target, o.warnings);
+      CompileOutcome outcome = CompileOne(session, input, target, o.warnings);
       std::lock_guard<std::mutex> lock(printing);
       ++done;
       if (outcome.failed) ++failed;
       warnings += outcome.warnings;
       errors += outcome.errors;
-      progress.Report(done, outcome.text);
+      if (text) {
+        progress.Report(done, outcome.text);
+      } else {
+        records[i] = std::move(outcome.records);
+      }
     }
   };
   std::vector<std::thread> threads;
@@ -308,7 +329,12 @@ int RunCompile(const CompileOptions& o, const char* argv0) {
   for (auto& t : threads) t.join();
   progress.Clear();
   sessions.clear();
-  if (!o.outDir.empty() || (o.check && o.inputs.size() > 1)) {
+  if (!text) {
+    std::vector<tools::Record> all;
+    for (auto& one : records) all.insert(all.end(), one.begin(), one.end());
+    std::cerr << (o.format == tools::DiagnosticsFormat::kJson ? tools::JsonOf(all)
+                                                              : tools::SarifOf(all, kVersion));
+  } else if (!o.outDir.empty() || (o.check && o.inputs.size() > 1)) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     char summary[160];

@@ -29,6 +29,14 @@ struct Message {
     std::string text;
   };
   std::vector<Note> notes;
+  // A fix-it at the message's element: attribute `attribute`'s name (or its
+  // value) becomes `replacement`.
+  struct Fix {
+    std::string attribute;
+    bool name = false;
+    std::string replacement;
+  };
+  std::vector<Fix> fixes;
 };
 
 const char* KindName(FindingKind kind) {
@@ -90,9 +98,11 @@ void DescribeUnknownLayout(const CompileFinding& f, Message* m) {
                                        "that start before it"});
   } else if (f.related != 0 && f.other.size() == f.text.size() &&
              strncasecmp(f.other.c_str(), f.text.c_str(), f.text.size()) == 0) {
+    m->fixes.push_back({"layoutid", false, f.other});
     m->notes.push_back({f.related, "this element's id " + Quoted(f.other) +
                                        " differs only in case; ids are case-sensitive"});
   } else if (f.related != 0) {
+    m->fixes.push_back({"layoutid", false, f.other});
     m->notes.push_back(
         {f.related, "did you mean " + Quoted(f.other) + "? " +
                         (f.related < f.element ? "this element, before the directive, has that id"
@@ -130,6 +140,7 @@ bool DescribeWarning(const CompileFinding& f, Message* m) {
   switch (f.kind) {
     case FindingKind::kMissingLayoutId:
       m->text = MissingLayoutIdText(f);
+      if (!f.text.empty() && f.text != "layoutid") m->fixes.push_back({f.text, true, "layoutid"});
       return true;
     case FindingKind::kUnknownLayout:
       DescribeUnknownLayout(f, m);
@@ -208,23 +219,42 @@ class Source {
              std::find(data, data + head, 0) == data + head;
   }
 
+  // Where, in the start tag at `line`:`column`, attribute `attribute`'s name
+  // (or its value, between the quotes) stands: false when it cannot be found
+  // on that line of UTF-8 text.
+  bool Locate(std::uint32_t line, std::uint32_t column, const std::string& attribute, bool name,
+              Position* start, Position* end) {
+    std::string text;
+    if (!Line(line, &text)) return false;
+    // The byte of character `column`, then the tag's end.
+    std::size_t at = 0;
+    for (std::uint32_t c = 1; c < column && at < text.size(); ++at)
+      if ((static_cast<unsigned char>(text[at]) & 0xC0) != 0x80) ++c;
+    const std::size_t close = text.find('>', at);
+    for (std::size_t p = text.find(attribute, at); p != std::string::npos && p < close;
+         p = text.find(attribute, p + 1)) {
+      const bool bounded = p > 0 && (text[p - 1] == ' ' || text[p - 1] == '\t');
+      std::size_t q = p + attribute.size();
+      while (q < text.size() && (text[q] == ' ' || text[q] == '\t')) ++q;
+      if (!bounded || q >= text.size() || text[q] != '=') continue;
+      std::size_t open = q + 1;
+      while (open < text.size() && (text[open] == ' ' || text[open] == '\t')) ++open;
+      if (open >= text.size() || (text[open] != '"' && text[open] != '\'')) return false;
+      const std::size_t shut = text.find(text[open], open + 1);
+      if (shut == std::string::npos) return false;
+      const std::size_t from = name ? p : open + 1, to = name ? p + attribute.size() : shut;
+      *start = {line, CharacterAt(text, from)};
+      *end = {line, CharacterAt(text, to)};
+      return true;
+    }
+    return false;
+  }
+
   // The gcc-style excerpt of line `line` with a caret at character `column`,
   // or "" when the line cannot be shown as UTF-8 text.
   std::string Excerpt(std::uint32_t line, std::uint32_t column) {
-    if (!shown_ || line == 0 || column == 0) return "";
-    while (starts_.size() < line && scanned_ <= size_) {
-      starts_.push_back(scanned_);
-      const auto* nl =
-          static_cast<const std::uint8_t*>(std::memchr(data_ + scanned_, '\n', size_ - scanned_));
-      scanned_ = nl == nullptr ? size_ + 1 : static_cast<std::size_t>(nl - data_) + 1;
-    }
-    if (starts_.size() < line) return "";
-    const std::size_t begin = starts_[line - 1];
-    const auto* nl =
-        static_cast<const std::uint8_t*>(std::memchr(data_ + begin, '\n', size_ - begin));
-    std::size_t end = nl == nullptr ? size_ : static_cast<std::size_t>(nl - data_);
-    if (end > begin && data_[end - 1] == '\r') --end;
-    const std::string text(reinterpret_cast<const char*>(data_ + begin), end - begin);
+    std::string text;
+    if (column == 0 || !Line(line, &text)) return "";
     if (text.size() > 1000) return "";  // a minified document: no use printing it
     std::string marker;
     std::uint32_t character = 1;
@@ -244,6 +274,33 @@ class Source {
   }
 
  private:
+  // Line `line` without its end of line; false when it cannot be shown.
+  bool Line(std::uint32_t line, std::string* text) {
+    if (!shown_ || line == 0) return false;
+    while (starts_.size() < line && scanned_ <= size_) {
+      starts_.push_back(scanned_);
+      const auto* nl =
+          static_cast<const std::uint8_t*>(std::memchr(data_ + scanned_, '\n', size_ - scanned_));
+      scanned_ = nl == nullptr ? size_ + 1 : static_cast<std::size_t>(nl - data_) + 1;
+    }
+    if (starts_.size() < line) return false;
+    const std::size_t begin = starts_[line - 1];
+    const auto* nl =
+        static_cast<const std::uint8_t*>(std::memchr(data_ + begin, '\n', size_ - begin));
+    std::size_t end = nl == nullptr ? size_ : static_cast<std::size_t>(nl - data_);
+    if (end > begin && data_[end - 1] == '\r') --end;
+    text->assign(reinterpret_cast<const char*>(data_ + begin), end - begin);
+    return true;
+  }
+
+  // The 1-based character of byte `at` of `text`.
+  static std::uint32_t CharacterAt(const std::string& text, std::size_t at) {
+    std::uint32_t character = 1;
+    for (std::size_t i = 0; i < at && i < text.size(); ++i)
+      if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) ++character;
+    return character;
+  }
+
   // Whether a well-formed UTF-8 sequence starts at `text[i]`.
   static bool ValidAt(const std::string& text, std::size_t i) {
     const auto lead = static_cast<unsigned char>(text[i]);
@@ -349,12 +406,22 @@ void Render(const std::string& file, const std::vector<Message>& messages,
     d->text += source.Excerpt(m.line, m.column);
     (error ? d->errors : d->warnings) += 1;
     d->failed = d->failed || error;
+    Record record{file, {m.line, m.column}, error, m.kind, m.text, {}, {}};
     for (const Message::Note& note : m.notes) {
       std::uint32_t line = 0, column = 0;
       placer.Place(note.element, &line, &column);
       d->text += where(line, column) + "note: " + note.text + "\n";
       d->text += source.Excerpt(line, column);
+      record.notes.push_back({{line, column}, note.text});
     }
+    for (const Message::Fix& fix : m.fixes) {
+      FixIt fixit;
+      if (source.Locate(m.line, m.column, fix.attribute, fix.name, &fixit.start, &fixit.end)) {
+        fixit.replacement = fix.replacement;
+        record.fixits.push_back(fixit);
+      }
+    }
+    d->records.push_back(std::move(record));
   }
 }
 
@@ -366,6 +433,15 @@ const std::set<std::string>& WarningKinds() {
       KindName(FindingKind::kEmptyLayout),     KindName(FindingKind::kDuplicateId),
       KindName(FindingKind::kNotADirective),   kTextDropped};
   return kinds;
+}
+
+Diagnosis FileError(const std::string& file, const std::string& message) {
+  Diagnosis d;
+  d.text = file + ": error: " + message + "\n";
+  d.records.push_back({file, {}, true, "", message, {}, {}});
+  d.errors = 1;
+  d.failed = true;
+  return d;
 }
 
 Diagnosis Diagnose(const std::string& file, const host::CompilerSession::Result& result,

@@ -6,8 +6,10 @@
 // only when there is something to report.
 #pragma once
 
+#include <cstdint>
 #include <set>
 #include <string>
+#include <vector>
 
 #include <xmlcompiler/host/plugin_host.h>
 
@@ -25,16 +27,62 @@ struct WarningPolicy {
 // The name of every warning kind, as -Wno-KIND and [-WKIND] spell it.
 const std::set<std::string>& WarningKinds();
 
+// A place in a document: 1-based line and column (characters), 0 for none.
+struct Position {
+  std::uint32_t line = 0, column = 0;
+};
+
+// A replacement that would mend a finding: the text from `start` up to (not
+// including) `end`, on one line, becomes `replacement`.
+struct FixIt {
+  Position start, end;
+  std::string replacement;
+};
+
+// One diagnostic as data, for the json and sarif formats.
+struct Record {
+  std::string file;
+  Position at;
+  bool error = false;  // an error (a warning under -Werror included)
+  std::string kind;    // the warning kind (its -W name); empty for errors
+  std::string message;
+  struct Note {
+    Position at;
+    std::string message;
+  };
+  std::vector<Note> notes;
+  std::vector<FixIt> fixits;
+};
+
 struct Diagnosis {
-  std::string text;       // every line to print, in document order
-  unsigned warnings = 0;  // warnings printed as warnings
-  unsigned errors = 0;    // errors printed (warnings under -Werror included)
-  bool failed = false;    // no output may be written
+  std::string text;             // every line to print, in document order
+  std::vector<Record> records;  // the same, as data
+  unsigned warnings = 0;        // warnings printed as warnings
+  unsigned errors = 0;          // errors printed (warnings under -Werror included)
+  bool failed = false;          // no output may be written
 };
 
 // Diagnoses the compile of `file` (shown as given): its failure, the
 // compiler's findings, and text that the compiled format drops.
 Diagnosis Diagnose(const std::string& file, const host::CompilerSession::Result& result,
                    const WarningPolicy& policy);
+
+// A failure outside the compile (reading, writing), as Diagnose gives its
+// findings: "FILE: error: MESSAGE".
+Diagnosis FileError(const std::string& file, const std::string& message);
+
+// How diagnostics are written: as gcc's text, or as one JSON array or one
+// SARIF 2.1.0 log for the whole run.
+enum class DiagnosticsFormat { kText, kJson, kSarif };
+
+// The JSON array of `records`, one object per diagnostic: file, line,
+// column, severity, kind, message, notes (each with file, line, column and
+// message) and fixits (line, column, endLine, endColumn, replacement).
+std::string JsonOf(const std::vector<Record>& records);
+
+// A SARIF 2.1.0 log of one run of `tool` (its name and `version`): a rule
+// per warning kind, a result per record with its physical location, the
+// notes as related locations and the fix-its as fixes.
+std::string SarifOf(const std::vector<Record>& records, const std::string& version);
 
 }  // namespace oxa::tools

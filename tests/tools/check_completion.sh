@@ -37,6 +37,7 @@ expect "--format= " dump --f
 expect "json " dump --format = j
 expect "chunks " dump --format c
 expect "no-empty-layout " compile --warning = no-e
+expect "sarif " check --diagnostics-format = s
 expect "--help --plugin= " info --
 cd "$(mktemp -d)" || exit 1
 mkdir sub && touch a.xml b.XML c.xmlc d.txt

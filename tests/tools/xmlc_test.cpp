@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <nlohmann/json.hpp>
 
 #include <cstdio>
 #include <cstdlib>
@@ -53,6 +54,9 @@ class XmlcTest : public ::testing::Test {
     std::filesystem::create_directories(dir_);
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }
+  // Checks the json and sarif forms of the finding whose text is `first`.
+  void ExpectSameInJsonAndSarif(const std::string& in, const std::string& flag,
+                                const std::string& first, const std::string& note);
 
   std::string Path(const std::string& name) const { return dir_ + "/" + name; }
   // Runs a shell command line with its output and errors captured.
@@ -188,6 +192,77 @@ TEST_F(XmlcTest, DirectivesInTheCompilerNamespaceOnly) {
       "  </v>\n</r>\n");
 }
 
+// ":LINE:COLUMN: SEVERITY: MESSAGE [-Wflag]" taken apart.
+struct TextLine {
+  int line = 0, column = 0;
+  std::string message;
+};
+TextLine Parsed(const std::string& text, const std::string& severity) {
+  TextLine t;
+  t.line = std::stoi(text.substr(1));
+  t.column = std::stoi(text.substr(text.find(':', 1) + 1));
+  const std::size_t from = text.find(severity + ": ") + severity.size() + 2;
+  t.message = text.substr(from, text.rfind(" [-W") == std::string::npos || severity == "note"
+                                    ? std::string::npos
+                                    : text.rfind(" [-W") - from);
+  return t;
+}
+
+// The same finding as xmlc's text gives it, through --diagnostics-format=json
+// and =sarif: the same file, lines, columns, messages and kind.
+void XmlcTest::ExpectSameInJsonAndSarif(const std::string& in, const std::string& flag,
+                                        const std::string& first, const std::string& note) {
+  const TextLine warning = Parsed(first, "warning");
+  Outcome r = Xmlc("check --diagnostics-format=json " + in);
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto json = nlohmann::json::parse(r.err);
+  ASSERT_TRUE(json.is_array() && json.size() >= 1) << r.err;
+  const auto& d = json[0];
+  EXPECT_EQ(d["file"], in);
+  EXPECT_EQ(d["line"], warning.line) << r.err;
+  EXPECT_EQ(d["column"], warning.column) << r.err;
+  EXPECT_EQ(d["severity"], "warning");
+  EXPECT_EQ(d["kind"], flag);
+  EXPECT_EQ(d["message"], warning.message);
+  if (!note.empty()) {
+    const TextLine n = Parsed(note, "note");
+    ASSERT_GE(d["notes"].size(), 1u) << r.err;
+    EXPECT_EQ(d["notes"][0]["line"], n.line);
+    EXPECT_EQ(d["notes"][0]["column"], n.column);
+    EXPECT_EQ(d["notes"][0]["message"], n.message);
+  }
+
+  r = Xmlc("check --diagnostics-format=sarif " + in);
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto log = nlohmann::json::parse(r.err);
+  // The properties SARIF 2.1.0 requires of a log, a run, a tool and a result.
+  EXPECT_EQ(log["version"], "2.1.0");
+  EXPECT_TRUE(log["$schema"].is_string());
+  ASSERT_EQ(log["runs"].size(), 1u);
+  const auto& run = log["runs"][0];
+  EXPECT_EQ(run["tool"]["driver"]["name"], "xmlc");
+  EXPECT_TRUE(run["tool"]["driver"]["version"].is_string());
+  bool ruled = false;
+  for (const auto& rule : run["tool"]["driver"]["rules"]) ruled = ruled || rule["id"] == flag;
+  EXPECT_TRUE(ruled) << "a rule for " << flag;
+  ASSERT_GE(run["results"].size(), 1u);
+  const auto& result = run["results"][0];
+  EXPECT_EQ(result["ruleId"], flag);
+  EXPECT_EQ(result["level"], "warning");
+  EXPECT_EQ(result["message"]["text"], warning.message);
+  const auto& where = result["locations"][0]["physicalLocation"];
+  EXPECT_TRUE(where["artifactLocation"]["uri"].is_string());
+  EXPECT_EQ(where["region"]["startLine"], warning.line);
+  EXPECT_EQ(where["region"]["startColumn"], warning.column);
+  if (!note.empty()) {
+    const TextLine n = Parsed(note, "note");
+    const auto& related = result["relatedLocations"][0];
+    EXPECT_EQ(related["message"]["text"], n.message);
+    EXPECT_EQ(related["physicalLocation"]["region"]["startLine"], n.line);
+    EXPECT_EQ(related["physicalLocation"]["region"]["startColumn"], n.column);
+  }
+}
+
 TEST_F(XmlcTest, EachFindingIsReportedWhereItsElementStarts) {
   const struct {
     const char* flag;
@@ -255,6 +330,7 @@ TEST_F(XmlcTest, EachFindingIsReportedWhereItsElementStarts) {
       EXPECT_NE(r.err.find("\n" + in + c.note + "\n"), std::string::npos) << r.err;
     }
     EXPECT_TRUE(Exists(out)) << "a warning leaves the output";
+    ExpectSameInJsonAndSarif(in, c.flag, c.first, c.note);
     // The warning's source line, with the caret under its column.
     const std::size_t excerpt = r.err.find('\n') + 1;
     const std::string column = c.first.substr(c.first.find(':', 1) + 1);
@@ -665,6 +741,42 @@ TEST_F(XmlcTest, ABatchOfThousandsIsCheckedWhole) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Path("out")),
                           std::filesystem::directory_iterator()),
             kFiles);
+}
+
+TEST_F(XmlcTest, ABatchGivesOneJsonArrayAndOneSarifRunWithFixIts) {
+  WriteFile(Path("a.xml"),
+            "<r><a id=\"buttons\"><x/></a>\n  <insertlayout layoutid=\"buttosn\"/></r>");
+  WriteFile(Path("b.xml"), "<r>\n<insertlayout layoutId=\"L\"/></r>");
+  WriteFile(Path("c.xml"), "<r>");
+  const std::string inputs = Path("a.xml") + " " + Path("b.xml") + " " + Path("c.xml");
+  Outcome r = Xmlc("compile --diagnostics-format=json -j 3 " + inputs + " -d " + Path("out"));
+  EXPECT_EQ(r.status, 1);
+  const auto json = nlohmann::json::parse(r.err);  // nothing else on standard error
+  ASSERT_EQ(json.size(), 3u) << r.err;
+  EXPECT_EQ(json[0]["file"], Path("a.xml")) << "in the order of the inputs";
+  EXPECT_EQ(json[0]["fixits"][0]["replacement"], "buttons");
+  EXPECT_EQ(json[0]["fixits"][0]["line"], 2);
+  EXPECT_EQ(json[0]["fixits"][0]["column"], 27);
+  EXPECT_EQ(json[0]["fixits"][0]["endColumn"], 34);
+  EXPECT_EQ(json[1]["fixits"][0]["replacement"], "layoutid");
+  EXPECT_EQ(json[1]["fixits"][0]["column"], 15);
+  EXPECT_EQ(json[1]["fixits"][0]["endColumn"], 23);
+  EXPECT_EQ(json[2]["severity"], "error");
+  EXPECT_TRUE(json[2]["kind"].is_null());
+
+  r = Xmlc("check --diagnostics-format=sarif " + inputs);
+  const auto log = nlohmann::json::parse(r.err);
+  ASSERT_EQ(log["runs"].size(), 1u);
+  EXPECT_EQ(log["runs"][0]["results"].size(), 3u);
+  const auto& fix = log["runs"][0]["results"][0]["fixes"][0]["artifactChanges"][0];
+  EXPECT_EQ(fix["replacements"][0]["insertedContent"]["text"], "buttons");
+  EXPECT_EQ(fix["replacements"][0]["deletedRegion"]["startColumn"], 27);
+
+  r = Xmlc("check --diagnostics-format=xml " + Path("a.xml"));
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(FirstLine(r.err), "xmlc: unknown diagnostics format 'xml' (text, json or sarif)\n");
+  r = Xmlc("check --diagnostics-format=json " + Path("missing.xml"));
+  EXPECT_EQ(nlohmann::json::parse(r.err)[0]["message"], "cannot read: No such file or directory");
 }
 
 TEST_F(XmlcTest, CheckReportsAsCompileDoesAndWritesNothing) {

@@ -1,0 +1,139 @@
+// The json and sarif renderings of xmlc's diagnostics, through nlohmann-json.
+#include <nlohmann/json.hpp>
+
+#include <cctype>
+
+#include "diagnostics.h"
+
+namespace oxa::tools {
+namespace {
+
+using nlohmann::json;
+
+json JsonPlace(const std::string& file, const Position& at) {
+  return {{"file", file}, {"line", at.line}, {"column", at.column}};
+}
+
+// A file name as a URI reference: every byte outside the unreserved set and
+// '/' percent-encoded ("<stdin>" becomes "%3Cstdin%3E").
+std::string UriOf(const std::string& file) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string uri;
+  for (const char c : file) {
+    const auto b = static_cast<unsigned char>(c);
+    if (std::isalnum(b) || c == '-' || c == '.' || c == '_' || c == '~' || c == '/') {
+      uri += c;
+    } else {
+      uri += '%';
+      uri += kHex[b >> 4];
+      uri += kHex[b & 15];
+    }
+  }
+  return uri;
+}
+
+json SarifLocation(const std::string& file, const Position& at) {
+  json physical = {{"artifactLocation", {{"uri", UriOf(file)}}}};
+  if (at.line != 0) physical["region"] = {{"startLine", at.line}, {"startColumn", at.column}};
+  return {{"physicalLocation", physical}};
+}
+
+// What each warning kind is about, for the SARIF rules.
+const char* RuleText(const std::string& kind) {
+  if (kind == "missing-layoutid")
+    return "A directive without a \"layoutid\" attribute, or with an empty one";
+  if (kind == "unknown-layout")
+    return "A directive whose \"layoutid\" matches no element before it";
+  if (kind == "empty-layout") return "The element a directive names has no children there";
+  if (kind == "duplicate-id") return "Several elements carry an id that a directive names";
+  if (kind == "not-a-directive")
+    return "An element named like the directive in another namespace or case";
+  if (kind == "text-dropped") return "Character data, which the compiled format does not keep";
+  return "";
+}
+
+}  // namespace
+
+std::string JsonOf(const std::vector<Record>& records) {
+  json all = json::array();
+  for (const Record& r : records) {
+    json notes = json::array();
+    for (const Record::Note& n : r.notes) {
+      json note = JsonPlace(r.file, n.at);
+      note["message"] = n.message;
+      notes.push_back(note);
+    }
+    json fixits = json::array();
+    for (const FixIt& f : r.fixits) {
+      fixits.push_back({{"line", f.start.line},
+                        {"column", f.start.column},
+                        {"endLine", f.end.line},
+                        {"endColumn", f.end.column},
+                        {"replacement", f.replacement}});
+    }
+    json one = JsonPlace(r.file, r.at);
+    one["severity"] = r.error ? "error" : "warning";
+    one["kind"] = r.kind.empty() ? json(nullptr) : json(r.kind);
+    one["message"] = r.message;
+    one["notes"] = notes;
+    one["fixits"] = fixits;
+    all.push_back(one);
+  }
+  return all.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
+std::string SarifOf(const std::vector<Record>& records, const std::string& version) {
+  json rules = json::array();
+  for (const std::string& kind : WarningKinds()) {
+    rules.push_back({{"id", kind},
+                     {"name", kind},
+                     {"shortDescription", {{"text", RuleText(kind)}}},
+                     {"helpUri", "man:xmlc(1)"}});
+  }
+  json results = json::array();
+  for (const Record& r : records) {
+    json result = {{"level", r.error ? "error" : "warning"},
+                   {"message", {{"text", r.message}}},
+                   {"locations", json::array({SarifLocation(r.file, r.at)})}};
+    if (!r.kind.empty()) result["ruleId"] = r.kind;
+    if (!r.notes.empty()) {
+      json related = json::array();
+      for (std::size_t i = 0; i < r.notes.size(); ++i) {
+        json location = SarifLocation(r.file, r.notes[i].at);
+        location["id"] = i;
+        location["message"] = {{"text", r.notes[i].message}};
+        related.push_back(location);
+      }
+      result["relatedLocations"] = related;
+    }
+    if (!r.fixits.empty()) {
+      json replacements = json::array();
+      for (const FixIt& f : r.fixits) {
+        replacements.push_back({{"deletedRegion",
+                                 {{"startLine", f.start.line},
+                                  {"startColumn", f.start.column},
+                                  {"endLine", f.end.line},
+                                  {"endColumn", f.end.column}}},
+                                {"insertedContent", {{"text", f.replacement}}}});
+      }
+      result["fixes"] = json::array(
+          {{{"description", {{"text", "replace with \"" + r.fixits[0].replacement + "\""}}},
+            {"artifactChanges", json::array({{{"artifactLocation", {{"uri", UriOf(r.file)}}},
+                                              {"replacements", replacements}}})}}});
+    }
+    results.push_back(result);
+  }
+  const json log = {{"$schema", "https://json.schemastore.org/sarif-2.1.0.json"},
+                    {"version", "2.1.0"},
+                    {"runs", json::array({{{"tool",
+                                            {{"driver",
+                                              {{"name", "xmlc"},
+                                               {"version", version},
+                                               {"informationUri", "man:xmlc(1)"},
+                                               {"rules", rules}}}}},
+                                           {"columnKind", "unicodeCodePoints"},
+                                           {"results", results}}})}};
+  return log.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
+}  // namespace oxa::tools
