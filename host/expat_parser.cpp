@@ -3,8 +3,11 @@
 
 #include <strings.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include <xmlcompiler/com/boundary.h>
 #include <xmlcompiler/host/iconv_encoding.h>
@@ -67,9 +70,13 @@ HResult OXA_CALL ExpatParser::Feed(IBuffer* data, std::uint32_t final) {
     XML_SetUserData(parser_, this);
     XML_SetElementHandler(parser_, &OnStart, &OnEnd);
     XML_SetParamEntityParsing(parser_, XML_PARAM_ENTITY_PARSING_NEVER);
-    XML_SetUnknownEncodingHandler(parser_, &IconvEncodingHandler, nullptr);
+    XML_SetUnknownEncodingHandler(parser_, &OnUnknownEncoding, this);
+    XML_SetXmlDeclHandler(parser_, &OnDeclaration);
     XML_SetCharacterDataHandler(parser_, &OnText);
     inText_ = textSeen_ = false;
+    declaredEncoding_.clear();
+    singleByteMap_ = false;
+    fedBefore_ = 0;
   }
   const char* bytes = data == nullptr ? nullptr : reinterpret_cast<const char*>(data->GetBuffer());
   std::size_t left = bytes == nullptr ? 0 : data->GetSize();
@@ -80,18 +87,85 @@ HResult OXA_CALL ExpatParser::Feed(IBuffer* data, std::uint32_t final) {
       const XML_Error error = XML_GetErrorCode(parser_);
       if (error == XML_ERROR_ABORTED)
         return kOutOfMemory;  // stopped by a callback, already reported
-      Fail(XML_ErrorString(error), static_cast<std::uint32_t>(XML_GetCurrentLineNumber(parser_)),
-           static_cast<std::uint32_t>(XML_GetCurrentColumnNumber(parser_) + 1));
+      const auto line = static_cast<std::uint32_t>(XML_GetCurrentLineNumber(parser_));
+      const auto column = static_cast<std::uint32_t>(XML_GetCurrentColumnNumber(parser_) + 1);
+      const XML_Index failedAt = XML_GetCurrentByteIndex(parser_);
+      const char* start =
+          data == nullptr ? nullptr : reinterpret_cast<const char*>(data->GetBuffer());
+      if (error != XML_ERROR_INVALID_TOKEN || failedAt < 0 ||
+          static_cast<std::uint64_t>(failedAt) < fedBefore_ ||
+          !UndefinedByte(start, data == nullptr ? 0 : data->GetSize(),
+                         static_cast<std::size_t>(failedAt - fedBefore_), line, column))
+        Fail(XML_ErrorString(error), line, column);
       return error == XML_ERROR_NO_MEMORY ? kOutOfMemory : kInvalidData;
     }
     bytes += chunk;
     left -= static_cast<std::size_t>(chunk);
   } while (left != 0);
+  fedBefore_ += data == nullptr ? 0 : data->GetSize();
   if (final != 0) {
     XML_ParserFree(parser_);
     parser_ = nullptr;
   }
   return kOk;
+}
+
+void XMLCALL ExpatParser::OnDeclaration(void* self, const XML_Char*, const XML_Char* encoding,
+                                        int) {
+  auto* parser = static_cast<ExpatParser*>(self);
+  try {
+    if (encoding != nullptr) parser->declaredEncoding_ = encoding;
+  } catch (const std::bad_alloc&) {
+    // Only the message of a later failure would have used it.
+  }
+}
+
+int XMLCALL ExpatParser::OnUnknownEncoding(void* self, const XML_Char* name, XML_Encoding* info) {
+  auto* parser = static_cast<ExpatParser*>(self);
+  const int status = IconvEncodingHandler(nullptr, name, info);
+  if (status == XML_STATUS_OK && info->convert == nullptr) {
+    std::copy(info->map, info->map + 256, parser->byteMap_.begin());
+    parser->singleByteMap_ = true;
+  }
+  return status;
+}
+
+bool ExpatParser::UndefinedByte(const char* bytes, std::size_t size, std::size_t failedAt,
+                                std::uint32_t line, std::uint32_t column) {
+  const std::string& name = declaredEncoding_;
+  const bool ascii =
+      strcasecmp(name.c_str(), "US-ASCII") == 0 || strcasecmp(name.c_str(), "ASCII") == 0;
+  if (bytes == nullptr || failedAt >= size || (!singleByteMap_ && !ascii)) return false;
+  // The token expat refused starts at `failedAt`; its undefined byte is in it.
+  constexpr std::size_t kLookAhead = 4096;
+  for (std::size_t at = failedAt; at < size && at - failedAt < kLookAhead; ++at) {
+    const auto b = static_cast<unsigned char>(bytes[at]);
+    if (b == '\n') {
+      ++line;
+      column = 1;
+      continue;
+    }
+    const bool undefined = ascii ? b >= 0x80 : byteMap_[b] == -1;
+    if (!undefined) {
+      ++column;
+      continue;
+    }
+    char hex[8];
+    std::snprintf(hex, sizeof(hex), "0x%02X", b);
+    std::string message = std::string("byte ") + hex + " has no character in " + name +
+                          ", the encoding the document declares";
+    std::uint32_t codePoint = 0;
+    if (const char* superset = SupersetOf(name.c_str());
+        superset != nullptr && CharacterOfByte(superset, b, &codePoint)) {
+      char character[16];
+      std::snprintf(character, sizeof(character), "U+%04X", codePoint);
+      message += std::string("; ") + superset + " has one (" + character +
+                 "): is the document written in " + superset + "?";
+    }
+    Fail(message.c_str(), line, column);
+    return true;
+  }
+  return false;
 }
 
 std::uint32_t ExpatParser::Line() const noexcept {

@@ -3,6 +3,7 @@
 #include <xmlcompiler/host/iconv_encoding.h>
 
 #include <iconv.h>
+#include <strings.h>
 
 #include <algorithm>
 #include <array>
@@ -196,6 +197,27 @@ TableCache& Tables() {
 }
 
 }  // namespace
+
+bool CharacterOfByte(const char* encoding, unsigned char byte, std::uint32_t* codePoint) {
+  const iconv_t cd = iconv_open("UTF-32LE", encoding);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  Converter converter(cd);
+  return converter.Convert(&byte, 1, codePoint) == Outcome::Char;
+}
+
+const char* SupersetOf(const char* encoding) noexcept {
+  static const struct {
+    const char* name;
+    const char* superset;
+  } kSupersets[] = {{"TIS-620", "windows-874"},     {"TIS620", "windows-874"},
+                    {"ISO-8859-11", "windows-874"}, {"ISO-8859-1", "windows-1252"},
+                    {"ISO_8859-1", "windows-1252"}, {"LATIN1", "windows-1252"},
+                    {"US-ASCII", "windows-1252"},   {"ASCII", "windows-1252"},
+                    {"ISO-8859-9", "windows-1254"}, {"LATIN5", "windows-1254"}};
+  for (const auto& s : kSupersets)
+    if (strcasecmp(s.name, encoding) == 0) return s.superset;
+  return nullptr;
+}
 
 std::size_t EncodingTablesBuilt() noexcept {
   return g_tablesBuilt;

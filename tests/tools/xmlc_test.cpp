@@ -159,6 +159,32 @@ TEST_F(XmlcTest, CodePagesAndDoubleByteEncodingsCompileLikeUtf8) {
     ASSERT_EQ(r.status, 0) << name << ": " << r.err;
     EXPECT_EQ(ReadFile(Path(name + ".xmlc")), ReadFile(Path(name + "-utf8.xmlc"))) << name;
   }
+  // A byte the encoding does not define is named, where it is, with the
+  // common superset that has it.
+  const struct {
+    const char* encoding;
+    const char* byte;
+    const char* message;
+  } undefined[] = {
+      {"TIS-620", "\x95",
+       "byte 0x95 has no character in TIS-620, the encoding the document declares; windows-874 "
+       "has one (U+2022): is the document written in windows-874?"},
+      {"US-ASCII", "\xE9",
+       "byte 0xE9 has no character in US-ASCII, the encoding the document declares; windows-1252 "
+       "has one (U+00E9): is the document written in windows-1252?"},
+      {"windows-1252", "\x81",
+       "byte 0x81 has no character in windows-1252, the encoding the document declares"},
+      {"ISO-8859-7", "\xFF",
+       "byte 0xFF has no character in ISO-8859-7, the encoding the document declares"},
+  };
+  for (const auto& u : undefined) {
+    WriteFile(Path("undefined.xml"), std::string("<?xml version=\"1.0\" encoding=\"") + u.encoding +
+                                         "\"?>\n<r>\n  <a t=\"ab" + u.byte + "c\"/>\n</r>");
+    const Outcome o = Xmlc("check " + Path("undefined.xml"));
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(FirstLine(o.err), Path("undefined.xml") + ":3:11: error: " + u.message + "\n")
+        << o.err;
+  }
   // A byte the encoding does not define is located like any malformed text.
   WriteFile(Path("bad-sjis.xml"),
             "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\n<a x=\"\x81\x7F\"/>");

@@ -15,8 +15,10 @@
 
 #include <expat.h>
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include <xmlcompiler/com/com_ptr.h>
@@ -69,6 +71,14 @@ class ExpatParser final : public ParserObject<ExpatParser> {
   static void XMLCALL OnStart(void* self, const XML_Char* name, const XML_Char** attributes);
   static void XMLCALL OnEnd(void* self, const XML_Char* name);
   static void XMLCALL OnText(void* self, const XML_Char* text, int length);
+  static void XMLCALL OnDeclaration(void* self, const XML_Char* version, const XML_Char* encoding,
+                                    int standalone);
+  static int XMLCALL OnUnknownEncoding(void* self, const XML_Char* name, XML_Encoding* info);
+  // For a malformed document in a declared single-byte encoding: the
+  // message, line and column of the first byte from the failure on that the
+  // encoding has no character for; false when there is none.
+  bool UndefinedByte(const char* bytes, std::size_t size, std::size_t failedAt, std::uint32_t line,
+                     std::uint32_t column);
 
   ParseReport* report_;
   bool positions_;
@@ -78,6 +88,12 @@ class ExpatParser final : public ParserObject<ExpatParser> {
   ComPtr<AttributeSet> attributes_;
   bool namespaces_ = false;
   char separator_ = 0;
+  // The document's declared encoding, and its byte map when the iconv
+  // handler read it and it is one byte a character.
+  std::string declaredEncoding_;
+  std::array<int, 256> byteMap_{};
+  bool singleByteMap_ = false;
+  std::uint64_t fedBefore_ = 0;  // the bytes of the earlier Feed calls of this document
   // Whether the character data since the last tag holds more than white space.
   bool inText_ = false;
   bool textSeen_ = false;

@@ -20,6 +20,7 @@
 #include <expat.h>
 
 #include <cstddef>
+#include <cstdint>
 
 namespace oxa::host {
 
@@ -27,6 +28,14 @@ namespace oxa::host {
 // `info` from iconv's description of `name` and returns XML_STATUS_OK, or
 // returns XML_STATUS_ERROR for an encoding iconv lacks or expat cannot take.
 int XMLCALL IconvEncodingHandler(void* unused, const XML_Char* name, XML_Encoding* info);
+
+// The character (a code point) that `byte` alone is in `encoding`, by
+// iconv; false when the encoding has none for it or iconv lacks the encoding.
+bool CharacterOfByte(const char* encoding, unsigned char byte, std::uint32_t* codePoint);
+
+// A common encoding that is a superset of `encoding` (windows-874 for
+// TIS-620, windows-1252 for ISO-8859-1 and ASCII, ...), or null.
+const char* SupersetOf(const char* encoding) noexcept;
 
 // How many encodings' tables this process has worked out so far.
 std::size_t EncodingTablesBuilt() noexcept;
