@@ -114,18 +114,11 @@ int ParseCompile(const std::vector<std::string>& args, CompileOptions* o, bool* 
                                  {"diagnostics-format", required_argument, nullptr, 'F'},
                                  {"help", no_argument, nullptr, 'h'},
                                  {nullptr, 0, nullptr, 0}};
-  static const option kCheckLong[] = {{"jobs", required_argument, nullptr, 'j'},
-                                      {"plugin", required_argument, nullptr, 'P'},
-                                      {"no-warnings", no_argument, nullptr, 'w'},
-                                      {"warning", required_argument, nullptr, 'W'},
-                                      {"diagnostics-format", required_argument, nullptr, 'F'},
-                                      {"help", no_argument, nullptr, 'h'},
-                                      {nullptr, 0, nullptr, 0}};
   CommandLine line;
-  if (const int status = o->check ? ParseOptions(command, args, "j:hwW:", kCheckLong, &line)
-                                  : ParseOptions(command, args, "o:d:j:fhwW:", kLong, &line))
-    return status;
+  if (const int status = ParseOptions(command, args, "o:d:j:fhwW:", kLong, &line)) return status;
   for (const auto& [c, value] : line.options) {
+    if (o->check && (c == 'o' || c == 'd' || c == 'f'))
+      return Usage(command, "check writes nothing: -o, -d and -f are compile's");
     switch (c) {
       case 'o':
         o->output = value;
