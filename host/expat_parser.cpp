@@ -53,9 +53,13 @@ HResult ExpatParser::Start(IXmlParserResponse* response, IXmlNamespaceResponse* 
   });
 }
 
-void ExpatParser::Fail(const char* message, std::uint32_t line, std::uint32_t column) {
+void ExpatParser::Fail(const char* message, std::uint32_t line, std::uint32_t column) noexcept {
   report_->failed = true;
-  report_->message = message;
+  try {
+    report_->message = message;
+  } catch (const std::bad_alloc&) {
+    report_->message.clear();  // the failure stands without its text
+  }
   report_->line = line;
   report_->column = column;
 }
@@ -150,20 +154,24 @@ bool ExpatParser::UndefinedByte(const char* bytes, std::size_t size, std::size_t
       ++column;
       continue;
     }
-    char hex[8];
-    std::snprintf(hex, sizeof(hex), "0x%02X", b);
-    std::string message = std::string("byte ") + hex + " has no character in " + name +
-                          ", the encoding the document declares";
-    std::uint32_t codePoint = 0;
-    if (const char* superset = SupersetOf(name.c_str());
-        superset != nullptr && CharacterOfByte(superset, b, &codePoint)) {
-      char character[16];
-      std::snprintf(character, sizeof(character), "U+%04X", codePoint);
-      message += std::string("; ") + superset + " has one (" + character +
-                 "): is the document written in " + superset + "?";
+    try {  // the message's strings; on exhausted memory expat's own message stands
+      char hex[8];
+      std::snprintf(hex, sizeof(hex), "0x%02X", b);
+      std::string message = std::string("byte ") + hex + " has no character in " + name +
+                            ", the encoding the document declares";
+      std::uint32_t codePoint = 0;
+      if (const char* superset = SupersetOf(name.c_str());
+          superset != nullptr && CharacterOfByte(superset, b, &codePoint)) {
+        char character[16];
+        std::snprintf(character, sizeof(character), "U+%04X", codePoint);
+        message += std::string("; ") + superset + " has one (" + character +
+                   "): is the document written in " + superset + "?";
+      }
+      Fail(message.c_str(), line, column);
+      return true;
+    } catch (const std::bad_alloc&) {
+      return false;
     }
-    Fail(message.c_str(), line, column);
-    return true;
   }
   return false;
 }

@@ -63,7 +63,8 @@ class ExpatParser final : public ParserObject<ExpatParser> {
   ~ExpatParser();
   HResult Start(IXmlParserResponse* response, IXmlNamespaceResponse* namespaceResponse,
                 const char* encoding, bool namespaces, char separator);
-  void Fail(const char* message, std::uint32_t line, std::uint32_t column);
+  // Records the failure in the report; never throws (the text may be lost to memory).
+  void Fail(const char* message, std::uint32_t line, std::uint32_t column) noexcept;
   // The position of the current event, or 0 when positions are omitted.
   std::uint32_t Line() const noexcept;
   std::uint32_t Column() const noexcept;
