@@ -28,6 +28,17 @@
 
 namespace oxa::xmlc {
 
+// The help lines of the options compile and check share, after -Werror.
+#define OXA_REPORT_OPTIONS_HELP                                                             \
+  "  -Wno-KIND, --warning=no-KIND\n"                                                        \
+  "                           show no warnings of KIND: missing-layoutid,\n"                \
+  "                           unknown-layout, empty-layout, duplicate-id,\n"                \
+  "                           not-a-directive, text-dropped\n"                              \
+  "      --diagnostics-format=FORMAT\n"                                                     \
+  "                           text (gcc's lines, the default), json (one array for\n"       \
+  "                           the run) or sarif (one SARIF 2.1.0 log), on standard error\n" \
+  "  -h, --help               show this help\n"
+
 extern const char kCompileHelp[] =
     "usage: xmlc compile [OPTION]... INPUT -o OUTPUT\n"
     "       xmlc compile [OPTION]... INPUT... -d OUTDIR\n"
@@ -47,15 +58,8 @@ extern const char kCompileHelp[] =
     "                           else in ../lib/xmlcompiler)\n"
     "  -w, --no-warnings        show no warnings\n"
     "  -Werror, --warning=error\n"
-    "                           make every warning an error: exit 1, no output file\n"
-    "  -Wno-KIND, --warning=no-KIND\n"
-    "                           show no warnings of KIND: missing-layoutid,\n"
-    "                           unknown-layout, empty-layout, duplicate-id,\n"
-    "                           not-a-directive, text-dropped\n"
-    "      --diagnostics-format=FORMAT\n"
-    "                           text (gcc's lines, the default), json (one array for\n"
-    "                           the run) or sarif (one SARIF 2.1.0 log), on standard error\n"
-    "  -h, --help               show this help\n"
+    "                           make every warning an error: exit 1, no output "
+    "file\n" OXA_REPORT_OPTIONS_HELP
     "\n"
     "An output that is the same file as an input is refused before any work. An\n"
     "output file is written only when its input compiled, and replaced whole: a\n"
@@ -72,18 +76,12 @@ extern const char kCheckHelp[] =
     "                           else in ../lib/xmlcompiler)\n"
     "  -w, --no-warnings        show no warnings\n"
     "  -Werror, --warning=error\n"
-    "                           make every warning an error: exit 1\n"
-    "  -Wno-KIND, --warning=no-KIND\n"
-    "                           show no warnings of KIND: missing-layoutid,\n"
-    "                           unknown-layout, empty-layout, duplicate-id,\n"
-    "                           not-a-directive, text-dropped\n"
-    "      --diagnostics-format=FORMAT\n"
-    "                           text (gcc's lines, the default), json (one array for\n"
-    "                           the run) or sarif (one SARIF 2.1.0 log), on standard error\n"
-    "  -h, --help               show this help\n"
+    "                           make every warning an error: exit 1\n" OXA_REPORT_OPTIONS_HELP
     "\n"
     "Several inputs end with a summary line.\n"
     "Exit status: 0 all compiled, 1 some input failed, 2 usage error.\n";
+
+#undef OXA_REPORT_OPTIONS_HELP
 
 namespace {
 
