@@ -33,7 +33,7 @@
 #include <vector>
 
 #include <xmlcompiler/format/document_reader.h>
-#include <xmlcompiler/host/iconv_encoding.h>
+#include <xmlcompiler/host/legacy_encoding.h>
 #include <xmlcompiler/host/plugin_host.h>
 #include "compiler/document_writer.h"
 #include "compiler/tree_builder.h"
@@ -231,7 +231,7 @@ int BareParseBatch(int argc, char** argv) {
     std::fclose(in);
     XML_Parser parser = XML_ParserCreateNS(nullptr, ':');
     XML_SetElementHandler(parser, &NoStart, &NoEnd);
-    XML_SetUnknownEncodingHandler(parser, &oxa::host::IconvEncodingHandler, nullptr);
+    XML_SetUnknownEncodingHandler(parser, &oxa::host::LegacyEncodingHandler, nullptr);
     if (XML_Parse(parser, doc.data(), static_cast<int>(doc.size()), 1) != XML_STATUS_OK) {
       std::fprintf(stderr, "%s: bare parse failed: %s\n", argv[i],
                    XML_ErrorString(XML_GetErrorCode(parser)));

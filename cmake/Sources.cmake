@@ -111,31 +111,61 @@ if(WIN32)
 endif()
 
 if(OXA_BUILD_HOST)
-  # The reference host: real objects behind the framework's interfaces, on expat.
-  find_package(EXPAT REQUIRED)
+  # The reference host: real objects behind the framework's interfaces, on
+  # expat. What differs by system is one file each: module loading and the
+  # legacy encodings.
+  if(WIN32)
+    include(${PROJECT_SOURCE_DIR}/cmake/MingwExpat.cmake)
+    set(host_platform host/module_windows.cpp host/legacy_encoding_windows.cpp host/windows_text.cpp)
+  else()
+    find_package(EXPAT REQUIRED)
+    set(host_platform host/module_posix.cpp host/legacy_encoding_iconv.cpp)
+  endif()
   find_package(Threads REQUIRED)
   add_library(oxa_host STATIC
     host/host_objects.cpp
     host/event_recording.cpp
     host/expat_parser.cpp
-    host/iconv_encoding.cpp
-    host/plugin_host.cpp)
+    host/legacy_encoding.cpp
+    host/plugin_host.cpp
+    ${host_platform})
   target_include_directories(oxa_host PRIVATE ${PROJECT_SOURCE_DIR})
   # Where the module is when none is found beside the program: the build's own
   # module in-tree (consumers of the installed package get the installed one
   # from OxaHostConfig.cmake), and the configured install location otherwise.
   target_compile_definitions(oxa_host
     PUBLIC $<BUILD_INTERFACE:OXA_INSTALLED_PLUGIN="$<TARGET_FILE:deva3201>">
-    PRIVATE OXA_CONFIGURED_PLUGIN="${CMAKE_INSTALL_FULL_LIBDIR}/xmlcompiler/deva3201.so")
+    PRIVATE OXA_CONFIGURED_PLUGIN="${CMAKE_INSTALL_FULL_LIBDIR}/xmlcompiler/deva3201${CMAKE_SHARED_MODULE_SUFFIX}")
   target_link_libraries(oxa_host PUBLIC oxa_interfaces EXPAT::EXPAT ${CMAKE_DL_LIBS})
   oxa_defaults(oxa_host)
 
   # xmlc dump's renderings of compiled documents (JSON through nlohmann-json)
-  # and xmlc's file access.
+  # and xmlc's file access, with the one file of what differs by system.
   find_package(nlohmann_json 3 REQUIRED)
-  add_library(oxa_tools STATIC tools/compiled_document.cpp tools/file_io.cpp)
+  # nlohmann-json as oxa_json. The package's include folder is the build
+  # machine's /usr/include, which a cross build must not search: there it
+  # gets a folder holding nlohmann's headers alone.
+  add_library(oxa_json INTERFACE)
+  if(CMAKE_CROSSCOMPILING)
+    get_target_property(json_include nlohmann_json::nlohmann_json INTERFACE_INCLUDE_DIRECTORIES)
+    list(GET json_include 0 json_include)
+    file(MAKE_DIRECTORY ${PROJECT_BINARY_DIR}/json-include)
+    file(CREATE_LINK "${json_include}/nlohmann" "${PROJECT_BINARY_DIR}/json-include/nlohmann" SYMBOLIC)
+    target_include_directories(oxa_json SYSTEM INTERFACE ${PROJECT_BINARY_DIR}/json-include)
+  else()
+    target_link_libraries(oxa_json INTERFACE nlohmann_json::nlohmann_json)
+  endif()
+  if(WIN32)
+    add_library(oxa_tools STATIC tools/compiled_document.cpp tools/file_io.cpp tools/platform_windows.cpp)
+    target_include_directories(oxa_tools PRIVATE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(oxa_tools PRIVATE oxa_host shell32)
+    # The C runtime declares _fileno, _setmode and _wfopen only outside strict ISO C++.
+    set_target_properties(oxa_tools PROPERTIES CXX_EXTENSIONS ON)
+  else()
+    add_library(oxa_tools STATIC tools/compiled_document.cpp tools/file_io.cpp tools/platform_posix.cpp)
+  endif()
   target_include_directories(oxa_tools PUBLIC ${PROJECT_SOURCE_DIR}/tools)
-  target_link_libraries(oxa_tools PUBLIC oxa_format PRIVATE nlohmann_json::nlohmann_json)
+  target_link_libraries(oxa_tools PUBLIC oxa_format Threads::Threads PRIVATE oxa_json)
   oxa_defaults(oxa_tools)
 
   add_executable(xmlc
@@ -147,8 +177,13 @@ if(OXA_BUILD_HOST)
     tools/info_command.cpp
     tools/diagnostics.cpp
     tools/diagnostic_formats.cpp)
+  if(WIN32)
+    # xmlc.exe's own version resource.
+    configure_file(tools/xmlc.rc.in ${PROJECT_BINARY_DIR}/xmlc.rc @ONLY)
+    target_sources(xmlc PRIVATE ${PROJECT_BINARY_DIR}/xmlc.rc)
+  endif()
   target_compile_definitions(xmlc PRIVATE OXA_VERSION="${PROJECT_VERSION}")
-  target_link_libraries(xmlc PRIVATE oxa_host oxa_tools nlohmann_json::nlohmann_json Threads::Threads)
+  target_link_libraries(xmlc PRIVATE oxa_host oxa_tools oxa_json Threads::Threads)
   target_include_directories(xmlc PRIVATE ${PROJECT_SOURCE_DIR}/tools)
   set_target_properties(xmlc PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
   add_dependencies(xmlc deva3201)

@@ -10,7 +10,7 @@
 #include <string>
 
 #include <xmlcompiler/com/boundary.h>
-#include <xmlcompiler/host/iconv_encoding.h>
+#include <xmlcompiler/host/legacy_encoding.h>
 
 namespace oxa::host {
 
@@ -126,7 +126,7 @@ void XMLCALL ExpatParser::OnDeclaration(void* self, const XML_Char*, const XML_C
 
 int XMLCALL ExpatParser::OnUnknownEncoding(void* self, const XML_Char* name, XML_Encoding* info) {
   auto* parser = static_cast<ExpatParser*>(self);
-  const int status = IconvEncodingHandler(nullptr, name, info);
+  const int status = LegacyEncodingHandler(nullptr, name, info);
   if (status == XML_STATUS_OK && info->convert == nullptr) {
     std::copy(info->map, info->map + 256, parser->byteMap_.begin());
     parser->singleByteMap_ = true;
@@ -273,7 +273,7 @@ void StartTagPositions(const std::uint8_t* document, std::size_t size,
   XML_SetUserData(parser, &log);
   XML_SetStartElementHandler(parser, &LogStart);
   XML_SetParamEntityParsing(parser, XML_PARAM_ENTITY_PARSING_NEVER);
-  XML_SetUnknownEncodingHandler(parser, &IconvEncodingHandler, nullptr);
+  XML_SetUnknownEncodingHandler(parser, &LegacyEncodingHandler, nullptr);
   const char* bytes = reinterpret_cast<const char*>(document);
   std::size_t left = size;
   do {

@@ -1,14 +1,11 @@
 // PluginHost: module loading, catalogue queries, compile sessions.
 #include <xmlcompiler/host/plugin_host.h>
 
-#include <dlfcn.h>
-#include <limits.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstring>
 
 #include <xmlcompiler/host/expat_parser.h>
+#include "host/module.h"
 
 namespace oxa::host {
 
@@ -24,35 +21,28 @@ std::string ResultText(HResult hr) {
 #endif
 
 std::string DefaultPluginPath(const char* argv0, const char* installed) {
-  std::string exe;
-  char resolved[PATH_MAX];
-  const ssize_t n = readlink("/proc/self/exe", resolved, sizeof(resolved) - 1);
-  if (n > 0) {
-    exe.assign(resolved, static_cast<std::size_t>(n));
-  } else if (argv0 != nullptr) {
-    exe = argv0;
-  }
-  const std::size_t slash = exe.rfind('/');
-  const std::string dir = slash == std::string::npos ? "." : exe.substr(0, slash);
-  const std::string beside = dir + "/deva3201.so";
-  if (access(beside.c_str(), R_OK) == 0) return beside;
-  const std::string prefix = dir + "/../lib/xmlcompiler/deva3201.so";
+  const std::string dir = module::ProgramFolder(argv0);
+  const std::string beside = dir + "/" + module::kFileName;
+  if (module::Readable(beside)) return beside;
+  const std::string prefix = dir + "/../lib/xmlcompiler/" + module::kFileName;
   for (const char* candidate : {prefix.c_str(), installed, OXA_CONFIGURED_PLUGIN}) {
-    if (candidate != nullptr && access(candidate, R_OK) == 0) return candidate;
+    if (candidate != nullptr && module::Readable(candidate)) return candidate;
   }
   return beside;
 }
 
 std::unique_ptr<PluginHost> PluginHost::Load(const std::string& path, std::string* error) {
   std::unique_ptr<PluginHost> host(new PluginHost());
-  host->module_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  std::string reason;
+  host->module_ = module::Open(path, &reason);
   if (host->module_ == nullptr) {
-    *error = std::string("cannot load the plug-in: ") + dlerror();
+    *error = "cannot load the plug-in: " + reason;
     return nullptr;
   }
   using CreateFn = HResult(OXA_CALL*)(IUnknown**);
-  auto create = reinterpret_cast<CreateFn>(dlsym(host->module_, "OxaCreateInstance"));
-  host->shutdown_ = reinterpret_cast<HResult(OXA_CALL*)()>(dlsym(host->module_, "OxaShutdown"));
+  auto create = reinterpret_cast<CreateFn>(module::Find(host->module_, "OxaCreateInstance"));
+  host->shutdown_ =
+      reinterpret_cast<HResult(OXA_CALL*)()>(module::Find(host->module_, "OxaShutdown"));
   if (create == nullptr || host->shutdown_ == nullptr) {
     *error = path + " is not a plug-in: OxaCreateInstance or OxaShutdown missing";
     return nullptr;
@@ -85,7 +75,7 @@ PluginHost::~PluginHost() {
   if (shutdown_ != nullptr) shutdown_();
   context_.Reset();
   factory_.Reset();
-  if (module_ != nullptr) dlclose(module_);
+  if (module_ != nullptr) module::Close(module_);
 }
 
 HResult PluginHost::Describe(PluginDescription* out) const {

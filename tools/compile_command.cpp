@@ -2,8 +2,6 @@
 // threads, each with its own compiler session. Everything that cannot work
 // is refused before any input is read. xmlc check: the same compile and
 // report, writing nothing.
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -25,6 +23,7 @@
 #include "commands.h"
 #include "diagnostics.h"
 #include "file_io.h"
+#include "platform.h"
 
 namespace oxa::xmlc {
 
@@ -200,15 +199,16 @@ int CheckCompile(CompileOptions* o) {
     ReportOutputIsInput(o->inputs[clash->second], targets[clash->first]);
     return kExitFailed;
   }
-  if (o->output == "-" && !o->force && isatty(STDOUT_FILENO)) {
+  if (o->output == "-" && !o->force && platform::IsTerminal(stdout)) {
     std::cerr << "xmlc: error: standard output is a terminal: not writing a compiled document "
                  "to it (redirect it, or use -f)\n";
     return kExitFailed;
   }
   if (!o->outDir.empty()) {
     std::error_code ec;
-    fs::create_directories(o->outDir, ec);
-    if (ec || !fs::is_directory(o->outDir)) {
+    const fs::path outDir = platform::PathOf(o->outDir);
+    fs::create_directories(outDir, ec);
+    if (ec || !fs::is_directory(outDir)) {
       std::cerr << o->outDir << ": error: cannot create the output folder: "
                 << (ec ? ec.message() : "not a folder") << '\n';
       return kExitFailed;
@@ -252,7 +252,7 @@ class Progress {
  public:
   explicit Progress(std::size_t total)
       : total_(total),
-        on_(total > 1 && isatty(STDERR_FILENO) && std::getenv("TERM") != nullptr &&
+        on_(total > 1 && platform::IsTerminal(stderr) && std::getenv("TERM") != nullptr &&
             std::strcmp(std::getenv("TERM"), "dumb") != 0) {}
   // Prints `message` (whole lines, if any) above the line, then redraws it when due.
   void Report(std::size_t done, const std::string& message) {

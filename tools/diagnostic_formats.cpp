@@ -1,9 +1,8 @@
 // The json and sarif renderings of xmlc's diagnostics, through nlohmann-json.
 #include <nlohmann/json.hpp>
 
-#include <cctype>
-
 #include "diagnostics.h"
+#include "platform.h"
 
 namespace oxa::tools {
 namespace {
@@ -14,26 +13,8 @@ json JsonPlace(const std::string& file, const Position& at) {
   return {{"file", file}, {"line", at.line}, {"column", at.column}};
 }
 
-// A file name as a URI reference: every byte outside the unreserved set and
-// '/' percent-encoded ("<stdin>" becomes "%3Cstdin%3E").
-std::string UriOf(const std::string& file) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string uri;
-  for (const char c : file) {
-    const auto b = static_cast<unsigned char>(c);
-    if (std::isalnum(b) || c == '-' || c == '.' || c == '_' || c == '~' || c == '/') {
-      uri += c;
-    } else {
-      uri += '%';
-      uri += kHex[b >> 4];
-      uri += kHex[b & 15];
-    }
-  }
-  return uri;
-}
-
 json SarifLocation(const std::string& file, const Position& at) {
-  json physical = {{"artifactLocation", {{"uri", UriOf(file)}}}};
+  json physical = {{"artifactLocation", {{"uri", xmlc::platform::FileUri(file)}}}};
   if (at.line != 0) physical["region"] = {{"startLine", at.line}, {"startColumn", at.column}};
   return {{"physicalLocation", physical}};
 }
@@ -118,8 +99,9 @@ std::string SarifOf(const std::vector<Record>& records, const std::string& versi
       }
       result["fixes"] = json::array(
           {{{"description", {{"text", "replace with \"" + r.fixits[0].replacement + "\""}}},
-            {"artifactChanges", json::array({{{"artifactLocation", {{"uri", UriOf(r.file)}}},
-                                              {"replacements", replacements}}})}}});
+            {"artifactChanges",
+             json::array({{{"artifactLocation", {{"uri", xmlc::platform::FileUri(r.file)}}},
+                           {"replacements", replacements}}})}}});
     }
     results.push_back(result);
   }

@@ -1,49 +1,21 @@
 // xmlc's file access: reads, atomic writes, file identity, batch targets.
 #include "file_io.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <new>
 #include <stdexcept>
 #include <unordered_map>
 
 namespace oxa::xmlc {
-namespace {
-
-namespace fs = std::filesystem;
-
-mode_t g_fileMode = 0644;
-
-// Writes all of `data` to the open descriptor `fd`.
-bool WriteFully(int fd, const void* data, std::size_t size) {
-  const auto* bytes = static_cast<const std::uint8_t*>(data);
-  std::size_t written = 0;
-  while (written < size) {
-    const ssize_t n = write(fd, bytes + written, size - written);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    written += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-}  // namespace
-
-void SetFileMode(mode_t mode) noexcept {
-  g_fileMode = mode;
-}
 
 bool ReadAll(const std::string& path, std::vector<std::uint8_t>* bytes, std::string* error) {
-  std::FILE* file = path == "-" ? stdin : std::fopen(path.c_str(), "rb");
+  std::FILE* file = path == "-" ? stdin : platform::OpenForReading(path);
   if (file == nullptr) {
     *error = std::strerror(errno);
     return false;
@@ -93,49 +65,16 @@ bool WriteAtomically(const std::string& path, const void* data, std::size_t size
     if (!ok) *error = std::strerror(errno);
     return ok;
   }
-  struct stat st;
-  if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-    const int fd = open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    bool ok = fd >= 0 && WriteFully(fd, data, size);
-    if (!ok) *error = std::strerror(errno);
-    if (fd >= 0 && close(fd) != 0 && ok) {
-      *error = std::strerror(errno);
-      ok = false;
-    }
-    return ok;
-  }
-  std::error_code ec;
-  const fs::path target = fs::is_symlink(fs::symlink_status(path, ec)) && fs::exists(path, ec)
-                              ? fs::canonical(path, ec)
-                              : fs::path(path);
-  const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  std::string temp = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
-  const int fd = mkstemp(temp.data());
-  if (fd < 0) {
-    *error = "cannot create a temporary file in " + dir.string() + ": " + std::strerror(errno);
-    return false;
-  }
-  const bool complete = WriteFully(fd, data, size);
-  const int savedErrno = errno;
-  fchmod(fd, g_fileMode);  // mkstemp made it 0600
-  if (close(fd) != 0 || !complete || rename(temp.c_str(), target.c_str()) != 0) {
-    *error = std::strerror(complete ? errno : savedErrno);
-    unlink(temp.c_str());
-    return false;
-  }
-  return true;
+  return platform::WriteWhole(path, data, size, error);
 }
 
-bool StatIdentity(const std::string& path, FileId* id) {
-  struct stat st;
-  if (path == "-" || stat(path.c_str(), &st) != 0) return false;
-  *id = {st.st_dev, st.st_ino};
-  return true;
+bool SystemIdentity(const std::string& path, FileId* id) {
+  return path != "-" && platform::Identify(path, id);
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
   FileId ia, ib;
-  return StatIdentity(a, &ia) && StatIdentity(b, &ib) && ia == ib;
+  return SystemIdentity(a, &ia) && SystemIdentity(b, &ib) && ia == ib;
 }
 
 std::optional<std::pair<std::size_t, std::size_t>> FindTargetThatIsInput(
@@ -143,8 +82,7 @@ std::optional<std::pair<std::size_t, std::size_t>> FindTargetThatIsInput(
     const IdentifyFile& identify) {
   struct Hash {
     std::size_t operator()(const FileId& id) const noexcept {
-      return std::hash<std::uint64_t>()(static_cast<std::uint64_t>(id.inode) * 0x9E3779B97F4A7C15u ^
-                                        static_cast<std::uint64_t>(id.device));
+      return std::hash<std::uint64_t>()(id.index * 0x9E3779B97F4A7C15u ^ id.volume);
     }
   };
   std::unordered_map<FileId, std::size_t, Hash> firstInput;  // identity -> its first input
@@ -162,12 +100,33 @@ std::optional<std::pair<std::size_t, std::size_t>> FindTargetThatIsInput(
 }
 
 std::string OutputFor(const std::string& input, const std::string& outDir) {
-  fs::path name = fs::path(input).filename();
-  std::string ext = name.extension().string();
+  namespace fs = std::filesystem;
+  fs::path name = platform::PathOf(input).filename();
+  std::string ext = platform::Utf8Of(name.extension());
   std::transform(ext.begin(), ext.end(), ext.begin(),
                  [](unsigned char c) { return std::tolower(c); });
-  if (ext == ".xml" && name.stem() != "") name = name.stem();
-  return (fs::path(outDir) / (name.string() + ".xmlc")).lexically_normal().string();
+  if (ext == ".xml" && !name.stem().empty()) name = name.stem();
+  name += ".xmlc";
+  return platform::Utf8Of((platform::PathOf(outDir) / name).lexically_normal());
 }
 
+namespace platform {
+
+std::string PercentEncoded(const std::string& text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string encoded;
+  for (const char c : text) {
+    const auto b = static_cast<unsigned char>(c);
+    if (std::isalnum(b) || c == '-' || c == '.' || c == '_' || c == '~' || c == '/') {
+      encoded += c;
+    } else {
+      encoded += '%';
+      encoded += kHex[b >> 4];
+      encoded += kHex[b & 15];
+    }
+  }
+  return encoded;
+}
+
+}  // namespace platform
 }  // namespace oxa::xmlc

@@ -12,6 +12,7 @@
 #include <xmlcompiler/host/plugin_host.h>
 #include "command_line.h"
 #include "commands.h"
+#include "platform.h"
 
 namespace oxa::xmlc {
 
@@ -65,9 +66,9 @@ int Info(const std::vector<std::string>& args, const char* argv0) {
     return kExitFailed;
   }
   std::error_code ec;
-  const fs::path module = fs::canonical(path, ec);
+  const fs::path module = fs::canonical(platform::PathOf(path), ec);
   std::ostringstream out;
-  out << "module:      " << (ec ? path : module.string()) << '\n'
+  out << "module:      " << (ec ? path : platform::Utf8Of(module)) << '\n'
       << "description: " << d.description << '\n'
       << "copyright:   " << d.copyright << '\n'
       << "package:     " << d.packageName << '\n'

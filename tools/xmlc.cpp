@@ -6,7 +6,6 @@
 // file and the cause of every failure, and never overwrites an input or
 // leaves a partial output.
 #include <expat.h>
-#include <sys/stat.h>
 
 #include <exception>
 #include <iostream>
@@ -17,6 +16,7 @@
 #include "command_line.h"
 #include "commands.h"
 #include "file_io.h"
+#include "platform.h"
 
 namespace oxa::xmlc {
 namespace {
@@ -63,10 +63,7 @@ int Run(const std::string& command, const std::vector<std::string>& args, const 
 
 int main(int argc, char** argv) {
   using namespace oxa::xmlc;
-  const mode_t mask = umask(0);
-  umask(mask);
-  SetFileMode(0666 & ~mask);
-  std::vector<std::string> args(argv + 1, argv + argc);
+  std::vector<std::string> args = platform::Start(argc, argv);
   if (args.empty()) return Usage("", "no command");
   const std::string command = args[0];
   args.erase(args.begin());

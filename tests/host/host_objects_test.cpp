@@ -11,7 +11,7 @@
 
 #include <xmlcompiler/host/event_recording.h>
 #include <xmlcompiler/host/expat_parser.h>
-#include <xmlcompiler/host/iconv_encoding.h>
+#include <xmlcompiler/host/legacy_encoding.h>
 
 namespace oxa::host {
 namespace {

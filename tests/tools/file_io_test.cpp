@@ -3,12 +3,12 @@
 #include "file_io.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 // An identity seam over invented files: "in/N.xml" and "out/N.xmlc" are
 // distinct files unless `same` names them; every lookup is counted.
 struct CountingIdentity {
-  std::map<std::string, ino_t> same;  // path -> the inode it shares
+  std::map<std::string, std::uint64_t> same;  // path -> the file index it shares
   std::size_t calls = 0;
   IdentifyFile Seam() {
     return [this](const std::string& path, FileId* id) {
@@ -70,9 +70,10 @@ TEST(FileIoTest, TheFirstClashingTargetIsNamedWithItsFirstInput) {
 class RealFilesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/xmlc-file-io-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+    dir_ = (fs::path(::testing::TempDir()) /
+            ("xmlc-file-io-" + std::to_string(std::random_device()())))
+               .string();
+    fs::create_directories(dir_);
     std::ofstream(dir_ + "/a.xml") << "<r/>";
   }
   void TearDown() override { fs::remove_all(dir_); }
@@ -81,16 +82,60 @@ class RealFilesTest : public ::testing::Test {
 
 TEST_F(RealFilesTest, AnInputIsFoundByNameThroughDotAndThroughLinks) {
   const std::string a = dir_ + "/a.xml";
-  ASSERT_EQ(link(a.c_str(), (dir_ + "/hard.xmlc").c_str()), 0);
-  ASSERT_EQ(symlink(a.c_str(), (dir_ + "/soft.xmlc").c_str()), 0);
-  for (const std::string& target :
-       {a, dir_ + "/./a.xml", dir_ + "/hard.xmlc", dir_ + "/soft.xmlc"}) {
+  fs::create_hard_link(a, dir_ + "/hard.xmlc");
+  std::vector<std::string> targets = {a, dir_ + "/./a.xml", dir_ + "/hard.xmlc"};
+  std::error_code noSymlinks;  // Windows grants symbolic links to few accounts
+  fs::create_symlink(a, dir_ + "/soft.xmlc", noSymlinks);
+  if (!noSymlinks) targets.push_back(dir_ + "/soft.xmlc");
+  for (const std::string& target : targets) {
     const auto clash = FindTargetThatIsInput({dir_ + "/missing.xml", a}, {dir_ + "/new", target});
     ASSERT_TRUE(clash) << target;
     EXPECT_EQ(clash->first, 1u);
     EXPECT_EQ(clash->second, 1u);
   }
   EXPECT_FALSE(FindTargetThatIsInput({a, "-"}, {"-", dir_ + "/missing.xmlc"}));
+}
+
+// Names are UTF-8 whatever the system's code page: a Japanese name is
+// written, read back, found by identity, and its output named in a batch.
+TEST_F(RealFilesTest, NamesAreUtf8Throughout) {
+  const std::string name = dir_ + "/\xE7\xAA\x93.xml";  // 窓.xml
+  std::string error;
+  ASSERT_TRUE(WriteAtomically(name, "<w/>", 4, &error)) << error;
+  std::vector<std::uint8_t> bytes;
+  ASSERT_TRUE(ReadAll(name, &bytes, &error)) << error;
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "<w/>");
+  EXPECT_TRUE(SameFile(name, dir_ + "/./\xE7\xAA\x93.xml"));
+  EXPECT_FALSE(SameFile(name, dir_ + "/a.xml"));
+  EXPECT_EQ(platform::Utf8Of(platform::PathOf(OutputFor(name, dir_)).filename()),
+            "\xE7\xAA\x93.xmlc");
+}
+
+// A write replaces the file whole and leaves no temporary file beside it;
+// one into a missing folder fails, naming the folder, and creates nothing.
+TEST_F(RealFilesTest, WritesReplaceWholeAndLeaveNothingBehind) {
+  const std::string target = dir_ + "/out.xmlc";
+  std::string error;
+  ASSERT_TRUE(WriteAtomically(target, "first, longer", 13, &error)) << error;
+  ASSERT_TRUE(WriteAtomically(target, "second", 6, &error)) << error;
+  std::vector<std::uint8_t> bytes;
+  ASSERT_TRUE(ReadAll(target, &bytes, &error)) << error;
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "second");
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir_))
+    names.push_back(platform::Utf8Of(entry.path().filename()));
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"a.xml", "out.xmlc"}));
+  EXPECT_FALSE(WriteAtomically(dir_ + "/missing/out.xmlc", "x", 1, &error));
+  EXPECT_NE(error.find("missing"), std::string::npos) << error;
+  EXPECT_FALSE(fs::exists(dir_ + "/missing"));
+}
+
+// A SARIF location names a file by URI: a relative name stays relative,
+// and bytes outside the unreserved set are escaped.
+TEST(FileUriTest, RelativeNamesStayRelative) {
+  EXPECT_EQ(platform::FileUri("skins/blue skin.xml"), "skins/blue%20skin.xml");
+  EXPECT_EQ(platform::FileUri("<stdin>"), "%3Cstdin%3E");
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 // The document's own encoding is detected as XML says (byte order mark or
 // declaration): expat's own UTF-8, UTF-16, ISO-8859-1 and US-ASCII, and
 // through iconv the single-byte code pages and the double-byte families
-// (IconvEncodingHandler); texts are delivered in UTF-8. No external entity is
+// (LegacyEncodingHandler); texts are delivered in UTF-8. No external entity is
 // ever loaded, and expat's protection against entity amplification stays on.
 // Each start element delivers its attributes (defaulted ones included) as the
 // string properties of one AttributeSet, which reads them in place and is

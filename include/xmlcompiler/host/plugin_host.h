@@ -1,5 +1,6 @@
-// PluginHost: loads deva3201 the way the framework does (dlopen, then only
-// its exports and interfaces) and hands out compiler sessions.
+// PluginHost: loads deva3201 the way the framework does (dlopen or
+// LoadLibraryW, then only its exports and interfaces) and hands out compiler
+// sessions.
 #pragma once
 
 #include <cstdint>
@@ -91,10 +92,11 @@ class PluginHost {
 };
 
 // Where a host finds the module when it is given none, the first of these
-// that exists: deva3201.so beside the running program; DIR/../lib/xmlcompiler/
-// deva3201.so, DIR being the program's directory; `installed` (by default the
-// module of the OxaHost package the caller was built against); the location
-// this library was configured to install it to. When none exists, the first.
+// that exists: the module (deva3201.so, or deva3201.dll on Windows) beside the
+// running program; DIR/../lib/xmlcompiler/ and the module, DIR being the
+// program's directory; `installed` (by default the module of the OxaHost
+// package the caller was built against); the location this library was
+// configured to install it to. When none exists, the first.
 std::string DefaultPluginPath(const char* argv0,
 #ifdef OXA_INSTALLED_PLUGIN
                               const char* installed = OXA_INSTALLED_PLUGIN

@@ -1,9 +1,9 @@
-// IconvEncodingHandler: expat's byte map and sequence converter for an
-// encoding, worked out by asking iconv about every lead byte.
-#include <xmlcompiler/host/iconv_encoding.h>
+// The legacy encodings through the C library's iconv: expat's byte map and
+// sequence converter for an encoding, worked out by asking iconv about
+// every lead byte.
+#include <xmlcompiler/host/legacy_encoding.h>
 
 #include <iconv.h>
-#include <strings.h>
 
 #include <algorithm>
 #include <array>
@@ -205,25 +205,11 @@ bool CharacterOfByte(const char* encoding, unsigned char byte, std::uint32_t* co
   return converter.Convert(&byte, 1, codePoint) == Outcome::Char;
 }
 
-const char* SupersetOf(const char* encoding) noexcept {
-  static const struct {
-    const char* name;
-    const char* superset;
-  } kSupersets[] = {{"TIS-620", "windows-874"},     {"TIS620", "windows-874"},
-                    {"ISO-8859-11", "windows-874"}, {"ISO-8859-1", "windows-1252"},
-                    {"ISO_8859-1", "windows-1252"}, {"LATIN1", "windows-1252"},
-                    {"US-ASCII", "windows-1252"},   {"ASCII", "windows-1252"},
-                    {"ISO-8859-9", "windows-1254"}, {"LATIN5", "windows-1254"}};
-  for (const auto& s : kSupersets)
-    if (strcasecmp(s.name, encoding) == 0) return s.superset;
-  return nullptr;
-}
-
 std::size_t EncodingTablesBuilt() noexcept {
   return g_tablesBuilt;
 }
 
-int XMLCALL IconvEncodingHandler(void*, const XML_Char* name, XML_Encoding* info) {
+int XMLCALL LegacyEncodingHandler(void*, const XML_Char* name, XML_Encoding* info) {
   if (name == nullptr) return XML_STATUS_ERROR;
   const std::shared_ptr<const EncodingTables> tables = Tables().Find(name);
   if (tables == nullptr || !tables->accepted) return XML_STATUS_ERROR;

@@ -1,6 +1,7 @@
-// An expat unknown-encoding handler on the C library's iconv: it teaches the
-// reference host's parser every encoding that iconv knows and expat's
-// handler can express.
+// An expat unknown-encoding handler for the legacy encodings. On POSIX
+// systems it rests on the C library's iconv and teaches the reference host's
+// parser every encoding that iconv knows and expat's handler can express; on
+// Windows it knows none yet, and expat reads only its own encodings there.
 //
 // expat can take an encoding in which each byte is either a character or the
 // lead byte of a sequence whose length the lead byte alone decides, and in
@@ -27,7 +28,7 @@ namespace oxa::host {
 // For XML_SetUnknownEncodingHandler (its data argument is unused). Fills
 // `info` from iconv's description of `name` and returns XML_STATUS_OK, or
 // returns XML_STATUS_ERROR for an encoding iconv lacks or expat cannot take.
-int XMLCALL IconvEncodingHandler(void* unused, const XML_Char* name, XML_Encoding* info);
+int XMLCALL LegacyEncodingHandler(void* unused, const XML_Char* name, XML_Encoding* info);
 
 // The character (a code point) that `byte` alone is in `encoding`, by
 // iconv; false when the encoding has none for it or iconv lacks the encoding.
