@@ -21,8 +21,8 @@ extern const char kInfoHelp[] =
     "\n"
     "Loads the plug-in and prints which module file it is, its description, package\n"
     "name, components and namespace, and the versions of xmlc and expat.\n"
-    "      --plugin=PATH  the plug-in module (default: deva3201.so beside xmlc,\n"
-    "                     else in ../lib/xmlcompiler)\n"
+    "      --plugin=PATH  the plug-in module (default: deva3201.so, or deva3201.dll\n"
+    "                     on Windows, beside xmlc, else in ../lib/xmlcompiler)\n"
     "  -h, --help         show this help\n";
 
 namespace {

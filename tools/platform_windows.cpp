@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <cwchar>
 #include <random>
 #include <system_error>
 
@@ -145,8 +144,9 @@ bool WriteWhole(const std::string& path, const void* data, std::size_t size, std
   std::size_t slot = PendingFiles<wchar_t>::kSlots;
   DWORD createError = ERROR_SUCCESS;
   for (int attempt = 0; attempt < 100 && h == INVALID_HANDLE_VALUE; ++attempt) {
-    wchar_t suffix[16];
-    swprintf(suffix, 16, L".%06x", static_cast<unsigned>(random()) & 0xFFFFFFu);
+    std::wstring suffix = L".";
+    for (unsigned bits = random(), i = 0; i < 6; ++i, bits >>= 4)
+      suffix += L"0123456789abcdef"[bits & 15];
     temp = (dir / (L"." + target.filename().wstring() + suffix)).wstring();
     AcquireSRWLockExclusive(&g_creating);
     h = CreateFileW(temp.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <map>
 #include <random>
 #include <string>
@@ -100,6 +101,12 @@ TEST_F(RealFilesTest, AnInputIsFoundByNameThroughDotAndThroughLinks) {
 // written, read back, found by identity, and its output named in a batch.
 TEST_F(RealFilesTest, NamesAreUtf8Throughout) {
   const std::string name = dir_ + "/\xE7\xAA\x93.xml";  // 窓.xml
+  if (!std::ofstream(platform::PathOf(dir_ + "/\xE7\xAA\x93.probe"))) {
+    // Wine names Unix files in the locale's character set: C and an
+    // ungenerated ja_JP.UTF-8 have no 窓. The default-locale run uses C.UTF-8.
+    std::cout << "this system cannot name a file 窓 here\n";
+    return;
+  }
   std::string error;
   ASSERT_TRUE(WriteAtomically(name, "<w/>", 4, &error)) << error;
   std::vector<std::uint8_t> bytes;
