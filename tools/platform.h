@@ -17,7 +17,8 @@
 namespace oxa::xmlc::platform {
 
 // Sets the process up and returns its arguments after the program's name,
-// in UTF-8. Standard input and output carry bytes unchanged (no "\r\n" on
+// in UTF-8, with wildcards expanded on Windows, where the shells leave that
+// to the program. Standard input and output carry bytes unchanged (no "\r\n" on
 // Windows), UTF-8 text shows as text in a console, and an interrupt (Ctrl-C,
 // SIGINT, SIGTERM, SIGHUP) removes the temporary files of unfinished writes
 // before the process ends as the interrupt would end it.

@@ -47,7 +47,13 @@ std::vector<std::string> Start(int argc, char** argv) {
   struct sigaction action {};
   action.sa_handler = &OnInterrupt;
   sigemptyset(&action.sa_mask);
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+  // A signal the parent left ignored (as a shell does for a job started with
+  // `&`) stays ignored.
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction before {};
+    if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler != SIG_IGN)
+      sigaction(signal, &action, nullptr);
+  }
   return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
 }
 

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <cwctype>
 #include <random>
 #include <system_error>
 
@@ -73,6 +74,49 @@ DWORD TypeOf(const std::wstring& name) {
   return type;
 }
 
+// Whether `name` matches the wildcard `pattern` (* any run, ? one
+// character), ignoring case as Windows names do.
+bool Matches(const wchar_t* pattern, const wchar_t* name) {
+  for (; *pattern != L'\0'; ++pattern, ++name) {
+    if (*pattern == L'*') {
+      for (const wchar_t* rest = name;; ++rest) {
+        if (Matches(pattern + 1, rest)) return true;
+        if (*rest == L'\0') return false;
+      }
+    }
+    if (*name == L'\0' || (*pattern != L'?' && towlower(*pattern) != towlower(*name))) return false;
+  }
+  return *name == L'\0';
+}
+
+// Adds `arg` to `args`, expanded as MinGW's and Microsoft's C runtimes
+// expand wildcards, since cmd.exe and PowerShell leave that to the program:
+// a last component holding * or ? becomes the names it matches, sorted; one
+// that matches nothing stays as written.
+void AddExpanded(const std::wstring& arg, std::vector<std::string>* args) {
+  const std::size_t slash = arg.find_last_of(L"\\/");
+  const std::size_t last = slash == std::wstring::npos ? 0 : slash + 1;
+  if (arg.find_first_of(L"*?", last) == std::wstring::npos) {
+    args->push_back(Narrow(arg));
+    return;
+  }
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found;
+  const HANDLE search = FindFirstFileW(arg.c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = found.cFileName;
+      // The system also matches short names: "*.xml" finds a.xmlc by A~1.XML.
+      if (name != L"." && name != L".." && Matches(arg.c_str() + last, name.c_str()))
+        names.push_back(arg.substr(0, last) + name);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+  if (names.empty()) names.push_back(arg);
+  std::sort(names.begin(), names.end());
+  for (const auto& name : names) args->push_back(Narrow(name));
+}
+
 }  // namespace
 
 std::vector<std::string> Start(int, char**) {
@@ -92,7 +136,7 @@ std::vector<std::string> Start(int, char**) {
   int count = 0;
   wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
   if (wide == nullptr) return args;
-  for (int i = 1; i < count; ++i) args.push_back(Narrow(wide[i]));
+  for (int i = 1; i < count; ++i) AddExpanded(wide[i], &args);
   LocalFree(wide);
   return args;
 }

@@ -145,5 +145,16 @@ TEST(FileUriTest, RelativeNamesStayRelative) {
   EXPECT_EQ(platform::FileUri("<stdin>"), "%3Cstdin%3E");
 }
 
+#ifdef _WIN32
+// On Windows a drive path is a file URI, with forward slashes; a UNC name
+// keeps its server as the URI's authority.
+TEST(FileUriTest, WindowsPathsAreFileUris) {
+  EXPECT_EQ(platform::FileUri("C:\\skins\\blue skin.xml"), "file:///C:/skins/blue%20skin.xml");
+  EXPECT_EQ(platform::FileUri("d:/a.xml"), "file:///d:/a.xml");
+  EXPECT_EQ(platform::FileUri("\\\\server\\share\\a.xml"), "file://server/share/a.xml");
+  EXPECT_EQ(platform::FileUri("skins\\a.xml"), "skins/a.xml");
+}
+#endif
+
 }  // namespace
 }  // namespace oxa::xmlc

@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <nlohmann/json.hpp>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -707,6 +708,31 @@ TEST_F(XmlcTest, LinksAndSpecialFilesAreWrittenThroughNotReplaced) {
   struct stat st;
   ASSERT_EQ(lstat(Path("pipe").c_str(), &st), 0);
   EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+// An interrupt while the output's temporary file is open removes it, and the
+// process still ends by the signal. XMLC_TEST_HOLD_WRITE makes xmlc say when
+// it holds the file and wait there, so no timing is guessed. A job the shell
+// starts with `&` ignores SIGINT, as xmlc leaves it; env gives it back.
+TEST_F(XmlcTest, AnInterruptedWriteLeavesNoTemporaryFile) {
+  const std::string in = kSource + "/tests/golden/worked.xml";
+  for (const char* signal : {"INT", "TERM"}) {
+    const Outcome r =
+        Shell("(XMLC_TEST_HOLD_WRITE=1 exec env --default-signal=INT " + kXmlc + " compile " + in +
+              " -o " + Path("out.xmlc") + " 2>" + Path("held") + ") & pid=$!\n" +
+              "for i in $(seq 3000); do grep -q holding " + Path("held") +
+              " 2>/dev/null && break; sleep 0.1; done\n"
+              "kill -" +
+              signal + " $pid; wait $pid; echo $?");
+    ASSERT_NE(ReadFile(Path("held")).find("holding the write of"), std::string::npos) << signal;
+    EXPECT_EQ(r.out,
+              std::to_string(128 + (std::string(signal) == "INT" ? SIGINT : SIGTERM)) + "\n");
+    for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
+      const std::string name = entry.path().filename().string();
+      EXPECT_TRUE(name == "held" || name == ".stdout" || name == ".stderr")
+          << signal << ": " << name;
+    }
+  }
 }
 
 TEST_F(XmlcTest, CompiledBytesAreNotWrittenToATerminal) {
