@@ -27,10 +27,11 @@ wall() {
 }
 
 "$native/bin/make_corpus" "$work" 10 > /dev/null
-"$native/bin/make_corpus" --batch 1000 "$work/batch" > "$work/all"
-# The batch's UTF-8 and UTF-16 files: those with no legacy encoding declared.
+mkdir -p "$work/batch"
+"$native/bin/make_corpus" --batch 1300 "$work/batch" > "$work/all"
+# The batch's first 1,000 UTF-8 and UTF-16 files: those with no legacy encoding declared.
 : > "$work/list"
-while read -r file; do
+while read -r file && [ "$(wc -l < "$work/list")" -lt 1000 ]; do
   head -c 200 "$file" | grep -qiE 'encoding="(windows|iso|shift|euc|koi|gb|big5|cp|tis|mac)' ||
     realpath --relative-to="$work" "$file" >> "$work/list"
 done < "$work/all"
