@@ -69,6 +69,7 @@ oxa_library(oxa_plugin
     src/plugin/component_plugin_base.cpp
     src/plugin/compiler_plugin.cpp
   DEPENDS oxa_compiler)
+target_compile_definitions(oxa_plugin PUBLIC OXA_COPYRIGHT="${OXA_COPYRIGHT}")
 
 # The loadable module: exactly the three exports, every other symbol local.
 add_library(deva3201 MODULE src/entry/exports.cpp src/entry/dll_main.cpp)

@@ -13,6 +13,58 @@
 #include <xmlcompiler/host/legacy_encoding.h>
 
 namespace oxa::host {
+namespace {
+
+// A parser set up as every parse of a document is, so that a second parse
+// sees the same events as the first: namespaces split at `separator` ('\0':
+// none), no parameter entities, the legacy encodings through `encodings`.
+// Null when memory runs out.
+XML_Parser NewParser(char separator, void* user, XML_UnknownEncodingHandler encodings,
+                     void* encodingData) {
+  const XML_Parser parser =
+      separator != '\0' ? XML_ParserCreateNS(nullptr, separator) : XML_ParserCreate(nullptr);
+  if (parser == nullptr) return nullptr;
+  XML_SetUserData(parser, user);
+  XML_SetParamEntityParsing(parser, XML_PARAM_ENTITY_PARSING_NEVER);
+  XML_SetUnknownEncodingHandler(parser, encodings, encodingData);
+  return parser;
+}
+
+// Parses `size` bytes in pieces of ExpatParser::kPieceBytes, the last piece
+// marked final when `final` is; stops at the first piece expat refuses.
+XML_Status ParseInPieces(XML_Parser parser, const char* bytes, std::size_t size, bool final) {
+  std::size_t left = size;
+  do {
+    const int piece =
+        static_cast<int>(left > ExpatParser::kPieceBytes ? ExpatParser::kPieceBytes : left);
+    const bool last = final && static_cast<std::size_t>(piece) == left;
+    if (XML_Parse(parser, bytes, piece, last ? 1 : 0) != XML_STATUS_OK) return XML_STATUS_ERROR;
+    bytes += piece;
+    left -= static_cast<std::size_t>(piece);
+  } while (left != 0);
+  return XML_STATUS_OK;
+}
+
+struct PositionLog {
+  XML_Parser parser;
+  std::vector<TagPosition>* positions;
+  bool exhausted;
+};
+
+// No exception may cross expat: a failed append stops the parse instead.
+void XMLCALL LogStart(void* data, const XML_Char*, const XML_Char**) {
+  auto* log = static_cast<PositionLog*>(data);
+  try {
+    log->positions->push_back(
+        {static_cast<std::uint32_t>(XML_GetCurrentLineNumber(log->parser)),
+         static_cast<std::uint32_t>(XML_GetCurrentColumnNumber(log->parser) + 1)});
+  } catch (...) {
+    log->exhausted = true;
+    XML_StopParser(log->parser, XML_FALSE);
+  }
+}
+
+}  // namespace
 
 ComPtr<ExpatParser> ExpatParser::Create(ParseReport* report, Positions positions) {
   return ComPtr<ExpatParser>(new ExpatParser(report, positions == Positions::Report));
@@ -69,12 +121,9 @@ HResult OXA_CALL ExpatParser::Feed(IBuffer* data, std::uint32_t final) {
   RETURN_HR_IF(kFail, report_->failed);
   if (parser_ == nullptr) {
     // The document's own encoding is detected from its byte order mark or declaration.
-    parser_ = namespaces_ ? XML_ParserCreateNS(nullptr, separator_) : XML_ParserCreate(nullptr);
+    parser_ = NewParser(namespaces_ ? separator_ : '\0', this, &OnUnknownEncoding, this);
     RETURN_HR_IF_NULL(kOutOfMemory, parser_);
-    XML_SetUserData(parser_, this);
     XML_SetElementHandler(parser_, &OnStart, &OnEnd);
-    XML_SetParamEntityParsing(parser_, XML_PARAM_ENTITY_PARSING_NEVER);
-    XML_SetUnknownEncodingHandler(parser_, &OnUnknownEncoding, this);
     XML_SetXmlDeclHandler(parser_, &OnDeclaration);
     XML_SetCharacterDataHandler(parser_, &OnText);
     inText_ = textSeen_ = false;
@@ -83,30 +132,20 @@ HResult OXA_CALL ExpatParser::Feed(IBuffer* data, std::uint32_t final) {
     fedBefore_ = 0;
   }
   const char* bytes = data == nullptr ? nullptr : reinterpret_cast<const char*>(data->GetBuffer());
-  std::size_t left = bytes == nullptr ? 0 : data->GetSize();
-  do {
-    const int chunk = static_cast<int>(left > kPieceBytes ? kPieceBytes : left);
-    const bool last = final != 0 && static_cast<std::size_t>(chunk) == left;
-    if (XML_Parse(parser_, bytes, chunk, last ? 1 : 0) != XML_STATUS_OK) {
-      const XML_Error error = XML_GetErrorCode(parser_);
-      if (error == XML_ERROR_ABORTED)
-        return kOutOfMemory;  // stopped by a callback, already reported
-      const auto line = static_cast<std::uint32_t>(XML_GetCurrentLineNumber(parser_));
-      const auto column = static_cast<std::uint32_t>(XML_GetCurrentColumnNumber(parser_) + 1);
-      const XML_Index failedAt = XML_GetCurrentByteIndex(parser_);
-      const char* start =
-          data == nullptr ? nullptr : reinterpret_cast<const char*>(data->GetBuffer());
-      if (error != XML_ERROR_INVALID_TOKEN || failedAt < 0 ||
-          static_cast<std::uint64_t>(failedAt) < fedBefore_ ||
-          !UndefinedByte(start, data == nullptr ? 0 : data->GetSize(),
-                         static_cast<std::size_t>(failedAt - fedBefore_), line, column))
-        Fail(XML_ErrorString(error), line, column);
-      return error == XML_ERROR_NO_MEMORY ? kOutOfMemory : kInvalidData;
-    }
-    bytes += chunk;
-    left -= static_cast<std::size_t>(chunk);
-  } while (left != 0);
-  fedBefore_ += data == nullptr ? 0 : data->GetSize();
+  const std::size_t size = bytes == nullptr ? 0 : data->GetSize();
+  if (ParseInPieces(parser_, bytes, size, final != 0) != XML_STATUS_OK) {
+    const XML_Error error = XML_GetErrorCode(parser_);
+    if (error == XML_ERROR_ABORTED) return kOutOfMemory;  // stopped by a callback, already reported
+    const auto line = static_cast<std::uint32_t>(XML_GetCurrentLineNumber(parser_));
+    const auto column = static_cast<std::uint32_t>(XML_GetCurrentColumnNumber(parser_) + 1);
+    const XML_Index failedAt = XML_GetCurrentByteIndex(parser_);
+    if (error != XML_ERROR_INVALID_TOKEN || failedAt < 0 ||
+        static_cast<std::uint64_t>(failedAt) < fedBefore_ ||
+        !UndefinedByte(bytes, size, static_cast<std::size_t>(failedAt - fedBefore_), line, column))
+      Fail(XML_ErrorString(error), line, column);
+    return error == XML_ERROR_NO_MEMORY ? kOutOfMemory : kInvalidData;
+  }
+  fedBefore_ += size;
   if (final != 0) {
     XML_ParserFree(parser_);
     parser_ = nullptr;
@@ -237,53 +276,16 @@ void XMLCALL ExpatParser::OnEnd(void* self, const XML_Char* name) {
   parser->response_->EndElement(name, parser->Line(), parser->Column());
 }
 
-}  // namespace oxa::host
-
-namespace oxa::host {
-namespace {
-
-struct PositionLog {
-  XML_Parser parser;
-  std::vector<TagPosition>* positions;
-  bool exhausted;
-};
-
-// No exception may cross expat: a failed append stops the parse instead.
-void XMLCALL LogStart(void* data, const XML_Char*, const XML_Char**) {
-  auto* log = static_cast<PositionLog*>(data);
-  try {
-    log->positions->push_back(
-        {static_cast<std::uint32_t>(XML_GetCurrentLineNumber(log->parser)),
-         static_cast<std::uint32_t>(XML_GetCurrentColumnNumber(log->parser) + 1)});
-  } catch (...) {
-    log->exhausted = true;
-    XML_StopParser(log->parser, XML_FALSE);
-  }
-}
-
-}  // namespace
-
 void StartTagPositions(const std::uint8_t* document, std::size_t size,
                        std::vector<TagPosition>* positions) {
   positions->clear();
-  // Configured as a compile's parser is, so that the events are the same.
-  const XML_Parser parser = XML_ParserCreateNS(nullptr, ':');
+  // Set up as a compile's parser is, so that the events are the same.
+  PositionLog log{nullptr, positions, false};
+  const XML_Parser parser = NewParser(':', &log, &LegacyEncodingHandler, nullptr);
   if (parser == nullptr) throw std::bad_alloc();
-  PositionLog log{parser, positions, false};
-  XML_SetUserData(parser, &log);
+  log.parser = parser;
   XML_SetStartElementHandler(parser, &LogStart);
-  XML_SetParamEntityParsing(parser, XML_PARAM_ENTITY_PARSING_NEVER);
-  XML_SetUnknownEncodingHandler(parser, &LegacyEncodingHandler, nullptr);
-  const char* bytes = reinterpret_cast<const char*>(document);
-  std::size_t left = size;
-  do {
-    const int chunk =
-        static_cast<int>(left > ExpatParser::kPieceBytes ? ExpatParser::kPieceBytes : left);
-    const bool last = static_cast<std::size_t>(chunk) == left;
-    if (XML_Parse(parser, bytes, chunk, last ? 1 : 0) != XML_STATUS_OK) break;
-    bytes += chunk;
-    left -= static_cast<std::size_t>(chunk);
-  } while (left != 0);
+  ParseInPieces(parser, reinterpret_cast<const char*>(document), size, true);
   XML_ParserFree(parser);
   if (log.exhausted) throw std::bad_alloc();
 }

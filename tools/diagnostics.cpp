@@ -83,11 +83,11 @@ std::string LengthLimitText() {
 }
 
 std::string MissingLayoutIdText(const CompileFinding& f) {
-  if (f.text.empty()) return "directive has no \"layoutid\" attribute, so it inserts nothing";
-  if (f.text == "layoutid") return "directive has an empty \"layoutid\"";
-  return "directive has no \"layoutid\" attribute, so it inserts nothing; did you mean "
-         "\"layoutid\" instead of " +
-         Quoted(f.text) + "?";
+  const std::string layoutId = Quoted(kLayoutIdAttribute);
+  if (f.text.empty()) return "directive has no " + layoutId + " attribute, so it inserts nothing";
+  if (f.text == kLayoutIdAttribute) return "directive has an empty " + layoutId;
+  return "directive has no " + layoutId + " attribute, so it inserts nothing; did you mean " +
+         layoutId + " instead of " + Quoted(f.text) + "?";
 }
 
 void DescribeUnknownLayout(const CompileFinding& f, Message* m) {
@@ -98,11 +98,11 @@ void DescribeUnknownLayout(const CompileFinding& f, Message* m) {
                                        "that start before it"});
   } else if (f.related != 0 && f.other.size() == f.text.size() &&
              strncasecmp(f.other.c_str(), f.text.c_str(), f.text.size()) == 0) {
-    m->fixes.push_back({"layoutid", false, f.other});
+    m->fixes.push_back({kLayoutIdAttribute, false, f.other});
     m->notes.push_back({f.related, "this element's id " + Quoted(f.other) +
                                        " differs only in case; ids are case-sensitive"});
   } else if (f.related != 0) {
-    m->fixes.push_back({"layoutid", false, f.other});
+    m->fixes.push_back({kLayoutIdAttribute, false, f.other});
     m->notes.push_back(
         {f.related, "did you mean " + Quoted(f.other) + "? " +
                         (f.related < f.element ? "this element, before the directive, has that id"
@@ -117,12 +117,11 @@ std::string NotADirectiveText(const CompileFinding& f) {
   const std::string uri = colon == std::string::npos ? "" : f.text.substr(0, colon);
   if (colon != std::string::npos && uri != CompilerNamespaceUri) {
     return "element " + Quoted(f.text) + " is not the directive: it is in namespace " +
-           Quoted(uri) +
-           " (a default namespace counts too); write <insertlayout> in no namespace, or in " +
-           Quoted(CompilerNamespaceUri);
+           Quoted(uri) + " (a default namespace counts too); write <" + kDirectiveName +
+           "> in no namespace, or in " + Quoted(CompilerNamespaceUri);
   }
-  return "element " + Quoted(f.text) +
-         " is not the directive: names are case-sensitive; write \"insertlayout\"";
+  return "element " + Quoted(f.text) + " is not the directive: names are case-sensitive; write " +
+         Quoted(kDirectiveName);
 }
 
 std::string TextTooLongText(const CompileFinding& f) {
@@ -140,7 +139,8 @@ bool DescribeWarning(const CompileFinding& f, Message* m) {
   switch (f.kind) {
     case FindingKind::kMissingLayoutId:
       m->text = MissingLayoutIdText(f);
-      if (!f.text.empty() && f.text != "layoutid") m->fixes.push_back({f.text, true, "layoutid"});
+      if (!f.text.empty() && f.text != kLayoutIdAttribute)
+        m->fixes.push_back({f.text, true, kLayoutIdAttribute});
       return true;
     case FindingKind::kUnknownLayout:
       DescribeUnknownLayout(f, m);
@@ -167,9 +167,11 @@ bool DescribeWarning(const CompileFinding& f, Message* m) {
 bool DescribeError(const CompileFinding& f, Message* m) {
   switch (f.kind) {
     case FindingKind::kExpansionBound:
-      m->text = "layout expansion over its bound at this directive" +
-                (f.text.empty() ? std::string() : " (layoutid " + Quoted(f.text) + ")") + ": " +
-                ExpansionBoundText();
+      m->text =
+          "layout expansion over its bound at this directive" +
+          (f.text.empty() ? std::string()
+                          : " (" + std::string(kLayoutIdAttribute) + " " + Quoted(f.text) + ")") +
+          ": " + ExpansionBoundText();
       break;
     case FindingKind::kTextTooLong:
       m->text = TextTooLongText(f);

@@ -112,7 +112,7 @@ class ByteString {
   void SetHeap(char* chars, std::uint32_t length) noexcept;
   // Sets an inline text (count <= kInlineCapacity) without releasing anything.
   void SetInline(const char* data, std::size_t count) noexcept;
-  // Gives up this value's hold on its block; the 8 bytes are left unchanged.
+  // Gives up this value's hold on its block; the kValueSize bytes are left unchanged.
   void Release() noexcept;
 
   alignas(void*) unsigned char bytes_[kValueSize];

@@ -1,4 +1,5 @@
-// SortedVector: every map and set of the library.
+// SortedVector: the sorted map of the data model: attribute lists, the census
+// and the plug-in's component indexes.
 //
 // Purpose: a map with unique keys kept sorted in one contiguous array, for
 // small to mid-size maps that are read far more often than written.

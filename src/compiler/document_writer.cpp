@@ -62,15 +62,14 @@ HResult DocumentWriter::Compose(const ElementNode* root, const Census& census,
 std::uint64_t DocumentWriter::DocumentSize(const Census& census,
                                            const StringIndexLog& indexLog) noexcept {
   using namespace format;
-  // Every string is its bytes and a zero; a logged node of n attributes
-  // takes 2 + n words in the log and 36 + 8n bytes written, so the tree
-  // takes 20 bytes a node plus 8 a logged word.
+  // Every string is its bytes and a zero; every logged node is written as
+  // an element head with its attributes' pairs.
   std::uint64_t strings = 0;
   for (const auto& entry : census) strings += std::uint64_t{entry.key.Length()} + 1;
   const std::uint64_t table =
       kChunkHeader + 4 + 4 * (std::uint64_t{census.GetCount()} + 1) + strings;
-  const std::uint64_t tree = kChunkHeader + 20 * std::uint64_t{indexLog.NodeCount()} +
-                             8 * std::uint64_t{indexLog.Entries().size()};
+  const std::uint64_t tree = kChunkHeader + ElementHeadSize(0) * indexLog.NodeCount() +
+                             std::uint64_t{kAttributePairSize} * indexLog.AttributeCount();
   return kChunkHeader + table + tree;
 }
 

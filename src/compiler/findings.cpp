@@ -33,26 +33,6 @@ bool Findings::Has(FindingKind kind) const noexcept {
   return false;
 }
 
-void Findings::NoteTooLong(std::uint32_t ordinal) noexcept {
-  switch (reading_) {
-    case Reading::ElementName:
-      Add(FindingKind::kTextTooLong, ordinal, 0, "", 0, "name");
-      break;
-    case Reading::AttributeName:
-      Add(FindingKind::kTextTooLong, ordinal, 0, readingName_, SIZE_MAX, "name");
-      break;
-    case Reading::AttributeValue:
-      Add(FindingKind::kTextTooLong, ordinal, 0, readingName_, SIZE_MAX, "value");
-      break;
-    case Reading::LayoutId:
-      Add(FindingKind::kTextTooLong, ordinal, 0, "layoutid", SIZE_MAX, "value");
-      break;
-    case Reading::Nothing:
-      Add(FindingKind::kTextTooLong, ordinal);
-      break;
-  }
-}
-
 void Findings::NoteExpansionBound(std::uint32_t ordinal) noexcept {
   Add(FindingKind::kExpansionBound, ordinal, 0, layoutBeingCopied_);
   layoutBeingCopied_ = "";
@@ -164,8 +144,6 @@ void Findings::FinishDocument(const StringInterner& strings) {
 void Findings::ForgetDocument() noexcept {
   std::vector<IdOrdinals>().swap(ids_);
   unmatched_.clear();
-  reading_ = Reading::Nothing;
-  readingName_ = nullptr;
   layoutBeingCopied_ = "";
 }
 

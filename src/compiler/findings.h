@@ -29,16 +29,12 @@ struct Finding {
 
 // The findings of one compilation, and what the tree builder tells them as
 // the document goes by so that the findings needing the whole document can
-// be settled at its end: the directives that found nothing, the ordinals of
-// the elements carrying each id, and what is being read when a text turns
-// out too long. Recording never throws (except where noted): a finding that
+// be settled at its end: the directives that found nothing and the ordinals
+// of the elements carrying each id. Recording never throws (except where noted): a finding that
 // cannot be stored for want of memory is dropped, and the compilation's
 // result is never changed by it.
 class Findings {
  public:
-  // What the tree builder is reading, for the finding of a text over the limit.
-  enum class Reading { Nothing, ElementName, AttributeName, AttributeValue, LayoutId };
-
   // Texts are stored up to this many bytes; longer ones are cut, since a
   // finding names a text and need not hold all of a 16 MB one.
   static constexpr std::size_t kTextLimit = 256;
@@ -52,13 +48,6 @@ class Findings {
   void Clear() noexcept { list_.clear(); }
   const std::vector<Finding>& List() const noexcept { return list_; }
 
-  // Notes what is read from here on (`name`: the attribute's, while reading one).
-  void Read(Reading what, const char* name = nullptr) noexcept {
-    reading_ = what;
-    readingName_ = name;
-  }
-  // Records which text was over the length limit, at element `ordinal`.
-  void NoteTooLong(std::uint32_t ordinal) noexcept;
   // Notes the layoutid whose copies are being made ("" when none is).
   void CopyingLayout(const char* layoutId) noexcept { layoutBeingCopied_ = layoutId; }
   // Records that expansion went over its bound at element `ordinal`.
@@ -105,8 +94,6 @@ class Findings {
   std::vector<IdOrdinals> ids_;  // by string index of the id's value
   // Directives that found nothing: ordinal and layoutid.
   std::vector<std::pair<std::uint32_t, ByteString>> unmatched_;
-  Reading reading_ = Reading::Nothing;
-  const char* readingName_ = nullptr;
   const char* layoutBeingCopied_ = "";
 };
 

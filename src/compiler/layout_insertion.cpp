@@ -16,13 +16,6 @@
 #include "compiler/tree_builder.h"
 
 namespace oxa {
-namespace {
-
-constexpr char kLayoutIdAttribute[] = "layoutid";
-constexpr char kIdAttribute[] = "id";
-
-}  // namespace
-
 bool TreeBuilder::MatchesId(const ElementNode* node, const char* id) noexcept {
   const AttributeList::Entry* entry = node->attributes.Find(kIdAttribute);
   return entry != node->attributes.end() && ByteString::Compare(entry->value.Chars(), id) == 0;
@@ -47,13 +40,9 @@ HResult TreeBuilder::InsertLayout(IValues* attributes, LayoutMatch* match) {
   RETURN_HR_IF_NULL(kFail, attributes);
   ComPtr<IBuffer> value;
   RETURN_IF_FAILED(attributes->GetString(kLayoutIdAttribute, value.Put()));
-  const std::uint8_t* bytes = value ? value->GetBuffer() : nullptr;
-  const std::uint32_t size = bytes == nullptr ? 0 : value->GetSize();
-  const void* zero = bytes == nullptr ? nullptr : std::memchr(bytes, 0, size);
-  const std::size_t length =
-      zero == nullptr ? size
-                      : static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - bytes);
-  const ByteString layoutId(bytes == nullptr ? "" : reinterpret_cast<const char*>(bytes), length);
+  const std::string_view text = BufferText(value.Get());
+  CheckLength(text.size(), kLayoutIdAttribute, "value");
+  const ByteString layoutId(text.data(), text.size());
   if (match != nullptr) {
     match->hasLayoutId = true;
     match->layoutId = layoutId;

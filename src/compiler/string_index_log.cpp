@@ -48,7 +48,7 @@ std::uint32_t StringIndexLog::ShapeOf(const Pairs& pairs) {
 
 void StringIndexLog::AppendNode(ElementNode* node, std::uint32_t name, const Pairs& pairs) {
   const std::uint32_t shape = ShapeOf(pairs);
-  CheckRoom(entries_.size(), 2 + pairs.size());
+  CheckRoom(entries_.size(), kEntryHead + pairs.size());
   node->logAt = static_cast<std::uint32_t>(entries_.size());
   ++nodeCount_;
   entries_.push_back(name);
@@ -58,7 +58,7 @@ void StringIndexLog::AppendNode(ElementNode* node, std::uint32_t name, const Pai
 
 void StringIndexLog::AppendCopy(ElementNode* copy, const ElementNode* source) {
   const std::size_t from = source->logAt;
-  const std::size_t length = 2 + std::size_t{shapes_[entries_[from + 1]]};
+  const std::size_t length = kEntryHead + std::size_t{shapes_[entries_[from + 1]]};
   CheckRoom(entries_.size(), length);
   copy->logAt = static_cast<std::uint32_t>(entries_.size());
   ++nodeCount_;
@@ -71,7 +71,8 @@ void StringIndexLog::ReserveForCopiesOf(const ElementNode* source) {
   const ElementNode* last = source;
   while (last->ChildCount() > 0) last = last->Child(last->ChildCount() - 1);
   const std::size_t first = source->Child(0)->logAt;
-  const std::size_t end = std::size_t{last->logAt} + 2 + shapes_[entries_[last->logAt + 1]];
+  const std::size_t end =
+      std::size_t{last->logAt} + kEntryHead + shapes_[entries_[last->logAt + 1]];
   CheckRoom(entries_.size(), end - first);
   // Geometric, so that many small copies in a row stay linear.
   const std::size_t needed = entries_.size() + (end - first);
@@ -82,7 +83,7 @@ std::uint32_t StringIndexLog::ValueOf(const ElementNode* node, std::uint32_t nam
   const std::uint32_t* entry = entries_.data() + node->logAt;
   const std::uint32_t* shape = shapes_.data() + entry[1];
   for (std::uint32_t i = 0; i < shape[0]; ++i) {
-    if (shape[1 + i] == name) return entry[2 + i];
+    if (shape[1 + i] == name) return entry[kEntryHead + i];
   }
   return kNone;
 }
@@ -91,8 +92,9 @@ void StringIndexLog::Renumber(const std::vector<std::uint32_t>& rank) noexcept {
   for (std::size_t at = 0; at < entries_.size();) {
     const std::size_t count = shapes_[entries_[at + 1]];
     entries_[at] = rank[entries_[at]];
-    for (std::size_t i = 0; i < count; ++i) entries_[at + 2 + i] = rank[entries_[at + 2 + i]];
-    at += 2 + count;
+    for (std::size_t i = 0; i < count; ++i)
+      entries_[at + kEntryHead + i] = rank[entries_[at + kEntryHead + i]];
+    at += kEntryHead + count;
   }
   for (std::size_t at = 0; at < shapes_.size();) {
     const std::size_t count = shapes_[at];

@@ -18,9 +18,9 @@
 #pragma once
 
 #include <cstdint>
-#include <utility>
 #include <vector>
 
+#include "compiler/attribute_ordering.h"
 #include "compiler/element_node.h"
 #include "compiler/hash_slots.h"
 
@@ -29,7 +29,7 @@ namespace oxa {
 class StringIndexLog {
  public:
   static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
-  using Pairs = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
+  using Pairs = AttributeOrdering::Pairs;
 
   // Appends `node`'s entry: its name and its (name, value) pairs in list
   // order; sets node->logAt. Throws std::bad_alloc or std::length_error.
@@ -50,11 +50,17 @@ class StringIndexLog {
   bool Empty() const noexcept { return entries_.empty(); }
   // The nodes logged.
   std::uint32_t NodeCount() const noexcept { return nodeCount_; }
+  // The attributes of the nodes logged, all together.
+  std::uint64_t AttributeCount() const noexcept {
+    return entries_.size() - kEntryHead * std::uint64_t{nodeCount_};
+  }
   const std::vector<std::uint32_t>& Entries() const noexcept { return entries_; }
   const std::vector<std::uint32_t>& Shapes() const noexcept { return shapes_; }
 
  private:
   static constexpr std::size_t kInitialSlots = 64;
+  // The words of a node's entry before its value indices: name and shape offset.
+  static constexpr std::size_t kEntryHead = 2;
   // The offset in shapes_ of the names of `pairs`, added when new.
   std::uint32_t ShapeOf(const Pairs& pairs);
 

@@ -19,27 +19,6 @@ namespace oxa {
 static_assert(ByteString::kMaxLength == kMaxTextLength,
               "the byte string's limit is the longest text a document holds");
 
-namespace {
-
-constexpr char kDirective[] = "insertlayout";
-constexpr char kIdAttribute[] = "id";
-
-// The zero-terminated text at the start of `buffer`, bounded by its size.
-std::size_t TextLength(IBuffer* buffer, const char** text) {
-  const std::uint8_t* bytes = buffer == nullptr ? nullptr : buffer->GetBuffer();
-  if (bytes == nullptr) {
-    *text = "";
-    return 0;
-  }
-  const std::uint32_t size = buffer->GetSize();
-  const void* zero = std::memchr(bytes, 0, size);
-  *text = reinterpret_cast<const char*>(bytes);
-  return zero == nullptr ? size
-                         : static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - bytes);
-}
-
-}  // namespace
-
 bool TreeBuilder::IsDirective(const char* name) noexcept {
   // The key is the name, or the part after the last ':' when the part before
   // it is exactly the compiler namespace.
@@ -51,7 +30,7 @@ bool TreeBuilder::IsDirective(const char* name) noexcept {
       key = colon + 1;
     }
   }
-  return std::strcmp(key, kDirective) == 0;
+  return std::strcmp(key, kDirectiveName) == 0;
 }
 
 void TreeBuilder::Fail(HResult hr) noexcept {
@@ -61,12 +40,7 @@ void TreeBuilder::Fail(HResult hr) noexcept {
 void TreeBuilder::StartElement(const char* name, IValues* attributes) noexcept {
   if (failure_ != kOk || name == nullptr) return;
   const HResult hr = Guarded([&] {
-    try {
-      Start(name, attributes);
-    } catch (const std::length_error&) {
-      findings_.NoteTooLong(Ordinal());
-      throw;
-    }
+    Start(name, attributes);
     return kOk;
   });
   if (hr == kOutOfMemory && !findings_.Has(FindingKind::kExpansionBound))
@@ -83,27 +57,25 @@ void TreeBuilder::CheckLookalike(const char* name) {
   // The local name: after the last ':', as the directive's key is found.
   const char* colon = FindLastChar(name, ':');
   const char* local = colon == nullptr ? name : colon + 1;
-  if (std::strlen(local) == sizeof(kDirective) - 1 &&
-      strncasecmp(local, kDirective, sizeof(kDirective) - 1) == 0)
+  if (std::strlen(local) == sizeof(kDirectiveName) - 1 &&
+      strncasecmp(local, kDirectiveName, sizeof(kDirectiveName) - 1) == 0)
     findings_.Add(FindingKind::kNotADirective, Ordinal(), 0, name);
 }
 
 void TreeBuilder::Directive(IValues* attributes) {
   const std::uint32_t ordinal = Ordinal();
   LayoutMatch match;
-  findings_.Read(Findings::Reading::LayoutId);
   InsertLayout(attributes, &match);  // its result is not the compilation's
-  findings_.Read(Findings::Reading::Nothing);
   if (!match.hasLayoutId || match.layoutId.Length() == 0) {
     // Name an attribute that differs from "layoutid" only in case.
-    std::string nearMiss = match.hasLayoutId ? "layoutid" : "";
+    std::string nearMiss = match.hasLayoutId ? kLayoutIdAttribute : "";
     const char* name = nullptr;
     IBuffer* value = nullptr;
     for (HResult hr = match.hasLayoutId || attributes == nullptr
                           ? kFail
                           : attributes->GetFirstString(&name, &value);
          Succeeded(hr); hr = attributes->GetNextString(&name, &value)) {
-      if (name != nullptr && strcasecmp(name, "layoutid") == 0) {
+      if (name != nullptr && strcasecmp(name, kLayoutIdAttribute) == 0) {
         nearMiss = name;
         break;
       }
@@ -130,11 +102,11 @@ void TreeBuilder::Start(const char* name, IValues* attributes) {
     return;
   }
   CheckLookalike(name);
-  findings_.Read(Findings::Reading::ElementName);
-  const std::uint32_t nameIndex = strings_.Intern(name, std::strlen(name));
+  const std::size_t nameLength = std::strlen(name);
+  CheckLength(nameLength, "", "name");
+  const std::uint32_t nameIndex = strings_.Intern(name, nameLength);
   auto node = std::unique_ptr<ElementNode>(NewNode(nameIndex));
   ReadAttributes(node.get(), attributes);
-  findings_.Read(Findings::Reading::Nothing);
   node->parent = current_;
   if (current_ != nullptr) {
     AppendChild(current_, node.get());
@@ -165,6 +137,23 @@ ElementNode* TreeBuilder::NewNode(std::uint32_t nameIndex) {
   return node;
 }
 
+std::string_view TreeBuilder::BufferText(IBuffer* buffer) noexcept {
+  const std::uint8_t* bytes = buffer == nullptr ? nullptr : buffer->GetBuffer();
+  if (bytes == nullptr) return std::string_view("", 0);
+  const std::uint32_t size = buffer->GetSize();
+  const void* zero = std::memchr(bytes, 0, size);
+  const std::size_t length =
+      zero == nullptr ? size
+                      : static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - bytes);
+  return {reinterpret_cast<const char*>(bytes), length};
+}
+
+void TreeBuilder::CheckLength(std::size_t length, const char* text, const char* part) {
+  if (length <= kMaxTextLength) return;
+  findings_.Add(FindingKind::kTextTooLong, Ordinal(), 0, text, SIZE_MAX, part);
+  throw std::length_error("text longer than the limit");
+}
+
 void TreeBuilder::ReadAttributes(ElementNode* node, IValues* attributes) {
   ordering_.Clear();
   if (attributes == nullptr) return;
@@ -173,13 +162,12 @@ void TreeBuilder::ReadAttributes(ElementNode* node, IValues* attributes) {
   for (HResult hr = attributes->GetFirstString(&name, &value); Succeeded(hr);
        hr = attributes->GetNextString(&name, &value)) {
     if (name == nullptr) continue;
-    const char* text;
-    const std::size_t length = TextLength(value, &text);
+    const std::string_view text = BufferText(value);
     const std::size_t nameLength = std::strlen(name);
-    findings_.Read(Findings::Reading::AttributeName, name);
+    CheckLength(nameLength, name, "name");
+    CheckLength(text.size(), name, "value");
     const std::uint32_t nameIndex = strings_.Intern(name, nameLength);
-    findings_.Read(Findings::Reading::AttributeValue, name);
-    ordering_.Add(nameIndex, strings_.Intern(text, length));
+    ordering_.Add(nameIndex, strings_.Intern(text.data(), text.size()));
     if (idName_ == StringInterner::kNone && nameLength == sizeof(kIdAttribute) - 1 &&
         std::memcmp(name, kIdAttribute, nameLength) == 0) {
       idName_ = nameIndex;

@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include <xmlcompiler/com/host.h>
@@ -104,6 +105,13 @@ class TreeBuilder {
                                             : static_cast<std::uint32_t>(elementsDelivered_);
   }
   ElementNode* NewNode(std::uint32_t nameIndex);
+  // The zero-terminated text at the start of `buffer`, bounded by its size
+  // (a host's buffer need not hold a zero); empty for a missing buffer.
+  static std::string_view BufferText(IBuffer* buffer) noexcept;
+  // Records a kTextTooLong finding, `text` and `part` naming the text as the
+  // finding does, and throws std::length_error when `length` is over
+  // kMaxTextLength. Every text of the document passes here before it is kept.
+  void CheckLength(std::size_t length, const char* text, const char* part);
   // Reads the delivered attributes into `node`'s list, in list order.
   void ReadAttributes(ElementNode* node, IValues* attributes);
   // Appends the node's entry to the index log (reachable nodes only), from

@@ -9,7 +9,7 @@ namespace oxa {
 class CompilerPlugin final : public ComponentPluginBase {
  public:
   static constexpr char kDescription[] = "Xml compiler DLL";
-  static constexpr char kCopyright[] = "Copyright (C) 2026 The xmlcompiler developers";
+  static constexpr char kCopyright[] = OXA_COPYRIGHT;  // the version resource's too
   static constexpr char kPackageName[] = "xmlcompiler";
 
   CompilerPlugin();

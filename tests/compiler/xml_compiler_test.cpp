@@ -301,6 +301,12 @@ TEST_F(DiagnosticsTest, TooLongTextsNameTheirAttribute) {
   EXPECT_EQ(Compile("<r><" + huge + "/></r>").hr, kInvalidArg);
   expected = {{FindingKind::kTextTooLong, 2, 0, "", "name"}};
   EXPECT_EQ(Findings(), expected);
+  EXPECT_EQ(Compile("<r><e " + huge + "=\"1\"/></r>").hr, kInvalidArg);
+  expected = {{FindingKind::kTextTooLong, 2, 0, huge.substr(0, oxa::Findings::kTextLimit), "name"}};
+  EXPECT_EQ(Findings(), expected);
+  EXPECT_EQ(Compile("<r id=\"x\"><insertlayout layoutid=\"" + huge + "\"/></r>").hr, kInvalidArg);
+  expected = {{FindingKind::kTextTooLong, 2, 0, kLayoutIdAttribute, "value"}};
+  EXPECT_EQ(Findings(), expected);
 }
 
 TEST_F(DiagnosticsTest, InterfaceContract) {

@@ -22,7 +22,7 @@ cmake --install "$build" --prefix "$work/prefix" > /dev/null
 prefix=$work/prefix
 for f in bin/xmlc lib/xmlcompiler/deva3201.so share/man/man1/xmlc.1 \
          share/bash-completion/completions/xmlc share/doc/xmlcompiler/LICENSE \
-         include/xmlcompiler/format/document_reader.h include/xmlcompiler/host/document_reader.h \
+         include/xmlcompiler/format/document_reader.h \
          include/xmlcompiler/com/unknown.h; do
   [ -e "$prefix/$f" ] || fail "$f is not installed"
 done
@@ -49,9 +49,8 @@ grep -q "^$project/layouts/broken.xml:4:3: error: " "$work/log" ||
 # The pkg-config file.
 PKG_CONFIG_PATH=$(dirname "$(find "$prefix" -name oxa-reader.pc)")
 export PKG_CONFIG_PATH
-# It includes the reader by the name earlier releases installed it under.
 cat > "$work/read.cpp" <<'CPP'
-#include <xmlcompiler/host/document_reader.h>
+#include <xmlcompiler/format/document_reader.h>
 int main() {
   oxa::reader::Document doc;
   oxa::reader::ReadError error;

@@ -84,6 +84,13 @@ struct IXmlCompiler : IUnknown {
 // Part of the document format: never changes.
 inline constexpr char CompilerNamespaceUri[] = "urn:oxa:xmlcompiler";
 
+// The directive's words, part of the document format as well: the element
+// `insertlayout` stands for copies of the children of the element whose
+// attribute "id" equals its attribute "layoutid".
+inline constexpr char kDirectiveName[] = "insertlayout";
+inline constexpr char kLayoutIdAttribute[] = "layoutid";
+inline constexpr char kIdAttribute[] = "id";
+
 // The property of a component's catalogue entry that holds its class id.
 inline constexpr char kComponentClassIdProperty[] = "ComponentCLSID";
 
