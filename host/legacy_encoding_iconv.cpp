@@ -1,21 +1,16 @@
-// The legacy encodings through the C library's iconv: expat's byte map and
-// sequence converter for an encoding, worked out by asking iconv about
-// every lead byte.
-#include <xmlcompiler/host/legacy_encoding.h>
-
+// The system's reading of the legacy encodings on POSIX, through the C
+// library's iconv: expat's byte map for an encoding, worked out by asking
+// iconv about every lead byte, and the conversion of its sequences.
 #include <iconv.h>
 
 #include <algorithm>
 #include <array>
-#include <atomic>
-#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <new>
-#include <string>
-#include <unordered_map>
+
+#include "host/legacy_decoder.h"
 
 namespace oxa::host {
 namespace {
@@ -23,8 +18,7 @@ namespace {
 // What iconv makes of one byte sequence.
 enum class Outcome { Char, Incomplete, Invalid, NoOutput };
 
-// One open conversion from the named encoding to UTF-32LE, kept by expat for
-// the parse as the converter's data and closed by Release.
+// One open conversion from the named encoding to UTF-32LE.
 class Converter {
  public:
   explicit Converter(iconv_t cd) : cd_(cd) {}
@@ -88,37 +82,20 @@ class Converter {
   // Whether a conversion consumed bytes and gave no character: a shift sequence.
   bool stateful_ = false;
 
-  static int XMLCALL ConvertSequence(void* data, const char* s) {
-    auto* self = static_cast<Converter*>(data);
-    const auto* bytes = reinterpret_cast<const unsigned char*>(s);
-    const std::size_t size = self->lengthOf_[bytes[0]];
+  // SequenceDecoder's conversion, for a parse.
+  std::int32_t Decode(const unsigned char* bytes, std::size_t size) {
     std::uint32_t codePoint;
-    if (size < 2 || self->Convert(bytes, size, &codePoint) != Outcome::Char) return -1;
-    return codePoint > 0x10FFFF ? -1 : static_cast<int>(codePoint);
+    if (Convert(bytes, size, &codePoint) != Outcome::Char || codePoint > 0x10FFFF) return -1;
+    return static_cast<std::int32_t>(codePoint);
   }
-  static void XMLCALL Release(void* data) { delete static_cast<Converter*>(data); }
-
-  std::array<unsigned char, 256> lengthOf_{};
 
  private:
   iconv_t cd_;
 };
 
-// What the handler works out for one encoding: expat's byte map and the
-// length of each lead byte's sequences, or that expat cannot take it.
-struct EncodingTables {
-  bool accepted = false;
-  bool multiByte = false;
-  std::array<int, 256> map{};
-  std::array<unsigned char, 256> lengthOf{};
-};
-
 // Asks iconv about every lead byte of the encoding `cd` converts from.
-// Thousands of conversions for a multi-byte encoding: done once per name.
-std::atomic<std::size_t> g_tablesBuilt{0};
-
+// Thousands of conversions for a multi-byte encoding.
 EncodingTables BuildTables(iconv_t cd) {
-  ++g_tablesBuilt;
   EncodingTables tables;
   Converter converter(cd);
   // ISO 2022's designation of ASCII: a character-less sequence in a stateful encoding.
@@ -157,81 +134,36 @@ EncodingTables BuildTables(iconv_t cd) {
   return tables;
 }
 
-// The tables of every encoding name met so far in this process, so that a
-// batch of documents in one encoding builds them once. Names are compared
-// without regard to ASCII case, as iconv compares them. At most kMaxNames
-// are kept; names past that are worked out each time. Safe across threads.
-class TableCache {
+class IconvDecoder final : public SequenceDecoder {
  public:
-  static constexpr std::size_t kMaxNames = 64;
-
-  // The tables of `name`, or null when iconv does not know it. Never throws.
-  std::shared_ptr<const EncodingTables> Find(const char* name) noexcept {
-    try {
-      std::string key(name);
-      for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (const auto found = tables_.find(key); found != tables_.end()) return found->second;
-      }
-      const iconv_t cd = iconv_open("UTF-32LE", name);
-      if (cd == reinterpret_cast<iconv_t>(-1))
-        return nullptr;  // not remembered: iconv may learn it
-      auto built = std::make_shared<const EncodingTables>(BuildTables(cd));
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (tables_.size() < kMaxNames) tables_.emplace(std::move(key), built);
-      return built;
-    } catch (...) {
-      return nullptr;  // out of memory: the encoding is refused this time
-    }
+  explicit IconvDecoder(iconv_t cd) : converter_(cd) {}
+  std::int32_t Decode(const unsigned char* bytes, std::size_t size) override {
+    return converter_.Decode(bytes, size);
   }
 
  private:
-  std::mutex mutex_;
-  std::unordered_map<std::string, std::shared_ptr<const EncodingTables>> tables_;
+  Converter converter_;
 };
 
-TableCache& Tables() {
-  static TableCache cache;
-  return cache;
+const char* IconvName(const EncodingRef& encoding) noexcept {
+  return encoding.codePage != nullptr ? encoding.codePage->iconvName : encoding.name;
 }
 
 }  // namespace
 
-bool CharacterOfByte(const char* encoding, unsigned char byte, std::uint32_t* codePoint) {
-  const iconv_t cd = iconv_open("UTF-32LE", encoding);
+bool ReadSystemTables(const EncodingRef& encoding, EncodingTables* tables) {
+  const iconv_t cd = iconv_open("UTF-32LE", IconvName(encoding));
   if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-  Converter converter(cd);
-  return converter.Convert(&byte, 1, codePoint) == Outcome::Char;
+  *tables = BuildTables(cd);
+  return true;
 }
 
-std::size_t EncodingTablesBuilt() noexcept {
-  return g_tablesBuilt;
-}
-
-int XMLCALL LegacyEncodingHandler(void*, const XML_Char* name, XML_Encoding* info) {
-  if (name == nullptr) return XML_STATUS_ERROR;
-  const std::shared_ptr<const EncodingTables> tables = Tables().Find(name);
-  if (tables == nullptr || !tables->accepted) return XML_STATUS_ERROR;
-  std::copy(tables->map.begin(), tables->map.end(), info->map);
-  info->data = nullptr;
-  info->convert = nullptr;
-  info->release = nullptr;
-  if (!tables->multiByte) return XML_STATUS_OK;
-  // A parse converts its sequences with a conversion of its own, since an
-  // iconv descriptor keeps state and parses may run on several threads.
-  const iconv_t cd = iconv_open("UTF-32LE", name);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return XML_STATUS_ERROR;
-  auto* converter = new (std::nothrow) Converter(cd);
-  if (converter == nullptr) {
-    iconv_close(cd);
-    return XML_STATUS_ERROR;
-  }
-  converter->lengthOf_ = tables->lengthOf;
-  info->data = converter;
-  info->convert = &Converter::ConvertSequence;
-  info->release = &Converter::Release;
-  return XML_STATUS_OK;
+std::unique_ptr<SequenceDecoder> OpenSequenceDecoder(const EncodingRef& encoding) noexcept {
+  const iconv_t cd = iconv_open("UTF-32LE", IconvName(encoding));
+  if (cd == reinterpret_cast<iconv_t>(-1)) return nullptr;
+  auto* decoder = new (std::nothrow) IconvDecoder(cd);
+  if (decoder == nullptr) iconv_close(cd);
+  return std::unique_ptr<SequenceDecoder>(decoder);
 }
 
 }  // namespace oxa::host

@@ -1,8 +1,10 @@
-// Every single-byte code page that the C library's iconv knows: a document
-// holding every character the code page defines, in an attribute value and,
-// where XML allows them, in an element name, compiles to the same bytes as
-// its UTF-8 transcoding. The list comes from `iconv -l`; aliases with the
-// same byte map are tried once. The only code pages refused must be those
+// Every single-byte code page that the C library's iconv knows under a name
+// that is not a Windows code page's: a document holding every character the
+// code page defines, in an attribute value and, where XML allows them, in an
+// element name, compiles to the same bytes as its UTF-8 transcoding. The list
+// comes from `iconv -l`; aliases with the same byte map are tried once. (The
+// names of the Windows code pages mean Windows' tables; the parity check
+// judges them.) The only code pages refused must be those
 // expat's handler cannot take: where an ASCII character of markup is another
 // character, or a byte past ASCII stands for one.
 #include <expat.h>
@@ -20,6 +22,7 @@
 #include <vector>
 
 #include <xmlcompiler/host/plugin_host.h>
+#include "host/legacy_decoder.h"
 
 namespace oxa {
 namespace {
@@ -134,7 +137,7 @@ TEST(CodePagesTest, EverySingleByteCodePageCompilesLikeItsUtf8) {
   std::set<std::vector<long>> tried;
   std::vector<std::string> compiled, refused;
   for (const std::string& name : names) {
-    if (!Declarable(name)) continue;
+    if (!Declarable(name) || host::FindCodePage(name.c_str()) != nullptr) continue;
     const std::vector<long> map = ByteMap(name);
     if (map.empty() || !tried.insert(map).second) continue;
     // The characters past ASCII that the code page defines and XML allows.
@@ -165,7 +168,7 @@ TEST(CodePagesTest, EverySingleByteCodePageCompilesLikeItsUtf8) {
     EXPECT_EQ(std::vector<std::uint8_t>(got.Data(), got.Data() + got.Size()), wanted) << name;
   }
   EXPECT_GT(compiled.size(), 50u);
-  for (const char* expected : {"CP1255", "CP1258", "TIS-620", "KOI8-R", "CP437", "MACINTOSH"}) {
+  for (const char* expected : {"TIS-620", "ISO-8859-16", "KOI8-T", "CP1125", "MAC-CYRILLIC"}) {
     bool found = false;
     for (const std::string& n : compiled) found = found || n == expected;
     // Listed under another alias when an earlier name had the same map.

@@ -4,8 +4,8 @@
 //
 // The document's own encoding is detected as XML says (byte order mark or
 // declaration): expat's own UTF-8, UTF-16, ISO-8859-1 and US-ASCII, and
-// through iconv the single-byte code pages and the double-byte families
-// (LegacyEncodingHandler); texts are delivered in UTF-8. No external entity is
+// the single-byte code pages and the double-byte families through
+// LegacyEncodingHandler; texts are delivered in UTF-8. No external entity is
 // ever loaded, and expat's protection against entity amplification stays on.
 // Each start element delivers its attributes (defaulted ones included) as the
 // string properties of one AttributeSet, which reads them in place and is
@@ -89,7 +89,7 @@ class ExpatParser final : public ParserObject<ExpatParser> {
   ComPtr<AttributeSet> attributes_;
   bool namespaces_ = false;
   char separator_ = 0;
-  // The document's declared encoding, and its byte map when the iconv
+  // The document's declared encoding, and its byte map when the legacy
   // handler read it and it is one byte a character.
   std::string declaredEncoding_;
   std::array<int, 256> byteMap_{};

@@ -1,21 +1,27 @@
-// An expat unknown-encoding handler for the legacy encodings. On POSIX
-// systems it rests on the C library's iconv and teaches the reference host's
-// parser every encoding that iconv knows and expat's handler can express; on
-// Windows it knows none yet, and expat reads only its own encodings there.
+// An expat unknown-encoding handler for the legacy encodings, with one
+// meaning per name on every system.
+//
+// The names of the Windows code pages (Shift_JIS and its aliases, GBK and
+// GB2312, Big5, EUC-KR, windows-874 and windows-1250 to 1258, the DOS code
+// pages 437, 850 and 866, KOI8-R and KOI8-U, macintosh, ISO-8859-1 to -9, -13
+// and -15) mean the Windows code page's table, read through
+// MultiByteToWideChar on Windows and through the C library's matching table
+// (CP932, CP936, ...) on POSIX. In them, the C1 controls that a Windows code
+// page gives for the bytes it leaves undefined are refused, as are
+// private-use characters; the few bytes where the systems' tables disagree
+// are read one way on both. On POSIX, any other name iconv knows is read
+// through iconv as it stands; on Windows it is unknown.
 //
 // expat can take an encoding in which each byte is either a character or the
 // lead byte of a sequence whose length the lead byte alone decides, and in
-// which every ASCII character of XML's markup is that same single byte. That
-// covers the single-byte code pages (windows-125x, ISO-8859-x, KOI8-R/U, the
-// DOS and Mac code pages, ASCII by any of its names) and the double-byte
-// families (Shift_JIS/CP932, EUC-JP, GBK/CP936, GB2312, Big5/CP950,
-// EUC-KR/CP949). Encodings that keep a shift state (ISO-2022-JP, UTF-7) or
-// whose sequence length depends on later bytes (GB18030) are refused, and
-// expat then reports "unknown encoding".
+// which every ASCII character of XML's markup is that same single byte.
+// Encodings that keep a shift state (ISO-2022-JP, UTF-7) or whose sequence
+// length depends on later bytes (GB18030) are refused, and expat then reports
+// "unknown encoding".
 //
-// What iconv says of an encoding is worked out once per process and name
-// (thousands of conversions for a multi-byte one), whatever the name's case,
-// and shared by every parse after it on any thread.
+// An encoding's tables are worked out once per process and encoding (thousands
+// of conversions for a multi-byte one through iconv), whatever the name's
+// case, and shared by every parse after it on any thread.
 #pragma once
 
 #include <expat.h>
@@ -26,12 +32,12 @@
 namespace oxa::host {
 
 // For XML_SetUnknownEncodingHandler (its data argument is unused). Fills
-// `info` from iconv's description of `name` and returns XML_STATUS_OK, or
-// returns XML_STATUS_ERROR for an encoding iconv lacks or expat cannot take.
+// `info` with the reading of `name` and returns XML_STATUS_OK, or returns
+// XML_STATUS_ERROR for an encoding the system lacks or expat cannot take.
 int XMLCALL LegacyEncodingHandler(void* unused, const XML_Char* name, XML_Encoding* info);
 
-// The character (a code point) that `byte` alone is in `encoding`, by
-// iconv; false when the encoding has none for it or iconv lacks the encoding.
+// The character (a code point) that `byte` alone is in `encoding`, as the
+// handler reads it; false when there is none or the system lacks the encoding.
 bool CharacterOfByte(const char* encoding, unsigned char byte, std::uint32_t* codePoint);
 
 // A common encoding that is a superset of `encoding` (windows-874 for
