@@ -9,8 +9,14 @@
 # in the build log as FILE:LINE:COL: ...; a layout that fails fails the build
 # and leaves no output. OPTIONS go to xmlc compile as they stand (-Werror,
 # -Wno-KIND, -w).
+#
+# xmlc runs through LAUNCHER when given, else through OXA_XMLC_LAUNCHER, else,
+# in a cross build, through the imported xmlc's CROSSCOMPILING_EMULATOR or
+# CMAKE_CROSSCOMPILING_EMULATOR (Wine, for a Windows project built on Linux):
+# CMake puts no emulator in front of an imported executable in a custom
+# command. A native build runs xmlc directly.
 function(oxa_compile_layouts target)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "OUTPUT_DIRECTORY" "FILES;OPTIONS")
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "OUTPUT_DIRECTORY" "FILES;OPTIONS;LAUNCHER")
   if(arg_UNPARSED_ARGUMENTS)
     message(FATAL_ERROR "oxa_compile_layouts: unknown arguments: ${arg_UNPARSED_ARGUMENTS}")
   endif()
@@ -25,6 +31,22 @@ function(oxa_compile_layouts target)
       message(FATAL_ERROR "oxa_compile_layouts: ${needed} is missing; find_package(OxaHost) first")
     endif()
   endforeach()
+  set(launcher ${arg_LAUNCHER})
+  get_target_property(imported OxaHost::xmlc IMPORTED)
+  if(NOT launcher AND imported)
+    if(OXA_XMLC_LAUNCHER)
+      set(launcher ${OXA_XMLC_LAUNCHER})
+    elseif(CMAKE_CROSSCOMPILING)
+      get_target_property(launcher OxaHost::xmlc CROSSCOMPILING_EMULATOR)
+      if(NOT launcher)
+        set(launcher ${CMAKE_CROSSCOMPILING_EMULATOR})
+      endif()
+    endif()
+  endif()
+  set(xmlc OxaHost::xmlc)
+  if(launcher)
+    set(xmlc ${launcher} $<TARGET_FILE:OxaHost::xmlc>)
+  endif()
   set(dir ${CMAKE_CURRENT_BINARY_DIR})
   if(arg_OUTPUT_DIRECTORY)
     get_filename_component(dir ${arg_OUTPUT_DIRECTORY} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_BINARY_DIR})
@@ -40,7 +62,7 @@ function(oxa_compile_layouts target)
     list(APPEND outputs ${output})
     add_custom_command(OUTPUT ${output}
       COMMAND ${CMAKE_COMMAND} -E make_directory ${dir}
-      COMMAND OxaHost::xmlc compile --plugin=$<TARGET_FILE:OxaHost::plugin> ${arg_OPTIONS}
+      COMMAND ${xmlc} compile --plugin=$<TARGET_FILE:OxaHost::plugin> ${arg_OPTIONS}
               -o ${output} ${source}
       DEPENDS ${source} $<TARGET_FILE:OxaHost::xmlc> $<TARGET_FILE:OxaHost::plugin>
       COMMENT "Compiling layout ${file}"

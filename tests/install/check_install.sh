@@ -34,7 +34,8 @@ consumer=$work/consumer
 cmake -S "$project" -B "$consumer" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" > "$work/log" 2>&1 ||
   { cat "$work/log"; fail "configuring against the installed package failed"; }
 cmake --build "$consumer" > "$work/log" 2>&1 || { cat "$work/log"; fail "building the consumer failed"; }
-"$consumer/consumer"
+"$consumer/consumer" > "$work/consumer.out" || fail "the consumer failed"
+diff "$here/consumer.expected" "$work/consumer.out" || fail "the consumer printed something else"
 cmake --build "$consumer" | grep -q "no work to do" || fail "a second build is not empty"
 touch "$project/layouts/settings.layout.xml"
 cmake --build "$consumer" > "$work/log"

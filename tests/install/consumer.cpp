@@ -1,5 +1,6 @@
 // A C++17 host: loads the module through the package, compiles a document
-// with it, and reads back the layouts the build compiled.
+// with it, and reads back the layouts the build compiled, printing each
+// one's root element (tests/install/consumer.expected, on every system).
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -52,10 +53,13 @@ int main(int, char** argv) {
   }
   // The transport layout, and its copy where insertlayout stood.
   if (buttons != "play next play next ") return Fail("player.xmlc: buttons " + buttons);
+  std::printf("player.xmlc: root <%s>, %u elements\n", std::string(root.Name()).c_str(),
+              doc.ElementCount());
 
   const std::vector<char> settings = Read(std::string(LAYOUTS) + "/settings.layout.xmlc");
   if (!oxa::reader::Document::Open(settings.data(), settings.size(), &doc, &fault))
     return Fail(std::string("settings.layout.xmlc: ") + fault.what);
-  std::printf("consumer: %u elements in settings.layout.xmlc\n", doc.ElementCount());
+  std::printf("settings.layout.xmlc: root <%s>, %u elements\n",
+              std::string(doc.Root().Name()).c_str(), doc.ElementCount());
   return 0;
 }

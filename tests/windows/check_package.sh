@@ -1,0 +1,69 @@
+#!/bin/bash
+# The Windows zip as an integrator receives it: made by cpack from this
+# build, unpacked into an empty folder outside the build, it holds what the
+# README lists; a consumer project cross-built against it with MinGW finds the
+# package, compiles its layouts with oxa_compile_layouts (xmlc.exe under
+# Wine), and its program, run under Wine, prints what the Linux consumer
+# prints; and the unpacked xmlc.exe compiles the golden documents to their
+# bytes. Wine is the `wine` on PATH.
+# Usage: check_package.sh CPACK BUILD_DIR SOURCE_DIR OUT_DIR VERSION
+set -u
+cpack=$1 build=$2 src=$3 out=$4 version=$5
+rm -rf "$out" && mkdir -p "$out/package" "$out/unpacked"
+status=0
+ok() { echo "ok: $*"; }
+bad() { echo "FAILED: $*"; status=1; }
+fail() { echo "FAILED: $*"; exit 1; }
+
+name=xmlcompiler-$version-win32
+"$cpack" --config "$build/CPackConfig.cmake" -B "$out/package" > "$out/cpack.log" 2>&1 ||
+  { cat "$out/cpack.log"; fail "cpack failed"; }
+zip=$out/package/$name.zip
+[ -f "$zip" ] || fail "cpack made no $name.zip"
+(cd "$out/unpacked" && cmake -E tar xf "$zip") || fail "the zip does not unpack"
+[ "$(ls "$out/unpacked")" = "$name" ] || fail "the zip holds more than the folder $name/: $(ls "$out/unpacked")"
+root=$out/unpacked/$name
+
+# 1. What it holds.
+for f in bin/deva3201.dll bin/xmlc.exe include/xmlcompiler/format/document_reader.h \
+         include/xmlcompiler/host/plugin_host.h include/expat.h include/expat_external.h \
+         lib/liboxa_host.a lib/liboxa_reader.a lib/libexpat.a lib/cmake/OxaHost/OxaHostConfig.cmake \
+         lib/cmake/OxaHost/OxaHostLayouts.cmake README.md LICENSE xmlc.txt THIRD-PARTY-NOTICES.txt; do
+  [ -s "$root/$f" ] || bad "the zip has no $f"
+done
+cmp -s "$root/bin/deva3201.dll" "$build/release/deva3201.dll" && ok "bin/deva3201.dll is the stripped release DLL" ||
+  bad "bin/deva3201.dll is not release/deva3201.dll"
+! find "$root" -name '*.debug' | grep -q . || bad "the zip holds a .debug file"
+for notice in "expat" "winpthreads" "GCC RUNTIME LIBRARY EXCEPTION"; do
+  grep -q "$notice" "$root/THIRD-PARTY-NOTICES.txt" || bad "the notices do not name $notice"
+done
+grep -q "^SYNOPSIS" "$root/xmlc.txt" || bad "xmlc.txt is not the manual"
+
+# 2. A consumer project, cross-built against the unpacked package and run under Wine.
+consumer=$out/consumer
+cmake -S "$src/tests/install" -B "$consumer" -G Ninja \
+      -DCMAKE_TOOLCHAIN_FILE="$src/cmake/toolchain-i686-w64-mingw32.cmake" \
+      -DCMAKE_PREFIX_PATH="$root" > "$out/consumer.log" 2>&1 ||
+  { cat "$out/consumer.log"; fail "configuring the consumer against the zip failed"; }
+cmake --build "$consumer" > "$out/consumer.log" 2>&1 ||
+  { cat "$out/consumer.log"; fail "building the consumer against the zip failed"; }
+[ "$(grep -c "Compiling layout" "$out/consumer.log")" = 2 ] || bad "the build did not compile two layouts"
+(cd "$consumer" && wine ./consumer.exe) 2>&1 | tr -d '\r' > "$out/consumer.out"
+if diff "$src/tests/install/consumer.expected" "$out/consumer.out"; then
+  ok "the consumer under Wine prints what the Linux consumer prints"
+else
+  bad "the consumer under Wine printed something else"
+fi
+
+# 3. The unpacked xmlc.exe on the golden documents.
+golden=$src/tests/golden
+names=(worked list page root-only unaligned)
+mkdir -p "$out/golden"
+(cd "$golden" && wine "$root/bin/xmlc.exe" compile -d "$out/golden/compiled" "${names[@]/%/.xml}") > "$out/golden.log" 2>&1 ||
+  { cat "$out/golden.log"; bad "the unpacked xmlc.exe failed on the golden documents"; }
+for n in "${names[@]}"; do
+  cmp -s "$out/golden/compiled/$n.xmlc" "$golden/$n.xmlc" && ok "unpacked xmlc.exe: $n.xmlc" || bad "unpacked xmlc.exe: $n.xmlc differs"
+done
+
+[ $status -eq 0 ] && echo "windows package: all checks passed"
+exit $status
