@@ -27,6 +27,7 @@
 
 #include <xmlcompiler/host/legacy_encoding.h>
 #include "host/legacy_decoder.h"
+#include "support/utf8.h"
 
 namespace {
 
@@ -87,26 +88,6 @@ int WriteMaps(const std::string& dir) {
   return 0;
 }
 
-std::string Utf8(std::int32_t c) {
-  std::string s;
-  if (c < 0x80) {
-    s += static_cast<char>(c);
-  } else if (c < 0x800) {
-    s += static_cast<char>(0xC0 | c >> 6);
-    s += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    s += static_cast<char>(0xE0 | c >> 12);
-    s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    s += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    s += static_cast<char>(0xF0 | c >> 18);
-    s += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    s += static_cast<char>(0x80 | (c & 0x3F));
-  }
-  return s;
-}
-
 std::string Bytes(unsigned sequence) {
   std::string s;
   if (sequence > 0xFF) s += static_cast<char>(sequence >> 8);
@@ -159,7 +140,7 @@ int WriteDocuments(const std::string& mapDir, const std::string& outDir) {
     for (const auto& [sequence, c] : reading) {
       if (!InValue(c)) continue;
       legacyLine += Bytes(sequence);
-      utf8Line += Utf8(c);
+      utf8Line += oxa::testing::Utf8(static_cast<std::uint32_t>(c));
       if (++inLine == 64) {
         legacy += "<e v=\"" + legacyLine + "\"/>\n";
         utf8 += "<e v=\"" + utf8Line + "\"/>\n";

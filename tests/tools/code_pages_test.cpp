@@ -23,9 +23,12 @@
 
 #include <xmlcompiler/host/plugin_host.h>
 #include "host/legacy_decoder.h"
+#include "support/utf8.h"
 
 namespace oxa {
 namespace {
+
+using testing::Utf8;
 
 // Every name `iconv -l` prints.
 std::vector<std::string> IconvNames() {
@@ -76,21 +79,6 @@ std::vector<long> ByteMap(const std::string& name) {
   }
   iconv_close(cd);
   return single ? map : std::vector<long>{};
-}
-
-std::string Utf8(long c) {
-  std::string s;
-  if (c < 0x80) {
-    s += static_cast<char>(c);
-  } else if (c < 0x800) {
-    s += static_cast<char>(0xC0 | c >> 6);
-    s += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    s += static_cast<char>(0xE0 | c >> 12);
-    s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    s += static_cast<char>(0x80 | (c & 0x3F));
-  }
-  return s;
 }
 
 // Whether an XML declaration can name `name`: a letter, then letters,
@@ -144,12 +132,12 @@ TEST(CodePagesTest, EverySingleByteCodePageCompilesLikeItsUtf8) {
     std::string legacyValue, utf8Value, legacyName = "n", utf8Name = "n";
     for (unsigned b = 0x80; b < 256; ++b) {
       if (map[b] < 0 || map[b] > 0xFFFD || (map[b] >= 0xD800 && map[b] < 0xE000)) continue;
-      if (!WellFormed("<r v=\"" + Utf8(map[b]) + "\"/>")) continue;
+      if (!WellFormed("<r v=\"" + Utf8(static_cast<std::uint32_t>(map[b])) + "\"/>")) continue;
       legacyValue += static_cast<char>(b);
-      utf8Value += Utf8(map[b]);
-      if (map[b] >= 0x80 && WellFormed("<n" + Utf8(map[b]) + "/>")) {
+      utf8Value += Utf8(static_cast<std::uint32_t>(map[b]));
+      if (map[b] >= 0x80 && WellFormed("<n" + Utf8(static_cast<std::uint32_t>(map[b])) + "/>")) {
         legacyName += static_cast<char>(b);
-        utf8Name += Utf8(map[b]);
+        utf8Name += Utf8(static_cast<std::uint32_t>(map[b]));
       }
     }
     const std::string legacy = "<?xml version=\"1.0\" encoding=\"" + name + "\"?><r v=\"" +
