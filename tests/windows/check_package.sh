@@ -9,7 +9,11 @@
 # Usage: check_package.sh CPACK BUILD_DIR SOURCE_DIR OUT_DIR VERSION
 set -u
 cpack=$1 build=$2 src=$3 out=$4 version=$5
-rm -rf "$out" && mkdir -p "$out/package" "$out/unpacked"
+rm -rf "$out" && mkdir -p "$out/package"
+# The integrator's side stands outside the build: the unpacked zip and the consumer's build.
+outside=$(mktemp -d)
+trap 'rm -rf "$outside"' EXIT
+mkdir -p "$outside/unpacked"
 status=0
 ok() { echo "ok: $*"; }
 bad() { echo "FAILED: $*"; status=1; }
@@ -20,9 +24,9 @@ name=xmlcompiler-$version-win32
   { cat "$out/cpack.log"; fail "cpack failed"; }
 zip=$out/package/$name.zip
 [ -f "$zip" ] || fail "cpack made no $name.zip"
-(cd "$out/unpacked" && cmake -E tar xf "$zip") || fail "the zip does not unpack"
-[ "$(ls "$out/unpacked")" = "$name" ] || fail "the zip holds more than the folder $name/: $(ls "$out/unpacked")"
-root=$out/unpacked/$name
+(cd "$outside/unpacked" && cmake -E tar xf "$zip") || fail "the zip does not unpack"
+[ "$(ls "$outside/unpacked")" = "$name" ] || fail "the zip holds more than the folder $name/: $(ls "$outside/unpacked")"
+root=$outside/unpacked/$name
 
 # 1. What it holds.
 for f in bin/deva3201.dll bin/xmlc.exe include/xmlcompiler/format/document_reader.h \
@@ -40,7 +44,7 @@ done
 grep -q "^SYNOPSIS" "$root/xmlc.txt" || bad "xmlc.txt is not the manual"
 
 # 2. A consumer project, cross-built against the unpacked package and run under Wine.
-consumer=$out/consumer
+consumer=$outside/consumer
 cmake -S "$src/tests/install" -B "$consumer" -G Ninja \
       -DCMAKE_TOOLCHAIN_FILE="$src/cmake/toolchain-i686-w64-mingw32.cmake" \
       -DCMAKE_PREFIX_PATH="$root" > "$out/consumer.log" 2>&1 ||
