@@ -13,29 +13,12 @@
 #include <xmlcompiler/host/expat_parser.h>
 #include <xmlcompiler/host/host_objects.h>
 #include "compiler/xml_compiler.h"
+#include "compiler_fixture.h"
 #include "diagnostics.h"
 
 namespace {
 
-struct Fixture {
-  Fixture() {
-    factory = oxa::host::ClassFactory::Create(&oxa::host::ExpatParser::Make);
-    context = oxa::host::HostContext::Create(factory.Get());
-    oxa::IUnknown* unknown = nullptr;
-    if (oxa::XmlCompiler::CreateComponent(nullptr, &unknown) != oxa::kOk) std::abort();
-    object.Attach(unknown);
-    oxa::ComPtr<oxa::IContextAware> aware;
-    if (object.QueryTo(aware) != oxa::kOk || object.QueryTo(compiler) != oxa::kOk ||
-        object.QueryTo(diagnostics) != oxa::kOk)
-      std::abort();
-    if (aware->SetContext(context.Get()) != oxa::kOk) std::abort();
-  }
-  oxa::ComPtr<oxa::host::ClassFactory> factory;
-  oxa::ComPtr<oxa::host::HostContext> context;
-  oxa::ComPtr<oxa::IUnknown> object;
-  oxa::ComPtr<oxa::IXmlCompiler> compiler;
-  oxa::ComPtr<oxa::IXmlCompilerDiagnostics> diagnostics;
-};
+using Fixture = oxa::fuzzing::CompilerFixture;
 
 // The compile of `data` as a host session reports it.
 oxa::host::CompilerSession::Result Compile(Fixture& fixture, const std::uint8_t* data,
