@@ -116,7 +116,7 @@ if(OXA_BUILD_HOST)
   # expat. What differs by system is one file each: module loading and the
   # legacy encodings.
   if(WIN32)
-    include(${PROJECT_SOURCE_DIR}/cmake/MingwExpat.cmake)
+    include(${PROJECT_SOURCE_DIR}/cmake/MingwSource.cmake)
     set(host_platform host/module_windows.cpp host/legacy_encoding_windows.cpp host/windows_text.cpp)
   else()
     find_package(EXPAT REQUIRED)
@@ -169,22 +169,52 @@ if(OXA_BUILD_HOST)
   target_link_libraries(oxa_tools PUBLIC oxa_format Threads::Threads PRIVATE oxa_json)
   oxa_defaults(oxa_tools)
 
+  # What xmlc tells layout authors: the messages, the document's text in any
+  # encoding, and the renderings. Display widths come from utf8proc; the
+  # guess at an undeclared encoding from uchardet where the build has it.
+  find_path(UTF8PROC_INCLUDE_DIR utf8proc.h)
+  find_library(UTF8PROC_LIBRARY NAMES utf8proc)
+  if(NOT UTF8PROC_INCLUDE_DIR OR NOT UTF8PROC_LIBRARY)
+    message(FATAL_ERROR "utf8proc is missing: run scripts/bootstrap")
+  endif()
+  find_path(UCHARDET_INCLUDE_DIR uchardet.h PATH_SUFFIXES uchardet)
+  find_library(UCHARDET_LIBRARY NAMES uchardet)
+  add_library(oxa_diagnostics STATIC
+    tools/diagnostics.cpp
+    tools/diagnostic_formats.cpp
+    tools/xml_errors.cpp
+    tools/markup.cpp
+    tools/source_text.cpp
+    tools/encoding_evidence.cpp
+    tools/html_entities.cpp)
+  if(UCHARDET_INCLUDE_DIR AND UCHARDET_LIBRARY)
+    target_sources(oxa_diagnostics PRIVATE tools/encoding_detector_uchardet.cpp)
+    target_include_directories(oxa_diagnostics SYSTEM PRIVATE ${UCHARDET_INCLUDE_DIR})
+    target_link_libraries(oxa_diagnostics PRIVATE ${UCHARDET_LIBRARY})
+  else()
+    message(STATUS "uchardet not found: xmlc guesses undeclared encodings from the bytes alone")
+    target_sources(oxa_diagnostics PRIVATE tools/encoding_detector_none.cpp)
+  endif()
+  target_include_directories(oxa_diagnostics SYSTEM PRIVATE ${UTF8PROC_INCLUDE_DIR})
+  target_include_directories(oxa_diagnostics PUBLIC ${PROJECT_SOURCE_DIR}/tools PRIVATE ${PROJECT_SOURCE_DIR})
+  target_compile_definitions(oxa_diagnostics PRIVATE UTF8PROC_STATIC)
+  target_link_libraries(oxa_diagnostics PUBLIC oxa_host oxa_tools PRIVATE oxa_json ${UTF8PROC_LIBRARY})
+  oxa_defaults(oxa_diagnostics)
+
   add_executable(xmlc
     tools/xmlc.cpp
     tools/command_line.cpp
     tools/compile_command.cpp
     tools/dump_command.cpp
     tools/record_command.cpp
-    tools/info_command.cpp
-    tools/diagnostics.cpp
-    tools/diagnostic_formats.cpp)
+    tools/info_command.cpp)
   if(WIN32)
     # xmlc.exe's own version resource.
     configure_file(tools/xmlc.rc.in ${PROJECT_BINARY_DIR}/xmlc.rc @ONLY)
     target_sources(xmlc PRIVATE ${PROJECT_BINARY_DIR}/xmlc.rc)
   endif()
   target_compile_definitions(xmlc PRIVATE OXA_VERSION="${PROJECT_VERSION}")
-  target_link_libraries(xmlc PRIVATE oxa_host oxa_tools oxa_json Threads::Threads)
+  target_link_libraries(xmlc PRIVATE oxa_diagnostics oxa_host oxa_tools oxa_json Threads::Threads)
   target_include_directories(xmlc PRIVATE ${PROJECT_SOURCE_DIR}/tools)
   set_target_properties(xmlc PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
   add_dependencies(xmlc deva3201)

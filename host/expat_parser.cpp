@@ -45,23 +45,42 @@ XML_Status ParseInPieces(XML_Parser parser, const char* bytes, std::size_t size,
   return XML_STATUS_OK;
 }
 
-struct PositionLog {
+struct ScanLog {
   XML_Parser parser;
-  std::vector<TagPosition>* positions;
+  DocumentScan* scan;
   bool exhausted;
 };
 
 // No exception may cross expat: a failed append stops the parse instead.
-void XMLCALL LogStart(void* data, const XML_Char*, const XML_Char**) {
-  auto* log = static_cast<PositionLog*>(data);
+template <class Append>
+void Logged(void* data, Append append) {
+  auto* log = static_cast<ScanLog*>(data);
   try {
-    log->positions->push_back(
-        {static_cast<std::uint32_t>(XML_GetCurrentLineNumber(log->parser)),
-         static_cast<std::uint32_t>(XML_GetCurrentColumnNumber(log->parser) + 1)});
+    append(*log->scan, log->parser);
   } catch (...) {
     log->exhausted = true;
     XML_StopParser(log->parser, XML_FALSE);
   }
+}
+
+void XMLCALL ScanStart(void* data, const XML_Char*, const XML_Char**) {
+  Logged(data, [](DocumentScan& scan, XML_Parser parser) {
+    scan.starts.push_back({static_cast<std::uint32_t>(XML_GetCurrentLineNumber(parser)),
+                           static_cast<std::uint32_t>(XML_GetCurrentColumnNumber(parser) + 1)});
+    scan.open.push_back(static_cast<std::uint32_t>(scan.starts.size()));
+  });
+}
+
+void XMLCALL ScanEnd(void* data, const XML_Char*) {
+  Logged(data, [](DocumentScan& scan, XML_Parser) {
+    if (!scan.open.empty()) scan.open.pop_back();
+  });
+}
+
+void XMLCALL ScanEntity(void* data, const XML_Char* name, int parameter, const XML_Char*, int,
+                        const XML_Char*, const XML_Char*, const XML_Char*, const XML_Char*) {
+  if (parameter == 0)
+    Logged(data, [&](DocumentScan& scan, XML_Parser) { scan.entities.insert(name); });
 }
 
 }  // namespace
@@ -105,8 +124,10 @@ HResult ExpatParser::Start(IXmlParserResponse* response, IXmlNamespaceResponse* 
   });
 }
 
-void ExpatParser::Fail(const char* message, std::uint32_t line, std::uint32_t column) noexcept {
+void ExpatParser::Fail(const char* message, std::uint32_t line, std::uint32_t column,
+                       std::int32_t xmlError) noexcept {
   report_->failed = true;
+  report_->xmlError = xmlError;
   try {
     report_->message = message;
   } catch (const std::bad_alloc&) {
@@ -142,7 +163,7 @@ HResult OXA_CALL ExpatParser::Feed(IBuffer* data, std::uint32_t final) {
     if (error != XML_ERROR_INVALID_TOKEN || failedAt < 0 ||
         static_cast<std::uint64_t>(failedAt) < fedBefore_ ||
         !UndefinedByte(bytes, size, static_cast<std::size_t>(failedAt - fedBefore_), line, column))
-      Fail(XML_ErrorString(error), line, column);
+      Fail(XML_ErrorString(error), line, column, error);
     return error == XML_ERROR_NO_MEMORY ? kOutOfMemory : kInvalidData;
   }
   fedBefore_ += size;
@@ -157,9 +178,12 @@ void XMLCALL ExpatParser::OnDeclaration(void* self, const XML_Char*, const XML_C
                                         int) {
   auto* parser = static_cast<ExpatParser*>(self);
   try {
-    if (encoding != nullptr) parser->declaredEncoding_ = encoding;
+    if (encoding != nullptr) {
+      parser->declaredEncoding_ = encoding;
+      parser->report_->encoding = encoding;
+    }
   } catch (const std::bad_alloc&) {
-    // Only the message of a later failure would have used it.
+    // Only the messages about the document would have used it.
   }
 }
 
@@ -206,7 +230,7 @@ bool ExpatParser::UndefinedByte(const char* bytes, std::size_t size, std::size_t
         message += std::string("; ") + superset + " has one (" + character +
                    "): is the document written in " + superset + "?";
       }
-      Fail(message.c_str(), line, column);
+      Fail(message.c_str(), line, column, 0);
       return true;
     } catch (const std::bad_alloc&) {
       return false;
@@ -265,7 +289,7 @@ void XMLCALL ExpatParser::OnStart(void* self, const XML_Char* name, const XML_Ch
   set->Clear();
   if (set->Exhausted()) {
     // The response may have missed attributes or a layout id: never a silent loss.
-    parser->Fail("out of memory", 0, 0);
+    parser->Fail("out of memory", 0, 0, XML_ERROR_NO_MEMORY);
     XML_StopParser(parser->parser_, XML_FALSE);
   }
 }
@@ -276,15 +300,15 @@ void XMLCALL ExpatParser::OnEnd(void* self, const XML_Char* name) {
   parser->response_->EndElement(name, parser->Line(), parser->Column());
 }
 
-void StartTagPositions(const std::uint8_t* document, std::size_t size,
-                       std::vector<TagPosition>* positions) {
-  positions->clear();
+void ScanDocument(const std::uint8_t* document, std::size_t size, DocumentScan* scan) {
+  *scan = DocumentScan();
   // Set up as a compile's parser is, so that the events are the same.
-  PositionLog log{nullptr, positions, false};
+  ScanLog log{nullptr, scan, false};
   const XML_Parser parser = NewParser(':', &log, &LegacyEncodingHandler, nullptr);
   if (parser == nullptr) throw std::bad_alloc();
   log.parser = parser;
-  XML_SetStartElementHandler(parser, &LogStart);
+  XML_SetElementHandler(parser, &ScanStart, &ScanEnd);
+  XML_SetEntityDeclHandler(parser, &ScanEntity);
   ParseInPieces(parser, reinterpret_cast<const char*>(document), size, true);
   XML_ParserFree(parser);
   if (log.exhausted) throw std::bad_alloc();

@@ -32,7 +32,7 @@ namespace oxa::xmlc {
   "  -Wno-KIND, --warning=no-KIND\n"                                                        \
   "                           show no warnings of KIND: missing-layoutid,\n"                \
   "                           unknown-layout, empty-layout, duplicate-id,\n"                \
-  "                           not-a-directive, text-dropped\n"                              \
+  "                           not-a-directive, text-dropped, encoding-mismatch\n"           \
   "      --diagnostics-format=FORMAT\n"                                                     \
   "                           text (gcc's lines, the default), json (one array for\n"       \
   "                           the run) or sarif (one SARIF 2.1.0 log), on standard error\n" \

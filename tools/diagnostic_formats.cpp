@@ -13,9 +13,11 @@ json JsonPlace(const std::string& file, const Position& at) {
   return {{"file", file}, {"line", at.line}, {"column", at.column}};
 }
 
-json SarifLocation(const std::string& file, const Position& at) {
+// `length`: the characters from `at` the location covers (0: a point).
+json SarifLocation(const std::string& file, const Position& at, std::uint32_t length) {
   json physical = {{"artifactLocation", {{"uri", xmlc::platform::FileUri(file)}}}};
   if (at.line != 0) physical["region"] = {{"startLine", at.line}, {"startColumn", at.column}};
+  if (at.line != 0 && length != 0) physical["region"]["endColumn"] = at.column + length;
   return {{"physicalLocation", physical}};
 }
 
@@ -30,6 +32,8 @@ const char* RuleText(const std::string& kind) {
   if (kind == "not-a-directive")
     return "An element named like the directive in another namespace or case";
   if (kind == "text-dropped") return "Character data, which the compiled format does not keep";
+  if (kind == "encoding-mismatch")
+    return "A declared encoding that the document's bytes contradict";
   return "";
 }
 
@@ -75,12 +79,12 @@ std::string SarifOf(const std::vector<Record>& records, const std::string& versi
   for (const Record& r : records) {
     json result = {{"level", r.error ? "error" : "warning"},
                    {"message", {{"text", r.message}}},
-                   {"locations", json::array({SarifLocation(r.file, r.at)})}};
+                   {"locations", json::array({SarifLocation(r.file, r.at, r.length)})}};
     if (!r.kind.empty()) result["ruleId"] = r.kind;
     if (!r.notes.empty()) {
       json related = json::array();
       for (std::size_t i = 0; i < r.notes.size(); ++i) {
-        json location = SarifLocation(r.file, r.notes[i].at);
+        json location = SarifLocation(r.file, r.notes[i].at, r.notes[i].length);
         location["id"] = i;
         location["message"] = {{"text", r.notes[i].message}};
         related.push_back(location);

@@ -7,7 +7,12 @@
 #include <cstring>
 #include <vector>
 
+#include <utf8proc.h>
+
 #include <xmlcompiler/host/expat_parser.h>
+
+#include "markup.h"
+#include "xml_errors.h"
 
 namespace oxa::tools {
 namespace {
@@ -16,13 +21,14 @@ using host::CompileFinding;
 
 constexpr char kTextDropped[] = "text-dropped";
 
-// One message before it is placed: at an element (by ordinal) or at an
-// explicit position; 0 for neither.
+// One message before it is placed: at an element (by ordinal), or at the
+// place its record gives; notes at elements, fix-its at an attribute of the
+// message's element. A parse failure or an encoding warning comes as a
+// whole record.
 struct Message {
   std::uint32_t element = 0;
-  std::uint32_t line = 0, column = 0;
   bool error = false;
-  std::string text;
+  std::string text;  // the record's message when it has none
   std::string kind;  // the warning kind; empty for errors
   struct Note {
     std::uint32_t element;
@@ -37,6 +43,7 @@ struct Message {
     std::string replacement;
   };
   std::vector<Fix> fixes;
+  Record record;
 };
 
 const char* KindName(FindingKind kind) {
@@ -112,15 +119,18 @@ void DescribeUnknownLayout(const CompileFinding& f, Message* m) {
   }
 }
 
-std::string NotADirectiveText(const CompileFinding& f) {
+// `written`: the element's name as the author wrote it.
+std::string NotADirectiveText(const CompileFinding& f, const std::string& written) {
   const std::size_t colon = f.text.rfind(':');
   const std::string uri = colon == std::string::npos ? "" : f.text.substr(0, colon);
+  const std::string name = "<" + written + ">";
   if (colon != std::string::npos && uri != CompilerNamespaceUri) {
-    return "element " + Quoted(f.text) + " is not the directive: it is in namespace " +
-           Quoted(uri) + " (a default namespace counts too); write <" + kDirectiveName +
+    const bool prefixed = written.find(':') != std::string::npos;
+    return "element " + Quoted(name) + " is not the directive: it is in namespace " + Quoted(uri) +
+           (prefixed ? "" : " (the default namespace there)") + "; write <" + kDirectiveName +
            "> in no namespace, or in " + Quoted(CompilerNamespaceUri);
   }
-  return "element " + Quoted(f.text) + " is not the directive: names are case-sensitive; write " +
+  return "element " + Quoted(name) + " is not the directive: names are case-sensitive; write " +
          Quoted(kDirectiveName);
 }
 
@@ -156,7 +166,7 @@ bool DescribeWarning(const CompileFinding& f, Message* m) {
       if (f.related != 0) m->notes.push_back({f.related, "the element used"});
       return true;
     case FindingKind::kNotADirective:
-      m->text = NotADirectiveText(f);
+      m->text = NotADirectiveText(f, f.text.substr(f.text.rfind(':') + 1));
       return true;
     default:
       return false;
@@ -208,130 +218,80 @@ std::string CauseOf(HResult hr) {
   return "compile failed with " + host::ResultText(hr);
 }
 
-// The document's lines, for the source line under a message.
-class Source {
+// The document as the messages need it: its text, decoded on demand, and
+// the second parse's account of it, made only when a message needs it.
+class Document {
  public:
-  Source(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {
-    // Lines can be shown only in an encoding where '\n' is one byte and no
-    // character holds a zero byte.
-    const std::size_t head = std::min<std::size_t>(size, 4096);
-    shown_ = data != nullptr && size != 0 &&
-             !(size >= 2 &&
-               ((data[0] == 0xFF && data[1] == 0xFE) || (data[0] == 0xFE && data[1] == 0xFF))) &&
-             std::find(data, data + head, 0) == data + head;
+  Document(const std::uint8_t* bytes, std::size_t size) : text(bytes, size) {}
+
+  const host::DocumentScan& Scan() {
+    if (!scanned_) {
+      host::ScanDocument(text.Bytes(), text.Size(), &scan_);
+      scanned_ = true;
+    }
+    return scan_;
   }
 
-  // Where, in the start tag at `line`:`column`, attribute `attribute`'s name
-  // (or its value, between the quotes) stands: false when it cannot be found
-  // on that line of UTF-8 text.
-  bool Locate(std::uint32_t line, std::uint32_t column, const std::string& attribute, bool name,
-              Position* start, Position* end) {
-    std::string text;
-    if (!Line(line, &text)) return false;
-    // The byte of character `column`, then the tag's end.
-    std::size_t at = 0;
-    for (std::uint32_t c = 1; c < column && at < text.size(); ++at)
-      if ((static_cast<unsigned char>(text[at]) & 0xC0) != 0x80) ++c;
-    const std::size_t close = text.find('>', at);
-    for (std::size_t p = text.find(attribute, at); p != std::string::npos && p < close;
-         p = text.find(attribute, p + 1)) {
-      const bool bounded = p > 0 && (text[p - 1] == ' ' || text[p - 1] == '\t');
-      std::size_t q = p + attribute.size();
-      while (q < text.size() && (text[q] == ' ' || text[q] == '\t')) ++q;
-      if (!bounded || q >= text.size() || text[q] != '=') continue;
-      std::size_t open = q + 1;
-      while (open < text.size() && (text[open] == ' ' || text[open] == '\t')) ++open;
-      if (open >= text.size() || (text[open] != '"' && text[open] != '\'')) return false;
-      const std::size_t shut = text.find(text[open], open + 1);
-      if (shut == std::string::npos) return false;
-      const std::size_t from = name ? p : open + 1, to = name ? p + attribute.size() : shut;
-      *start = {line, CharacterAt(text, from)};
-      *end = {line, CharacterAt(text, to)};
-      return true;
-    }
-    return false;
+  // Element `element`'s start tag, read back from the text; false when it
+  // cannot be found (0, or after a malformed part).
+  bool StartTag(std::uint32_t element, Tag* tag) {
+    const host::DocumentScan& scan = Scan();
+    if (element == 0 || element > scan.starts.size()) return false;
+    const host::TagPosition& at = scan.starts[element - 1];
+    return ReadTag(text, {at.line, at.column}, tag);
   }
 
-  // The gcc-style excerpt of line `line` with a caret at character `column`,
-  // or "" when the line cannot be shown as UTF-8 text.
-  std::string Excerpt(std::uint32_t line, std::uint32_t column) {
-    std::string text;
-    if (column == 0 || !Line(line, &text)) return "";
-    if (text.size() > 1000) return "";  // a minified document: no use printing it
-    std::string marker;
-    std::uint32_t character = 1;
-    for (std::size_t i = 0; i < text.size() && character < column; ++i) {
-      const auto byte = static_cast<unsigned char>(text[i]);
-      if (byte < 0x20 && byte != '\t') return "";
-      if ((byte & 0xC0) == 0x80) continue;  // inside a character
-      if (byte >= 0x80 && !ValidAt(text, i)) return "";
-      marker += byte == '\t' ? '\t' : ' ';
-      ++character;
-    }
-    if (character < column) return "";
-    const std::string number = std::to_string(line);
-    const std::string pad(number.size() < 5 ? 5 - number.size() : 0, ' ');
-    return pad + number + " | " + text + "\n" + std::string(pad.size() + number.size(), ' ') +
-           " | " + marker + "^\n";
+  // Where element `element`'s start tag is, and the length of "<name".
+  Position Place(std::uint32_t element, std::uint32_t* length) {
+    const host::DocumentScan& scan = Scan();
+    if (element == 0 || element > scan.starts.size()) return {};
+    Tag tag;
+    *length = StartTag(element, &tag) ? static_cast<std::uint32_t>(tag.name.size() + 1) : 1;
+    return {scan.starts[element - 1].line, scan.starts[element - 1].column};
   }
+
+  SourceText text;
 
  private:
-  // Line `line` without its end of line; false when it cannot be shown.
-  bool Line(std::uint32_t line, std::string* text) {
-    if (!shown_ || line == 0) return false;
-    while (starts_.size() < line && scanned_ <= size_) {
-      starts_.push_back(scanned_);
-      const auto* nl =
-          static_cast<const std::uint8_t*>(std::memchr(data_ + scanned_, '\n', size_ - scanned_));
-      scanned_ = nl == nullptr ? size_ + 1 : static_cast<std::size_t>(nl - data_) + 1;
-    }
-    if (starts_.size() < line) return false;
-    const std::size_t begin = starts_[line - 1];
-    const auto* nl =
-        static_cast<const std::uint8_t*>(std::memchr(data_ + begin, '\n', size_ - begin));
-    std::size_t end = nl == nullptr ? size_ : static_cast<std::size_t>(nl - data_);
-    if (end > begin && data_[end - 1] == '\r') --end;
-    text->assign(reinterpret_cast<const char*>(data_ + begin), end - begin);
-    return true;
-  }
-
-  // The 1-based character of byte `at` of `text`.
-  static std::uint32_t CharacterAt(const std::string& text, std::size_t at) {
-    std::uint32_t character = 1;
-    for (std::size_t i = 0; i < at && i < text.size(); ++i)
-      if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) ++character;
-    return character;
-  }
-
-  // Whether a well-formed UTF-8 sequence starts at `text[i]`.
-  static bool ValidAt(const std::string& text, std::size_t i) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
-    if (length == 0 || i + length > text.size()) return false;
-    for (std::size_t k = 1; k < length; ++k)
-      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
-    return true;
-  }
-
-  const std::uint8_t* data_;
-  std::size_t size_;
-  bool shown_;
-  std::vector<std::size_t> starts_;
-  std::size_t scanned_ = 0;
+  host::DocumentScan scan_;
+  bool scanned_ = false;
 };
 
+// The words of findings that name what the author wrote: a lookalike of
+// the directive, and a directive whose layoutid carries a prefix.
+void SayAsWritten(const CompileFinding& f, Document& document, Message* m) {
+  Tag tag;
+  if (!document.StartTag(f.element, &tag)) return;
+  if (f.kind == FindingKind::kNotADirective) {
+    m->text = NotADirectiveText(f, Utf8(tag.name));
+    return;
+  }
+  if (f.kind != FindingKind::kMissingLayoutId || !f.text.empty()) return;
+  for (const Tag::Attribute& attribute : tag.attributes) {
+    if (PrefixOf(attribute.name).empty() || PrefixOf(attribute.name) == U"xmlns" ||
+        strcasecmp(Utf8(LocalOf(attribute.name)).c_str(), kLayoutIdAttribute) != 0)
+      continue;
+    const std::string written = Utf8(attribute.name);
+    m->text = "the directive's " + Quoted(written) +
+              " is ignored: a prefixed attribute is in a namespace, and the directive reads "
+              "only " +
+              Quoted(kLayoutIdAttribute) + " without a prefix, so it inserts nothing";
+    m->fixes.push_back({written, true, kLayoutIdAttribute});
+    return;
+  }
+}
+
 // Collecting: the parse failure, the findings the policy shows, a failure
-// no finding explains, and dropped text, in that order.
+// no finding explains, dropped text, and the encoding's contradictions, in
+// that order.
 std::vector<Message> Collect(const host::CompilerSession::Result& result,
-                             const WarningPolicy& policy) {
+                             const WarningPolicy& policy, Document* document) {
   std::vector<Message> messages;
   bool explained = false;
   if (result.parse.failed) {
     Message m;
-    m.line = result.parse.line;
-    m.column = result.parse.column;
+    m.record = ExplainParseFailure(result.parse, document->Scan(), document->text);
     m.error = true;
-    m.text = result.parse.message;
     messages.push_back(m);
     explained = true;
   }
@@ -344,6 +304,7 @@ std::vector<Message> Collect(const host::CompilerSession::Result& result,
     } else if (!policy.Shows(m.kind)) {
       continue;
     }
+    SayAsWritten(f, *document, &m);
     messages.push_back(std::move(m));
   }
   if (Failed(result.hr) && !explained) {
@@ -354,8 +315,7 @@ std::vector<Message> Collect(const host::CompilerSession::Result& result,
   }
   if (result.parse.textRuns > 0 && policy.Shows(kTextDropped)) {
     Message m;
-    m.line = result.parse.textLine;
-    m.column = result.parse.textColumn;
+    m.record.at = {result.parse.textLine, result.parse.textColumn};
     m.kind = kTextDropped;
     m.text = "text is dropped: the compiled format keeps no character data";
     if (result.parse.textRuns > 1) {
@@ -364,64 +324,143 @@ std::vector<Message> Collect(const host::CompilerSession::Result& result,
     }
     messages.push_back(m);
   }
+  if (!result.parse.failed && policy.Shows(kEncodingMismatch)) {
+    for (Record& r : EncodingWarnings(result.parse.encoding, document->text)) {
+      Message m;
+      m.kind = r.kind;
+      m.text = r.message;
+      m.record = std::move(r);
+      messages.push_back(std::move(m));
+    }
+  }
   return messages;
 }
 
-// Placing: the positions of elements named by ordinal, from one parse of
-// the document made only when some message needs it.
-class Placer {
- public:
-  Placer(const std::uint8_t* bytes, std::size_t size) : bytes_(bytes), size_(size) {}
-  // Sets `line` and `column` to element `element`'s start tag (0: none).
-  void Place(std::uint32_t element, std::uint32_t* line, std::uint32_t* column) {
-    if (element == 0) return;
-    if (!located_) {
-      host::StartTagPositions(bytes_, size_, &positions_);
-      located_ = true;
-    }
-    if (element <= positions_.size()) {
-      *line = positions_[element - 1].line;
-      *column = positions_[element - 1].column;
-    }
+// Where, in element `element`'s start tag, attribute `attribute`'s name (or
+// its value, between the quotes) stands: false when it cannot be found.
+bool Locate(Document& document, std::uint32_t element, const std::string& attribute, bool name,
+            FixIt* fixit) {
+  Tag tag;
+  if (!document.StartTag(element, &tag)) return false;
+  for (const Tag::Attribute& a : tag.attributes) {
+    if (Utf8(a.name) != attribute || (!name && (a.quote == 0 || !a.closed))) continue;
+    fixit->start = name ? a.nameAt : a.valueAt;
+    fixit->end =
+        name ? Position{a.nameAt.line, a.nameAt.column + static_cast<std::uint32_t>(a.name.size())}
+             : a.valueEnd;
+    return true;
   }
+  return false;
+}
 
- private:
-  const std::uint8_t* bytes_;
-  std::size_t size_;
-  std::vector<host::TagPosition> positions_;
-  bool located_ = false;
-};
+// The display width of `c` in a terminal: 2 for East Asian wide characters,
+// 0 for combining marks, 1 otherwise.
+int Width(char32_t c) {
+  const int width = utf8proc_charwidth(static_cast<utf8proc_int32_t>(c));
+  return width < 0 ? 1 : width;
+}
+
+// The characters of a line as shown: controls other than tab as U+FFFD.
+char32_t Shown(char32_t c) {
+  return (c < 0x20 && c != '\t') || c == 0x7F ? 0xFFFD : c;
+}
+
+// The gcc-style excerpt of the line at `at`: the line in UTF-8, the caret at
+// `at`'s display column with `length` characters underlined, and a fix-it's
+// replacement on that line under the text it replaces. "" for no line, or
+// one too long to be of use (a minified document).
+std::string Excerpt(SourceText& text, Position at, std::uint32_t length, const FixIt* fixit) {
+  const std::u32string* line = text.Line(at.line);
+  if (at.column == 0 || line == nullptr || line->size() > 1000 || at.column > line->size() + 1)
+    return "";
+  std::string shown, marker, fix;
+  auto pad = [&](std::string* out, std::uint32_t column) {
+    // Spaces (tabs kept) up to `column`'s display column.
+    for (std::uint32_t i = 1; i < column && i <= line->size(); ++i) {
+      const char32_t c = (*line)[i - 1];
+      if (c == '\t') {
+        *out += '\t';
+      } else {
+        out->append(static_cast<std::size_t>(Width(Shown(c))), ' ');
+      }
+    }
+  };
+  for (char32_t c : *line) AppendUtf8(Shown(c), &shown);
+  pad(&marker, at.column);
+  marker += '^';
+  for (std::uint32_t i = at.column + 1; i < at.column + length && i <= line->size(); ++i) {
+    const int cells = (*line)[i - 1] == '\t' ? 1 : Width(Shown((*line)[i - 1]));
+    marker.append(static_cast<std::size_t>(cells), '~');
+  }
+  if (fixit != nullptr && fixit->start.line == at.line) {
+    pad(&fix, fixit->start.column);
+    fix += fixit->replacement.substr(0, fixit->replacement.find('\n'));
+  }
+  const std::string number = std::to_string(at.line);
+  const std::string gutter(number.size() < 5 ? 5 - number.size() : 0, ' ');
+  const std::string blank = std::string(gutter.size() + number.size(), ' ') + " | ";
+  std::string out = gutter + number + " | " + shown + "\n" + blank + marker + "\n";
+  if (!fix.empty() || (fixit != nullptr && fixit->start.line == at.line)) out += blank + fix + "\n";
+  return out;
+}
 
 // Rendering: gcc's lines for each placed message and its notes.
-void Render(const std::string& file, const std::vector<Message>& messages,
-            const WarningPolicy& policy, Placer& placer, Source& source, Diagnosis* d) {
-  auto where = [&](std::uint32_t line, std::uint32_t column) {
-    return line == 0 ? file + ": "
-                     : file + ":" + std::to_string(line) + ":" + std::to_string(column) + ": ";
+void Render(const std::string& file, std::vector<Message>& messages, const WarningPolicy& policy,
+            Document& document, Diagnosis* d) {
+  auto where = [&](Position at) {
+    return at.line == 0
+               ? file + ": "
+               : file + ":" + std::to_string(at.line) + ":" + std::to_string(at.column) + ": ";
   };
-  for (const Message& m : messages) {
-    const bool error = m.error || policy.asErrors;
-    std::string flag;
-    if (!m.kind.empty())
-      flag = policy.asErrors ? " [-Werror=" + m.kind + "]" : " [-W" + m.kind + "]";
-    d->text += where(m.line, m.column) + (error ? "error: " : "warning: ") + m.text + flag + "\n";
-    d->text += source.Excerpt(m.line, m.column);
-    (error ? d->errors : d->warnings) += 1;
-    d->failed = d->failed || error;
-    Record record{file, {m.line, m.column}, error, m.kind, m.text, {}, {}};
+  for (Message& m : messages) {
+    Record& record = m.record;
+    record.file = file;
+    record.error = m.error || policy.asErrors;
+    record.kind = m.kind;
+    if (!m.text.empty()) record.message = m.text;
     for (const Message::Note& note : m.notes) {
-      std::uint32_t line = 0, column = 0;
-      placer.Place(note.element, &line, &column);
-      d->text += where(line, column) + "note: " + note.text + "\n";
-      d->text += source.Excerpt(line, column);
-      record.notes.push_back({{line, column}, note.text});
+      std::uint32_t length = 0;
+      const Position at = document.Place(note.element, &length);
+      record.notes.push_back({at, note.text, length});
     }
     for (const Message::Fix& fix : m.fixes) {
       FixIt fixit;
-      if (source.Locate(m.line, m.column, fix.attribute, fix.name, &fixit.start, &fixit.end)) {
+      if (Locate(document, m.element, fix.attribute, fix.name, &fixit)) {
         fixit.replacement = fix.replacement;
         record.fixits.push_back(fixit);
       }
+    }
+    std::string flag;
+    if (!m.kind.empty())
+      flag = policy.asErrors ? " [-Werror=" + m.kind + "]" : " [-W" + m.kind + "]";
+    d->text +=
+        where(record.at) + (record.error ? "error: " : "warning: ") + record.message + flag + "\n";
+    const FixIt* first = record.fixits.empty() ? nullptr : &record.fixits[0];
+    d->text += Excerpt(document.text, record.at, record.length,
+                       first != nullptr && first->start.line == record.at.line ? first : nullptr);
+    (record.error ? d->errors : d->warnings) += 1;
+    d->failed = d->failed || record.error;
+    for (const Record::Note& note : record.notes) {
+      d->text += where(note.at) + "note: " + note.message + "\n";
+      if (note.at != record.at) d->text += Excerpt(document.text, note.at, note.length, nullptr);
+    }
+    // A fix-it away from the message's line gets a note of its own.
+    for (const FixIt& fixit : record.fixits) {
+      if (fixit.start.line == record.at.line) continue;
+      const bool insertion = fixit.start == fixit.end;
+      std::string what = "replace this with " + Quoted(fixit.replacement);
+      if (insertion) {
+        what = "insert " + Quoted(fixit.replacement) + " here";
+      } else if (fixit.replacement.empty()) {
+        what = "delete from here up to " + std::to_string(fixit.end.line) + ":" +
+               std::to_string(fixit.end.column);
+      }
+      d->text += where(fixit.start) + "note: " + what + "\n";
+      d->text += Excerpt(document.text, fixit.start,
+                         insertion || fixit.end.line != fixit.start.line
+                             ? 0
+                             : fixit.end.column - fixit.start.column,
+                         &fixit);
     }
     d->records.push_back(std::move(record));
   }
@@ -430,17 +469,24 @@ void Render(const std::string& file, const std::vector<Message>& messages,
 }  // namespace
 
 const std::set<std::string>& WarningKinds() {
-  static const std::set<std::string> kinds = {
-      KindName(FindingKind::kMissingLayoutId), KindName(FindingKind::kUnknownLayout),
-      KindName(FindingKind::kEmptyLayout),     KindName(FindingKind::kDuplicateId),
-      KindName(FindingKind::kNotADirective),   kTextDropped};
+  static const std::set<std::string> kinds = {KindName(FindingKind::kMissingLayoutId),
+                                              KindName(FindingKind::kUnknownLayout),
+                                              KindName(FindingKind::kEmptyLayout),
+                                              KindName(FindingKind::kDuplicateId),
+                                              KindName(FindingKind::kNotADirective),
+                                              kTextDropped,
+                                              kEncodingMismatch};
   return kinds;
 }
 
 Diagnosis FileError(const std::string& file, const std::string& message) {
   Diagnosis d;
   d.text = file + ": error: " + message + "\n";
-  d.records.push_back({file, {}, true, "", message, {}, {}});
+  Record record;
+  record.file = file;
+  record.error = true;
+  record.message = message;
+  d.records.push_back(record);
   d.errors = 1;
   d.failed = true;
   return d;
@@ -448,20 +494,25 @@ Diagnosis FileError(const std::string& file, const std::string& message) {
 
 Diagnosis Diagnose(const std::string& file, const host::CompilerSession::Result& result,
                    const WarningPolicy& policy) {
-  std::vector<Message> messages = Collect(result, policy);
   Diagnosis d;
   d.failed = Failed(result.hr);
-  if (messages.empty()) return d;
+  const bool quiet = !result.parse.failed && result.findings.empty() && Succeeded(result.hr) &&
+                     result.parse.textRuns == 0 && result.parse.encoding.empty();
+  if (quiet) return d;  // nothing to report: the text is not even looked at
 
   const std::uint8_t* bytes = result.input ? result.input->GetBuffer() : nullptr;
   const std::size_t size = bytes == nullptr ? 0 : result.input->GetSize();
-  Placer placer(bytes, size);
-  for (Message& m : messages) placer.Place(m.element, &m.line, &m.column);
+  Document document(bytes, size);
+  std::vector<Message> messages = Collect(result, policy, &document);
+  if (messages.empty()) return d;
+  for (Message& m : messages) {
+    if (m.element != 0) m.record.at = document.Place(m.element, &m.record.length);
+  }
   std::stable_sort(messages.begin(), messages.end(), [](const Message& a, const Message& b) {
-    return a.line != b.line ? a.line < b.line : a.column < b.column;
+    return a.record.at.line != b.record.at.line ? a.record.at.line < b.record.at.line
+                                                : a.record.at.column < b.record.at.column;
   });
-  Source source(bytes, size);
-  Render(file, messages, policy, placer, source, &d);
+  Render(file, messages, policy, document, &d);
   return d;
 }
 

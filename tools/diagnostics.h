@@ -1,9 +1,11 @@
 // What xmlc tells a layout author about one compiled document, as gcc tells
 // it: "FILE:LINE:COL: warning: MESSAGE [-Wkind]", "FILE:LINE:COL: error:
-// MESSAGE", notes for related places, each followed by its source line with
-// a caret under the column. The compiler's findings name elements by the
-// ordinal of their start event; the document is parsed again for positions
-// only when there is something to report.
+// MESSAGE", notes for related places, each followed by its source line in
+// UTF-8 (whatever the document's encoding) with a caret under the column,
+// the token underlined and a fix-it's replacement below. Columns count code
+// points. The compiler's findings name elements by the ordinal of their
+// start event; the document is parsed again, and its text decoded, only
+// when there is something to report.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +14,8 @@
 #include <vector>
 
 #include <xmlcompiler/host/plugin_host.h>
+
+#include "source_text.h"
 
 namespace oxa::tools {
 
@@ -27,13 +31,8 @@ struct WarningPolicy {
 // The name of every warning kind, as -Wno-KIND and [-WKIND] spell it.
 const std::set<std::string>& WarningKinds();
 
-// A place in a document: 1-based line and column (characters), 0 for none.
-struct Position {
-  std::uint32_t line = 0, column = 0;
-};
-
 // A replacement that would mend a finding: the text from `start` up to (not
-// including) `end`, on one line, becomes `replacement`.
+// including) `end` becomes `replacement`; an insertion when they are equal.
 struct FixIt {
   Position start, end;
   std::string replacement;
@@ -49,9 +48,11 @@ struct Record {
   struct Note {
     Position at;
     std::string message;
+    std::uint32_t length = 0;  // the characters it concerns, for the underline
   };
   std::vector<Note> notes;
   std::vector<FixIt> fixits;
+  std::uint32_t length = 0;  // the characters from `at` it concerns, for the underline
 };
 
 struct Diagnosis {

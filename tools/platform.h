@@ -52,6 +52,10 @@ bool WriteWhole(const std::string& path, const void* data, std::size_t size, std
 // name; every byte outside the unreserved set and '/' is percent-encoded.
 std::string FileUri(const std::string& file);
 
+// The system's own code page for text files, as "CP" and its number (the
+// ANSI code page on Windows); "" where the system has none (POSIX).
+std::string SystemCodePage();
+
 // A path from a UTF-8 name, and back.
 inline std::filesystem::path PathOf(const std::string& utf8) {
   return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));

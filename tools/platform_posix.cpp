@@ -121,4 +121,8 @@ std::string FileUri(const std::string& file) {
   return PercentEncoded(file);
 }
 
+std::string SystemCodePage() {
+  return "";
+}
+
 }  // namespace oxa::xmlc::platform

@@ -236,4 +236,8 @@ std::string FileUri(const std::string& file) {
   return PercentEncoded(path);
 }
 
+std::string SystemCodePage() {
+  return "CP" + std::to_string(GetACP());
+}
+
 }  // namespace oxa::xmlc::platform

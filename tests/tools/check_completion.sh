@@ -31,12 +31,12 @@ expect "--help --version check compile dump help info record " ""
 expect "dump " d
 expect "check compile dump help info record " help ""
 expect "--output-dir= --output= " compile --o
-expect "-Werror -Wno-duplicate-id -Wno-empty-layout -Wno-missing-layoutid -Wno-not-a-directive -Wno-text-dropped -Wno-unknown-layout " check -W
-expect "-Werror -Wno-duplicate-id -Wno-empty-layout -Wno-missing-layoutid -Wno-not-a-directive -Wno-text-dropped -Wno-unknown-layout " compile -W
+expect "-Werror -Wno-duplicate-id -Wno-empty-layout -Wno-encoding-mismatch -Wno-missing-layoutid -Wno-not-a-directive -Wno-text-dropped -Wno-unknown-layout " check -W
+expect "-Werror -Wno-duplicate-id -Wno-empty-layout -Wno-encoding-mismatch -Wno-missing-layoutid -Wno-not-a-directive -Wno-text-dropped -Wno-unknown-layout " compile -W
 expect "--format= " dump --f
 expect "json " dump --format = j
 expect "chunks " dump --format c
-expect "no-empty-layout " compile --warning = no-e
+expect "no-empty-layout no-encoding-mismatch " compile --warning = no-e
 expect "sarif " check --diagnostics-format = s
 expect "--help --plugin= " info --
 cd "$(mktemp -d)" || exit 1

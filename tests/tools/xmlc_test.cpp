@@ -199,7 +199,8 @@ TEST_F(XmlcTest, CodePagesAndDoubleByteEncodingsCompileLikeUtf8) {
               std::string("<?xml version=\"1.0\" encoding=\"") + encoding + "\"?><a/>");
     r = Xmlc("compile " + Path("refused.xml") + " -o " + Path("refused.xmlc"));
     EXPECT_EQ(r.status, 1) << encoding;
-    EXPECT_EQ(FirstLine(r.err), Path("refused.xml") + ":1:31: error: unknown encoding\n")
+    EXPECT_EQ(FirstLine(r.err), Path("refused.xml") + ":1:31: error: the declared encoding \"" +
+                                    encoding + "\" is not one this tool can read\n")
         << encoding;
     EXPECT_FALSE(Exists(Path("refused.xmlc")));
   }
@@ -332,12 +333,12 @@ TEST_F(XmlcTest, EachFindingIsReportedWhereItsElementStarts) {
        "[-Wduplicate-id]",
        ":1:4: note: the element used"},
       {"not-a-directive", "<r xmlns=\"urn:mine\">\n  <insertlayout layoutid=\"L\"/></r>",
-       ":2:3: warning: element \"urn:mine:insertlayout\" is not the directive: it is in namespace "
-       "\"urn:mine\" (a default namespace counts too); write <insertlayout> in no namespace, or "
+       ":2:3: warning: element \"<insertlayout>\" is not the directive: it is in namespace "
+       "\"urn:mine\" (the default namespace there); write <insertlayout> in no namespace, or "
        "in \"urn:oxa:xmlcompiler\" [-Wnot-a-directive]",
        ""},
       {"not-a-directive", "<r><insertLayout layoutid=\"L\"/></r>",
-       ":1:4: warning: element \"insertLayout\" is not the directive: names are case-sensitive; "
+       ":1:4: warning: element \"<insertLayout>\" is not the directive: names are case-sensitive; "
        "write \"insertlayout\" [-Wnot-a-directive]",
        ""},
       {"text-dropped", "<r>\n  <a/>  \n  hello <b/> world &amp; <c/> x</r>",
@@ -358,14 +359,17 @@ TEST_F(XmlcTest, EachFindingIsReportedWhereItsElementStarts) {
     }
     EXPECT_TRUE(Exists(out)) << "a warning leaves the output";
     ExpectSameInJsonAndSarif(in, c.flag, c.first, c.note);
-    // The warning's source line, with the caret under its column.
+    // The warning's source line, with the caret under its column and the
+    // element's name underlined.
     const std::size_t excerpt = r.err.find('\n') + 1;
     const std::string column = c.first.substr(c.first.find(':', 1) + 1);
     const int at = std::stoi(column);
     const std::size_t caretLine = r.err.find('\n', excerpt) + 1;
     const std::size_t bar = r.err.find("| ", caretLine);
     ASSERT_NE(bar, std::string::npos) << r.err;
-    EXPECT_EQ(r.err.substr(bar + 2 + at - 1, 2), "^\n") << r.err;
+    EXPECT_EQ(r.err.substr(bar + 2 + at - 1, 2),
+              std::string(c.flag) == "text-dropped" ? "^\n" : "^~")
+        << r.err;
 
     std::filesystem::remove(out);
     r = Xmlc("compile -Werror " + in + " -o " + out);
@@ -486,23 +490,72 @@ TEST_F(XmlcTest, DumpRefusesNamesThatCannotBeWrittenAsXml) {
   }
 }
 
-TEST_F(XmlcTest, MalformedDocumentsAreLocatedAndLeaveNoOutput) {
-  const std::vector<std::pair<std::string, std::string>> cases = {
-      {"<a><b></a>", ":1:9: error: mismatched tag"},
-      {"", ":1:1: error: no element found"},
-      {"<a>\n<b x=\"1\" x=\"2\"/></a>", ":2:10: error: duplicate attribute"},
-      {"<a>&undefined;</a>", ":1:4: error: undefined entity"},
-      {"<a/><b/>", ":1:5: error: junk after document element"},
+// Each mistake an author makes in XML, named where it is, with a note at
+// the related place.
+TEST_F(XmlcTest, MalformedDocumentsAreExplainedAndLeaveNoOutput) {
+  struct Case {
+    std::string document, first, note;
+  };
+  const std::vector<Case> cases = {
+      {"<skin>\n  <panel>\n    <button>\n  </panel>\n</skin>\n",
+       ":4:3: error: end tag \"</panel>\" does not match the open element \"<button>\"",
+       ":3:5: note: \"<button>\" starts here; it must end, with \"</button>\", before \"<panel>\" "
+       "does"},
+      {"<a><b></c></a>", ":1:7: error: end tag \"</c>\" does not match the open element \"<b>\"",
+       ":1:4: note: \"<b>\" starts here"},
+      {"", ":1:1: error: the document has no root element", ""},
+      {"<skin>\n  <label/>\n", ":3:1: error: the document ends before \"<skin>\" is closed",
+       ":1:1: note: \"<skin>\" starts here"},
+      {"<a>\n<b x=\"1\" x=\"2\"/></a>", ":2:10: error: attribute \"x\" is given twice in \"<b>\"",
+       ":2:4: note: first given here"},
+      {"<a>&undefined;</a>", ":1:4: error: entity \"undefined\" is not defined",
+       ":1:4: note: XML defines only &lt; &gt; &amp; &quot; and &apos;; any other entity must be "
+       "declared in the document's DTD"},
+      {"<skin>\n  <label text=\"&copy; 2026\"/>\n</skin>",
+       ":2:16: error: entity \"copy\" is not defined",
+       ":2:16: note: XML defines only &lt; &gt; &amp; &quot; and &apos;; \"copy\" is HTML's name "
+       "for "
+       "\"\xC2\xA9\" (U+00A9), which a character reference gives"},
+      {"<skin>\n  <label text=\"Rock & Roll\"/>\n</skin>",
+       ":2:21: error: \"&\" starts an entity or character reference here, and none follows; write "
+       "\"&amp;\" for the character itself",
+       ""},
+      {"<skin>\n  <label text=\"a < b\"/>\n</skin>",
+       ":2:18: error: \"<\" may not stand in an attribute value; write \"&lt;\"", ""},
+      {"<skin>\n  <label text=\"abc/>\n  <button/>\n</skin>\n",
+       ":2:15: error: the quote that opens the value of attribute \"text\" here is never closed",
+       ":3:3: note: the next tag starts here, inside the value"},
+      {"<skin>\n  <c:label/>\n</skin>",
+       ":2:4: error: prefix \"c\" is not bound to a namespace: no \"xmlns:c\" attribute on this "
+       "element or one around it declares it",
+       ""},
+      {"<skin/>\ntext\n",
+       ":2:1: error: text after the root element ends: a document has one root element, and "
+       "everything else goes inside it",
+       ":1:1: note: the root element \"<skin>\""},
+      {"<a/><b/>",
+       ":1:5: error: a second root element \"<b>\": a document has one root element, and "
+       "everything else goes inside it",
+       ":1:1: note: the root element \"<a>\""},
+      {"\n<?xml version=\"1.0\"?>\n<a/>",
+       ":2:1: error: the XML declaration must come first in the document, with nothing before it",
+       ":1:1: note: delete from here up to 2:1"},
+      {"<a x=1/>", ":1:6: error: an attribute value must be quoted: write \"1\"", ""},
+      {"<a>\x01</a>", ":1:4: error: character U+0001 is not allowed in XML", ""},
+      {"<a><!-- never closed", ":1:4: error: the document ends inside this comment", ""},
   };
   int i = 0;
-  for (const auto& [doc, message] : cases) {
+  for (const Case& c : cases) {
     const std::string in = Path("bad" + std::to_string(i) + ".xml"),
                       out = Path("bad" + std::to_string(i) + ".xmlc");
-    WriteFile(in, doc);
+    WriteFile(in, c.document);
     const Outcome r = Xmlc("compile " + in + " -o " + out);
-    EXPECT_EQ(r.status, 1) << doc;
-    EXPECT_EQ(FirstLine(r.err), in + message + "\n") << doc;
-    EXPECT_FALSE(Exists(out)) << doc;
+    EXPECT_EQ(r.status, 1) << c.document;
+    EXPECT_EQ(FirstLine(r.err), in + c.first + "\n") << r.err;
+    if (!c.note.empty()) {
+      EXPECT_NE(r.err.find("\n" + in + c.note + "\n"), std::string::npos) << r.err;
+    }
+    EXPECT_FALSE(Exists(out)) << c.document;
     ++i;
   }
 }
@@ -546,7 +599,9 @@ TEST_F(XmlcTest, BatchWithOneBadInput) {
   const Outcome r = Xmlc("compile -j 2 " + Path("one.xml") + " " + Path("two.xml") + " " +
                          Path("three.xml") + " -d " + Path("out"));
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find(Path("two.xml") + ":1:6: error: no element found"), std::string::npos)
+  EXPECT_NE(
+      r.err.find(Path("two.xml") + ":1:6: error: the document ends before \"<two>\" is closed"),
+      std::string::npos)
       << r.err;
   EXPECT_TRUE(Exists(Path("out/one.xmlc")));
   EXPECT_TRUE(Exists(Path("out/three.xmlc")));

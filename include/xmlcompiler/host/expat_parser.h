@@ -18,6 +18,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -63,8 +64,10 @@ class ExpatParser final : public ParserObject<ExpatParser> {
   ~ExpatParser();
   HResult Start(IXmlParserResponse* response, IXmlNamespaceResponse* namespaceResponse,
                 const char* encoding, bool namespaces, char separator);
-  // Records the failure in the report; never throws (the text may be lost to memory).
-  void Fail(const char* message, std::uint32_t line, std::uint32_t column) noexcept;
+  // Records the failure (expat's error code, or 0 for a message of the
+  // host's own) in the report; never throws (the text may be lost to memory).
+  void Fail(const char* message, std::uint32_t line, std::uint32_t column,
+            std::int32_t xmlError) noexcept;
   // The position of the current event, or 0 when positions are omitted.
   std::uint32_t Line() const noexcept;
   std::uint32_t Column() const noexcept;
@@ -100,16 +103,26 @@ class ExpatParser final : public ParserObject<ExpatParser> {
   bool textSeen_ = false;
 };
 
-// Where each start tag of `document` begins (line, column; both from 1), by
-// the ordinal of its start event, as the compiling parser delivers them:
-// element i's '<' is (*positions)[i - 1]. Parses the whole document again,
-// so a host calls it only when it has something to report. Elements after a
-// malformed part are not listed.
+// What a second parse of a document tells a host that has something to
+// report. Positions are line and column, both from 1, columns in characters.
 struct TagPosition {
   std::uint32_t line;
   std::uint32_t column;
 };
-void StartTagPositions(const std::uint8_t* document, std::size_t size,
-                       std::vector<TagPosition>* positions);
+struct DocumentScan {
+  // Where each start tag begins, by the ordinal of its start event as the
+  // compiling parser delivers them: element i's '<' is starts[i - 1].
+  std::vector<TagPosition> starts;
+  // The ordinals of the elements still open where the parse stopped
+  // (outermost first): for a malformed document, those around the failure.
+  std::vector<std::uint32_t> open;
+  // The general entities the document's DTD declares before the stop.
+  std::set<std::string> entities;
+};
+
+// Parses `document` again, as the compiling parser does, into `scan`; a
+// host calls it only when it has something to report. Elements after a
+// malformed part are not listed. Throws std::bad_alloc when memory runs out.
+void ScanDocument(const std::uint8_t* document, std::size_t size, DocumentScan* scan);
 
 }  // namespace oxa::host

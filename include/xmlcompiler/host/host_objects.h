@@ -201,6 +201,9 @@ struct ParseReport {
   std::string message;
   std::uint32_t line = 0;
   std::uint32_t column = 0;
+  std::int32_t xmlError =
+      0;                 // expat's XML_Error of the failure; 0 when the message is the host's own
+  std::string encoding;  // the encoding the document's declaration names; "" for none
   std::uint64_t textRuns = 0;
   std::uint32_t textLine = 0;
   std::uint32_t textColumn = 0;

@@ -1,0 +1,37 @@
+// What a document's bytes say of its encoding, beyond what it declares: the
+// likely encodings of an undeclared document that is not UTF-8, and the
+// signs that a declared encoding is not the one its author wrote in.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace oxa::tools {
+
+struct LikelyEncodings {
+  std::vector<std::string> names;  // best first, as a declaration would name them
+  bool clear = false;              // whether the first is clearly the answer
+};
+
+// The encodings an undeclared document that is not UTF-8 is likely written
+// in. Every candidate (a multi-byte encoding, the detector's guess, the
+// system's code page, windows-1252) must read every byte; one is clear when
+// it is the only multi-byte encoding that does, or the system's code page
+// when no multi-byte encoding does.
+LikelyEncodings GuessEncoding(const std::uint8_t* bytes, std::size_t size);
+
+// Whether `encoding` reads every byte of the document: no byte it leaves
+// undefined, no broken sequence.
+bool ReadsAll(const std::string& encoding, const std::uint8_t* bytes, std::size_t size);
+
+// Where the first byte 0x80-0x9F is: the C1 controls in ISO-8859-1; size
+// when there is none.
+std::size_t FirstC1Byte(const std::uint8_t* bytes, std::size_t size);
+
+// Whether the bytes above 0x7F are all well-formed UTF-8 sequences of two
+// bytes or more, and there is at least one.
+bool LooksLikeUtf8(const std::uint8_t* bytes, std::size_t size);
+
+}  // namespace oxa::tools
