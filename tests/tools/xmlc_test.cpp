@@ -1,13 +1,16 @@
 // xmlc end to end: the real plug-in module, the reference host and expat.
 #include <gtest/gtest.h>
+#include <iconv.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -557,6 +560,117 @@ TEST_F(XmlcTest, MalformedDocumentsAreExplainedAndLeaveNoOutput) {
     }
     EXPECT_FALSE(Exists(out)) << c.document;
     ++i;
+  }
+}
+
+// `bytes` converted between encodings by iconv; false when they do not convert.
+bool Convert(const std::string& bytes, const char* from, const char* to, std::string* out) {
+  iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+  std::string in = bytes;
+  out->assign(bytes.size() * 4 + 16, '\0');
+  char* source = in.data();
+  char* target = out->data();
+  std::size_t left = in.size(), room = out->size();
+  const bool ok = iconv(cd, &source, &left, &target, &room) != static_cast<std::size_t>(-1);
+  iconv_close(cd);
+  out->resize(out->size() - room);
+  return ok && left == 0;
+}
+
+// What an editor does with a SARIF log's fixes: decodes the file in its own
+// encoding, replaces each region (lines and columns in code points), and
+// encodes it again.
+std::string ApplyFixes(const std::string& bytes, const char* encoding, const std::string& bom,
+                       const nlohmann::json& log) {
+  std::string utf32;
+  EXPECT_TRUE(Convert(bytes.substr(bom.size()), encoding, "UTF-32LE", &utf32)) << encoding;
+  std::u32string text(utf32.size() / 4, U'\0');
+  std::memcpy(text.data(), utf32.data(), text.size() * 4);
+  std::vector<std::size_t> starts = {0};
+  for (std::size_t i = 0; i < text.size(); ++i)
+    if (text[i] == U'\n') starts.push_back(i + 1);
+  struct Edit {
+    std::size_t from, to;
+    std::u32string with;
+  };
+  std::vector<Edit> edits;
+  for (const auto& result : log["runs"][0]["results"]) {
+    if (!result.contains("fixes")) continue;
+    for (const auto& change : result["fixes"][0]["artifactChanges"]) {
+      for (const auto& r : change["replacements"]) {
+        const auto& region = r["deletedRegion"];
+        const std::size_t from = starts.at(region["startLine"].get<std::size_t>() - 1) +
+                                 region["startColumn"].get<std::size_t>() - 1;
+        const std::size_t to = starts.at(region["endLine"].get<std::size_t>() - 1) +
+                               region["endColumn"].get<std::size_t>() - 1;
+        std::string inserted, wide;
+        inserted = r["insertedContent"]["text"].get<std::string>();
+        EXPECT_TRUE(Convert(inserted, "UTF-8", "UTF-32LE", &wide));
+        std::u32string with(wide.size() / 4, U'\0');
+        std::memcpy(with.data(), wide.data(), with.size() * 4);
+        edits.push_back({from, to, with});
+      }
+    }
+  }
+  std::sort(edits.begin(), edits.end(),
+            [](const Edit& a, const Edit& b) { return a.from > b.from; });
+  for (const Edit& e : edits) text.replace(e.from, e.to - e.from, e.with);
+  std::string encoded;
+  EXPECT_TRUE(Convert(std::string(reinterpret_cast<const char*>(text.data()), text.size() * 4),
+                      "UTF-32LE", encoding, &encoded));
+  return bom + encoded;
+}
+
+// Every fix-it, applied as an editor applies it from the SARIF log, mends
+// its finding: in UTF-8, UTF-16, windows-1252 and Shift_JIS, with text
+// before the mistake that is more than one byte (or unit) a character.
+TEST_F(XmlcTest, FixItsMendTheirFindingsInEveryEncoding) {
+  struct Case {
+    const char* name;
+    const char* iconvName;
+    const char* declared;  // null: no declaration
+    std::string bom;
+    std::string text;  // the line before the mistakes, in UTF-8
+  };
+  const std::vector<Case> cases = {
+      {"utf-8", "UTF-8", "UTF-8", "", "\xE6\x97\xA5\xE6\x9C\xAC Caf\xC3\xA9 \xF0\x9D\x84\x9E"},
+      {"utf-16", "UTF-16LE", "UTF-16", "\xFF\xFE", "\xE6\x97\xA5\xE6\x9C\xAC \xF0\x9D\x84\x9E"},
+      {"windows-1252", "CP1252", "windows-1252", "", "Caf\xC3\xA9 \xE2\x80\x9Cquoted\xE2\x80\x9D"},
+      {"shift_jis", "SHIFT_JIS", "Shift_JIS", "", "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E"},
+  };
+  for (const Case& c : cases) {
+    // Warnings with fix-its (a misspelt layoutid, a layoutid in the wrong
+    // case) and, in the second document, errors (an HTML entity, a bare '&').
+    const std::string warnings =
+        std::string("<?xml version=\"1.0\" encoding=\"") + c.declared +
+        "\"?>\n<skin>\n  <layout id=\"transport\"><b/></layout>\n  <label text=\"" + c.text +
+        "\"/><insertlayout layoutid=\"transprot\"/><insertlayout "
+        "layoutId=\"transport\"/>\n</skin>\n";
+    const std::string errors = std::string("<?xml version=\"1.0\" encoding=\"") + c.declared +
+                               "\"?>\n<skin>\n  <label text=\"" + c.text +
+                               "\" note=\"&copy; Rock & Roll\"/>\n</skin>\n";
+    for (const std::string& document : {warnings, errors}) {
+      std::string encoded;
+      ASSERT_TRUE(Convert(document, "UTF-8", c.iconvName, &encoded)) << c.name;
+      const std::string in = Path(std::string(c.name) + ".xml");
+      WriteFile(in, c.bom + encoded);
+      Outcome r = Xmlc("check --diagnostics-format=sarif " + in);
+      ASSERT_NE(r.err.find("\"fixes\""), std::string::npos) << c.name << r.err;
+      // A parse stops at its first error: mend, and check again.
+      for (int round = 0; round < 4; ++round) {
+        const auto log = nlohmann::json::parse(r.err);
+        bool fixes = false;
+        for (const auto& result : log["runs"][0]["results"])
+          fixes = fixes || result.contains("fixes");
+        if (!fixes) break;
+        WriteFile(in, ApplyFixes(ReadFile(in), c.iconvName, c.bom, log));
+        r = Xmlc("check --diagnostics-format=sarif " + in);
+      }
+      r = Xmlc("check " + in);
+      EXPECT_EQ(r.status, 0) << c.name << ": " << r.err;
+      EXPECT_EQ(r.err, "") << c.name;
+    }
   }
 }
 
