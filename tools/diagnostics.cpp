@@ -360,9 +360,17 @@ int Width(char32_t c) {
   return width < 0 ? 1 : width;
 }
 
-// The characters of a line as shown: controls other than tab as U+FFFD.
+// The characters of a line as shown: controls other than tab (C1 included)
+// as U+FFFD.
 char32_t Shown(char32_t c) {
-  return (c < 0x20 && c != '\t') || c == 0x7F ? 0xFFFD : c;
+  return (c < 0x20 && c != '\t') || (c >= 0x7F && c < 0xA0) ? 0xFFFD : c;
+}
+
+// `text` quoted, a line end in it written as "\n".
+std::string QuotedOneLine(const std::string& text) {
+  std::string out = "\"";
+  for (char c : text) out += c == '\n' ? std::string("\\n") : std::string(1, c);
+  return out + "\"";
 }
 
 // The gcc-style excerpt of the line at `at`: the line in UTF-8, the caret at
@@ -448,9 +456,9 @@ void Render(const std::string& file, std::vector<Message>& messages, const Warni
     for (const FixIt& fixit : record.fixits) {
       if (fixit.start.line == record.at.line) continue;
       const bool insertion = fixit.start == fixit.end;
-      std::string what = "replace this with " + Quoted(fixit.replacement);
+      std::string what = "replace this with " + QuotedOneLine(fixit.replacement);
       if (insertion) {
-        what = "insert " + Quoted(fixit.replacement) + " here";
+        what = "insert " + QuotedOneLine(fixit.replacement) + " here";
       } else if (fixit.replacement.empty()) {
         what = "delete from here up to " + std::to_string(fixit.end.line) + ":" +
                std::to_string(fixit.end.column);

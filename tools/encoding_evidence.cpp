@@ -36,6 +36,11 @@ std::string Canonical(const std::string& name) {
   return name;
 }
 
+std::size_t HighBytes(const std::uint8_t* bytes, std::size_t size) {
+  return static_cast<std::size_t>(
+      std::count_if(bytes, bytes + size, [](std::uint8_t b) { return b >= 0x80; }));
+}
+
 void Add(const std::string& name, std::vector<std::string>* names) {
   if (name.empty() || strcasecmp(name.c_str(), "UTF-8") == 0 ||
       strcasecmp(name.c_str(), "ASCII") == 0)
@@ -79,7 +84,9 @@ LikelyEncodings GuessEncoding(const std::uint8_t* bytes, std::size_t size) {
       return strcasecmp(m.c_str(), guess.c_str()) == 0;
     });
     likely.names = multiByte;
-    likely.clear = multiByte.size() == 1;
+    // Several read it: the detector settles it on a longer text.
+    likely.clear = multiByte.size() == 1 || (strcasecmp(multiByte[0].c_str(), guess.c_str()) == 0 &&
+                                             HighBytes(bytes, size) >= kDetectorBytes);
     return likely;
   }
   // A single-byte encoding: the system's code page is strong evidence,
@@ -90,10 +97,8 @@ LikelyEncodings GuessEncoding(const std::uint8_t* bytes, std::size_t size) {
     return likely;
   }
   // The detector is worth hearing first on a longer text only.
-  const std::size_t high = static_cast<std::size_t>(
-      std::count_if(bytes, bytes + size, [](std::uint8_t b) { return b >= 0x80; }));
   const bool heard = !IsMultiByte(guess) && ReadsAll(guess, bytes, size);
-  if (heard && high >= kDetectorBytes) Add(guess, &likely.names);
+  if (heard && HighBytes(bytes, size) >= kDetectorBytes) Add(guess, &likely.names);
   if (ReadsAll("windows-1252", bytes, size)) Add("windows-1252", &likely.names);
   if (heard) Add(guess, &likely.names);
   return likely;

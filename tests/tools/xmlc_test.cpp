@@ -674,6 +674,104 @@ TEST_F(XmlcTest, FixItsMendTheirFindingsInEveryEncoding) {
   }
 }
 
+// What the bytes say of an encoding: the likely one of an undeclared
+// document, and a declaration the bytes contradict.
+TEST_F(XmlcTest, EncodingsAreJudgedOnTheEvidenceOfTheBytes) {
+  // A long undeclared Shift_JIS text: the answer, and the declaration to insert.
+  std::string japanese, sjis;
+  for (int i = 0; i < 8; ++i)
+    japanese += "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\xE3\x81\xAE\xE6\x96\x87";
+  ASSERT_TRUE(Convert("<skin>\n  <label text=\"" + japanese + "\"/>\n</skin>\n", "UTF-8",
+                      "SHIFT_JIS", &sjis));
+  WriteFile(Path("sjis.xml"), sjis);
+  Outcome r = Xmlc("check " + Path("sjis.xml"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find(":2:16: error: the document declares no encoding, so it is read as UTF-8, "
+                       "but byte 0x93 starts no UTF-8 character; the document is written in "
+                       "Shift_JIS\n"),
+            std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("    2 |   <label text=\"" + japanese), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find(":1:1: note: insert \"<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\\n\" "
+                       "here\n"),
+            std::string::npos)
+      << r.err;
+  // A short windows-1252 word: only the likely ones, no fix-it.
+  WriteFile(Path("cafe.xml"), "<skin>\n  <label text=\"Caf\xE9\"/>\n</skin>\n");
+  r = Xmlc("check " + Path("cafe.xml"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find(":2:19: error: the document declares no encoding, so it is read as UTF-8, "
+                       "but byte 0xE9 starts no UTF-8 character; declare the encoding it is "
+                       "written in, likely windows-1252"),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(r.err.find("note: insert"), std::string::npos) << r.err;
+
+  // ISO-8859-1 holding windows-1252's quotes: compiled as declared, with a warning.
+  WriteFile(Path("c1.xml"),
+            "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<skin>\n  <label "
+            "text=\"\x93quoted\x94\"/>\n</skin>\n");
+  r = Xmlc("compile " + Path("c1.xml") + " -o " + Path("c1.xmlc"));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(FirstLine(r.err),
+            Path("c1.xml") +
+                ":1:31: warning: the document declares \"ISO-8859-1\", where bytes 0x80-0x9F are "
+                "control characters; it is probably windows-1252, as browsers read it "
+                "[-Wencoding-mismatch]\n");
+  EXPECT_NE(r.err.find("      |                               windows-1252\n"), std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find(":3:16: note: byte 0x93 is here\n"), std::string::npos) << r.err;
+  EXPECT_TRUE(Exists(Path("c1.xmlc")));
+  EXPECT_EQ(Xmlc("check -Wno-encoding-mismatch " + Path("c1.xml")).err, "");
+
+  // UTF-8 declared as windows-1252.
+  WriteFile(Path("utf8.xml"),
+            "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<skin>\n  <label "
+            "text=\"Caf\xC3\xA9\"/>\n</skin>\n");
+  r = Xmlc("check " + Path("utf8.xml"));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(FirstLine(r.err), Path("utf8.xml") +
+                                  ":1:31: warning: the document declares \"windows-1252\", but "
+                                  "every byte above 0x7F in it is part of a well-formed UTF-8 "
+                                  "character: it is probably UTF-8 [-Wencoding-mismatch]\n");
+}
+
+// The source line in the author's characters, whatever the encoding, with
+// the caret at the display column.
+TEST_F(XmlcTest, SourceLinesAreShownInTheAuthorsCharacters) {
+  std::string utf16;
+  ASSERT_TRUE(
+      Convert("<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n<skin>\n  <label "
+              "text=\"\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\"/><insertlayout "
+              "layoutid=\"x\"/>\n</skin>\n",
+              "UTF-8", "UTF-16LE", &utf16));
+  WriteFile(Path("wide.xml"), "\xFF\xFE" + utf16);
+  const Outcome r = Xmlc("check " + Path("wide.xml"));
+  EXPECT_EQ(r.status, 0);
+  // Column 22 counts code points; the caret stands 3 cells further, past
+  // three wide characters.
+  EXPECT_NE(r.err.find("wide.xml:3:22: warning: "), std::string::npos) << r.err;
+  EXPECT_NE(
+      r.err.find("    3 |   <label text=\"\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\"/><insertlayout "
+                 "layoutid=\"x\"/>\n"
+                 "      |                         ^~~~~~~~~~~~~\n"),
+      std::string::npos)
+      << r.err;
+}
+
+// Names as the author wrote them.
+TEST_F(XmlcTest, AttributesAreNamedAsWritten) {
+  WriteFile(Path("prefixed.xml"),
+            "<skin xmlns:c=\"urn:c\">\n  <insertlayout c:layoutid=\"x\"/>\n</skin>\n");
+  const Outcome r = Xmlc("check " + Path("prefixed.xml"));
+  EXPECT_EQ(FirstLine(r.err),
+            Path("prefixed.xml") +
+                ":2:3: warning: the directive's \"c:layoutid\" is ignored: a prefixed attribute is "
+                "in a namespace, and the directive reads only \"layoutid\" without a prefix, so it "
+                "inserts nothing [-Wmissing-layoutid]\n");
+  EXPECT_NE(r.err.find("      |                 layoutid\n"), std::string::npos) << r.err;
+}
+
 TEST_F(XmlcTest, FailureLeavesAnExistingTargetUntouched) {
   WriteFile(Path("bad.xml"), "<a>");
   WriteFile(Path("target.xmlc"), "previous contents");
