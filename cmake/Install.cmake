@@ -64,7 +64,8 @@ if(OXA_BUILD_HOST)
       VERBATIM)
     add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/THIRD-PARTY-NOTICES.txt
       COMMAND ${PROJECT_SOURCE_DIR}/scripts/third-party-notices ${OXA_MINGW_EXPAT_PREFIX}
-              ${OXA_MINGW_UTF8PROC_PREFIX} ${PROJECT_BINARY_DIR}/THIRD-PARTY-NOTICES.txt
+              ${OXA_MINGW_UTF8PROC_PREFIX} ${OXA_MINGW_UCHARDET_PREFIX}
+              ${PROJECT_BINARY_DIR}/THIRD-PARTY-NOTICES.txt
       DEPENDS ${PROJECT_SOURCE_DIR}/scripts/third-party-notices
       COMMENT "Gathering the third-party notices"
       VERBATIM)

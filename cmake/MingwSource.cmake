@@ -34,3 +34,8 @@ set_property(TARGET EXPAT::EXPAT APPEND PROPERTY INTERFACE_COMPILE_DEFINITIONS X
 oxa_mingw_source(utf8proc libutf8proc.a)
 set(UTF8PROC_INCLUDE_DIR ${OXA_MINGW_UTF8PROC_PREFIX}/include CACHE PATH "" FORCE)
 set(UTF8PROC_LIBRARY ${OXA_MINGW_UTF8PROC_PREFIX}/lib/libutf8proc.a CACHE FILEPATH "" FORCE)
+
+# uchardet, for xmlc's guess at an undeclared encoding.
+oxa_mingw_source(uchardet libuchardet.a)
+set(UCHARDET_INCLUDE_DIR ${OXA_MINGW_UCHARDET_PREFIX}/include/uchardet CACHE PATH "" FORCE)
+set(UCHARDET_LIBRARY ${OXA_MINGW_UCHARDET_PREFIX}/lib/libuchardet.a CACHE FILEPATH "" FORCE)

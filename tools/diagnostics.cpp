@@ -381,7 +381,7 @@ std::string Excerpt(SourceText& text, Position at, std::uint32_t length, const F
   const std::u32string* line = text.Line(at.line);
   if (at.column == 0 || line == nullptr || line->size() > 1000 || at.column > line->size() + 1)
     return "";
-  std::string shown, marker, fix;
+  std::string shown, marker, fix;  // the line, the caret's line, the fix-it's
   auto pad = [&](std::string* out, std::uint32_t column) {
     // Spaces (tabs kept) up to `column`'s display column.
     for (std::uint32_t i = 1; i < column && i <= line->size(); ++i) {
@@ -400,15 +400,14 @@ std::string Excerpt(SourceText& text, Position at, std::uint32_t length, const F
     const int cells = (*line)[i - 1] == '\t' ? 1 : Width(Shown((*line)[i - 1]));
     marker.append(static_cast<std::size_t>(cells), '~');
   }
-  if (fixit != nullptr && fixit->start.line == at.line) {
-    pad(&fix, fixit->start.column);
-    fix += fixit->replacement.substr(0, fixit->replacement.find('\n'));
-  }
   const std::string number = std::to_string(at.line);
   const std::string gutter(number.size() < 5 ? 5 - number.size() : 0, ' ');
   const std::string blank = std::string(gutter.size() + number.size(), ' ') + " | ";
   std::string out = gutter + number + " | " + shown + "\n" + blank + marker + "\n";
-  if (!fix.empty() || (fixit != nullptr && fixit->start.line == at.line)) out += blank + fix + "\n";
+  if (fixit != nullptr && fixit->start.line == at.line) {
+    pad(&fix, fixit->start.column);
+    out += blank + fix + fixit->replacement.substr(0, fixit->replacement.find('\n')) + "\n";
+  }
   return out;
 }
 

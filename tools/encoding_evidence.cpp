@@ -10,6 +10,7 @@
 #include "encoding_detector.h"
 #include "host/legacy_decoder.h"
 #include "platform.h"
+#include "source_text.h"
 
 namespace oxa::tools {
 namespace {
@@ -110,25 +111,18 @@ std::size_t FirstC1Byte(const std::uint8_t* bytes, std::size_t size) {
   return size;
 }
 
-bool LooksLikeUtf8(const std::uint8_t* bytes, std::size_t size) {
-  bool any = false;
-  for (std::size_t at = 0; at < size;) {
-    const std::uint8_t lead = bytes[at];
-    if (lead < 0x80) {
-      ++at;
-      continue;
-    }
-    const std::size_t length = lead >= 0xF0 && lead <= 0xF4   ? 4
-                               : lead >= 0xE0 && lead <= 0xEF ? 3
-                               : lead >= 0xC2 && lead <= 0xDF ? 2
-                                                              : 0;
-    if (length == 0 || size - at < length) return false;
-    for (std::size_t k = 1; k < length; ++k)
-      if ((bytes[at + k] & 0xC0) != 0x80) return false;
-    any = true;
+std::size_t FirstNonUtf8(const std::uint8_t* bytes, std::size_t size) {
+  std::size_t at = 0;
+  char32_t c = 0;
+  for (std::size_t length = 0;
+       at < size && (length = DecodeUtf8(bytes + at, bytes + size, &c)) != 0;)
     at += length;
-  }
-  return any;
+  return at;
+}
+
+bool LooksLikeUtf8(const std::uint8_t* bytes, std::size_t size) {
+  if (FirstNonUtf8(bytes, size) != size) return false;
+  return std::any_of(bytes, bytes + size, [](std::uint8_t b) { return b >= 0x80; });
 }
 
 }  // namespace oxa::tools

@@ -31,6 +31,10 @@ bool ReadsAll(const std::string& encoding, const std::uint8_t* bytes, std::size_
 // when there is none.
 std::size_t FirstC1Byte(const std::uint8_t* bytes, std::size_t size);
 
+// Where the first byte that starts no well-formed UTF-8 character is; size
+// when there is none.
+std::size_t FirstNonUtf8(const std::uint8_t* bytes, std::size_t size);
+
 // Whether the bytes above 0x7F are all well-formed UTF-8 sequences of two
 // bytes or more, and there is at least one.
 bool LooksLikeUtf8(const std::uint8_t* bytes, std::size_t size);

@@ -40,6 +40,28 @@ std::string DeclaredEncoding(const std::uint8_t* data, std::size_t size) {
 
 }  // namespace
 
+std::size_t DecodeUtf8(const std::uint8_t* p, const std::uint8_t* end, char32_t* c) {
+  const std::uint8_t lead = *p;
+  if (lead < 0x80) {
+    *c = lead;
+    return 1;
+  }
+  const std::size_t length = lead >= 0xF0 && lead <= 0xF4   ? 4
+                             : lead >= 0xE0                 ? 3
+                             : lead >= 0xC2 && lead <= 0xDF ? 2
+                                                            : 0;
+  if (length == 0 || static_cast<std::size_t>(end - p) < length) return 0;
+  char32_t value = lead & (0x7F >> length);
+  for (std::size_t k = 1; k < length; ++k) {
+    if ((p[k] & 0xC0) != 0x80) return 0;
+    value = (value << 6) | (p[k] & 0x3F);
+  }
+  constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (value < kLeast[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
+  *c = value;
+  return length;
+}
+
 void AppendUtf8(char32_t c, std::string* out) {
   if (c < 0x80) {
     *out += static_cast<char>(c);
@@ -96,27 +118,28 @@ struct SourceText::Reader {
     return ReadUtf8(p, end, c);
   }
 
+  // How many bytes the sequence that `p` starts takes, whether or not they
+  // make a character.
+  std::size_t SequenceLength(const std::uint8_t* p, const std::uint8_t* end) const {
+    std::size_t length = 1;
+    if (kind == Kind::kUtf16) {
+      length = 2;
+    } else if (kind == Kind::kLegacy && legacy.map[*p] < -1) {
+      // No multi-byte encoding expat reads has a trail byte below 0x40: one
+      // such (a quote, say) ends the sequence early.
+      const auto full = static_cast<std::size_t>(-legacy.map[*p]);
+      while (length < full && p + length < end && p[length] >= 0x40) ++length;
+    } else if (kind == Kind::kUtf8) {
+      length = *p >= 0xF0 ? 4 : *p >= 0xE0 ? 3 : *p >= 0xC0 ? 2 : 1;
+    }
+    return std::min(length, static_cast<std::size_t>(end - p));
+  }
+
   static std::size_t ReadUtf8(const std::uint8_t* p, const std::uint8_t* end, char32_t* c) {
-    const std::uint8_t lead = *p;
+    const std::size_t length = DecodeUtf8(p, end, c);
+    if (length != 0) return length;
     *c = kReplacement;
-    if (lead < 0x80) {
-      *c = lead;
-      return 1;
-    }
-    const std::size_t length = lead >= 0xF0 && lead <= 0xF4   ? 4
-                               : lead >= 0xE0                 ? 3
-                               : lead >= 0xC2 && lead <= 0xDF ? 2
-                                                              : 0;
-    if (length == 0 || static_cast<std::size_t>(end - p) < length) return 1;
-    char32_t value = lead & (0x7F >> length);
-    for (std::size_t k = 1; k < length; ++k) {
-      if ((p[k] & 0xC0) != 0x80) return 1;
-      value = (value << 6) | (p[k] & 0x3F);
-    }
-    const char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (value < least[length] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 1;
-    *c = value;
-    return length;
+    return 1;
   }
 
   static std::size_t ReadUtf16(const std::uint8_t* p, const std::uint8_t* end, bool bigEndian,
@@ -316,6 +339,18 @@ Position SourceText::PositionOf(std::size_t offset) {
   std::u32string head;
   Decode(starts_[line - 1], std::min(offset, size_), &head);
   return {line, static_cast<std::uint32_t>(head.size() + 1)};
+}
+
+std::string SourceText::BytesAt(Position at) {
+  if (Line(at.line) == nullptr || at.column == 0) return "";
+  const std::uint8_t* p = data_ + starts_[at.line - 1];
+  const std::uint8_t* end = data_ + size_;
+  for (std::uint32_t column = 1; column < at.column && p < end; ++column) {
+    char32_t c = 0;
+    p += std::max<std::size_t>(reader_->Read(p, end, bigEndian_, &c), 1);
+  }
+  if (p >= end) return "";
+  return std::string(reinterpret_cast<const char*>(p), reader_->SequenceLength(p, end));
 }
 
 }  // namespace oxa::tools

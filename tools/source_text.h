@@ -22,6 +22,10 @@ struct Position {
   friend bool operator==(const Position&, const Position&) = default;
 };
 
+// The well-formed UTF-8 character that starts at `p` (before `end`): its
+// length in bytes, its code point in `*c`; 0 when none starts there.
+std::size_t DecodeUtf8(const std::uint8_t* p, const std::uint8_t* end, char32_t* c);
+
 // Appends code point `c` to `out` in UTF-8.
 void AppendUtf8(char32_t c, std::string* out);
 // `text` in UTF-8.
@@ -62,6 +66,9 @@ class SourceText {
   Position End();
   // The position of the character that byte `offset` belongs to.
   Position PositionOf(std::size_t offset);
+  // The bytes of the character at `at`, or of the sequence its first byte
+  // starts when they are no character; "" past the document's end.
+  std::string BytesAt(Position at);
 
  private:
   struct Reader;

@@ -124,13 +124,7 @@ class Explainer {
     if (source_.Declared()) return false;
     const std::uint8_t* bytes = source_.Bytes();
     const std::size_t size = source_.Size();
-    std::size_t bad = 0;
-    while (bad < size) {
-      char32_t c = 0;
-      const std::size_t used = Utf8Length(bytes + bad, size - bad, &c);
-      if (used == 0) break;
-      bad += used;
-    }
+    const std::size_t bad = FirstNonUtf8(bytes, size);
     if (bad >= size) return false;
     const LikelyEncodings likely = GuessEncoding(bytes, size);
     if (likely.clear) source_.ReadAs(likely.names[0]);
@@ -155,19 +149,6 @@ class Explainer {
     }
     Say(at, 1, text);
     return true;
-  }
-
-  static std::size_t Utf8Length(const std::uint8_t* p, std::size_t left, char32_t* c) {
-    if (p[0] < 0x80) return 1;
-    const std::size_t length = p[0] >= 0xF0 && p[0] <= 0xF4   ? 4
-                               : p[0] >= 0xE0 && p[0] <= 0xEF ? 3
-                               : p[0] >= 0xC2 && p[0] <= 0xDF ? 2
-                                                              : 0;
-    if (length == 0 || left < length) return 0;
-    for (std::size_t k = 1; k < length; ++k)
-      if ((p[k] & 0xC0) != 0x80) return 0;
-    *c = p[0];
-    return length;
   }
 
   // "Rock & Roll": expat stops just after the '&'.
@@ -233,9 +214,12 @@ class Explainer {
       return true;
     }
     if (c == 0xFFFD && source_.Declared()) {
+      const std::string bytes = source_.BytesAt(at_);
+      std::string named;
+      for (char b : bytes) named += (named.empty() ? "0x" : " 0x") + Hex(std::uint8_t(b), 2);
       Say(at_, 1,
-          "the bytes here are no character in " + source_.Encoding() +
-              ", the encoding the document declares");
+          (bytes.size() > 1 ? "bytes " + named + " have" : "byte " + named + " has") +
+              " no character in " + source_.Encoding() + ", the encoding the document declares");
       return true;
     }
     Say(at_, 1, "unexpected " + CharacterName(c) + " here: it cannot start or continue the markup");
