@@ -80,14 +80,18 @@ LikelyEncodings GuessEncoding(const std::uint8_t* bytes, std::size_t size) {
     if (ReadsAll(m, bytes, size)) multiByte.push_back(m);
   LikelyEncodings likely;
   if (!multiByte.empty()) {
-    // The detector's guess first when it is one of them.
-    std::stable_partition(multiByte.begin(), multiByte.end(), [&](const std::string& m) {
-      return strcasecmp(m.c_str(), guess.c_str()) == 0;
-    });
+    // The system's code page first when it is one of them, else the
+    // detector's guess.
+    const auto named = [](const std::string& name) {
+      return [name](const std::string& m) { return strcasecmp(m.c_str(), name.c_str()) == 0; };
+    };
+    const bool systemReads = std::any_of(multiByte.begin(), multiByte.end(), named(system));
+    std::stable_partition(multiByte.begin(), multiByte.end(), named(systemReads ? system : guess));
     likely.names = multiByte;
-    // Several read it: the detector settles it on a longer text.
-    likely.clear = multiByte.size() == 1 || (strcasecmp(multiByte[0].c_str(), guess.c_str()) == 0 &&
-                                             HighBytes(bytes, size) >= kDetectorBytes);
+    // Several read it: the system's code page settles it, or the detector
+    // on a longer text.
+    likely.clear = multiByte.size() == 1 || systemReads ||
+                   (named(guess)(multiByte[0]) && HighBytes(bytes, size) >= kDetectorBytes);
     return likely;
   }
   // A single-byte encoding: the system's code page is strong evidence,

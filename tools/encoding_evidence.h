@@ -17,10 +17,9 @@ struct LikelyEncodings {
 
 // The encodings an undeclared document that is not UTF-8 is likely written
 // in. Every candidate (a multi-byte encoding, the detector's guess, the
-// system's code page, windows-1252) must read every byte; one is clear when
-// it is the only multi-byte encoding that does (or the one of several that
-// the detector names on a longer text), or the system's code page when no
-// multi-byte encoding does.
+// system's code page, windows-1252) must read every byte. One is clear when
+// it is the system's code page, the only multi-byte encoding that reads the
+// bytes, or the one of several that the detector names on a longer text.
 LikelyEncodings GuessEncoding(const std::uint8_t* bytes, std::size_t size);
 
 // Whether `encoding` reads every byte of the document: no byte it leaves

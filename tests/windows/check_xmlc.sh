@@ -2,8 +2,9 @@
 # xmlc.exe end to end under Wine: the golden documents in one batch give the
 # Linux build's bytes, the dump round trip gives them again, a Japanese file
 # name works, an output that is an input is refused in every spelling,
-# Ctrl-C leaves no temporary file, and a batch of 1,000 files compiles on
-# two workers. Wine is the `wine` on PATH.
+# Ctrl-C leaves no temporary file, a batch of 1,000 files compiles on two
+# workers, and an undeclared document in the ANSI code page is named so.
+# Wine is the `wine` on PATH.
 # Usage: check_xmlc.sh XMLC_EXE SOURCE_DIR OUT_DIR
 set -u
 xmlc=$1 src=$2 out=$3
@@ -100,5 +101,24 @@ for i in $(seq -w 1 1000); do
   cmp -s "$out/batch/out/$i-$n.xmlc" "$golden/$n.xmlc" && same=$((same + 1))
 done
 if [ $same -eq 1000 ]; then ok "1,000 files on two workers: $(tail -n 1 "$out/batch/err")"; else bad "$same of 1,000 outputs right"; fi
+
+# 7. An undeclared document in the ANSI code page: the code page is clearly
+# the answer, and its declaration is the fix-it.
+mkdir -p "$out/ansi"
+if [ "${OXA_EXPECT_DOUBLE_BYTE:-0}" = 1 ]; then
+  printf '<skin>\n  <label text="\223\372\226\173"/>\n</skin>\n' > "$out/ansi/a.xml"  # Shift_JIS
+  page=Shift_JIS
+else
+  printf '<skin>\n  <label text="Caf\351"/>\n</skin>\n' > "$out/ansi/a.xml"  # windows-1252
+  page=windows-1252
+fi
+(cd "$out/ansi" && run check a.xml) 2> "$out/ansi/err" > /dev/null
+declaration="<?xml version=\"1.0\" encoding=\"$page\"?>\\n"
+if grep -q "^a.xml:2:[0-9]*: error: .*; the document is written in $page" "$out/ansi/err" &&
+   grep -qF "a.xml:1:1: note: insert \"$declaration\" here" "$out/ansi/err"; then
+  ok "an undeclared document in the ANSI code page is named $page, with its declaration"
+else
+  bad "an undeclared document in the ANSI code page: $(tr -d '\r' < "$out/ansi/err")"
+fi
 
 exit $status
