@@ -99,7 +99,7 @@ class Explainer {
       case XML_ERROR_PARTIAL_CHAR:
         return UndeclaredEncoding();
       case XML_ERROR_NO_ELEMENTS:
-        return NeverClosed() || NoRoot();
+        return NeverClosed();
       case XML_ERROR_TAG_MISMATCH:
         return Mismatch();
       case XML_ERROR_UNDEFINED_ENTITY:
@@ -230,24 +230,21 @@ class Explainer {
   bool NeverClosed() {
     if (scan_.open.empty()) return false;
     std::string names, fix;
+    std::vector<Record::Note> notes;  // kept apart until every name is found
     for (std::size_t i = scan_.open.size(); i-- > 0;) {
       Position at;
       const std::u32string name = WrittenName(source_, scan_, scan_.open[i], &at);
       if (name.empty()) return false;
       names += (names.empty() ? "" : i == 0 ? " and " : ", ") + TagName(name);
       fix += "</" + Utf8(name) + ">";
-      Note(at, static_cast<std::uint32_t>(name.size() + 1), TagName(name) + " starts here");
+      notes.push_back({at, TagName(name) + " starts here", std::uint32_t(name.size() + 1)});
     }
+    record_.notes = std::move(notes);
     const Position end = source_.End();
     const std::u32string* last = source_.Line(end.line);
     Say(end, 0,
         "the document ends before " + names + (scan_.open.size() > 1 ? " are" : " is") + " closed");
     Fix(end, end, (last != nullptr && !last->empty() ? "\n" : "") + fix + "\n");
-    return true;
-  }
-
-  bool NoRoot() {
-    Say(at_, 0, scan_.starts.empty() ? "the document has no root element" : "no element found");
     return true;
   }
 
