@@ -186,7 +186,10 @@ if(OXA_BUILD_HOST)
     tools/markup.cpp
     tools/source_text.cpp
     tools/encoding_evidence.cpp
-    tools/html_entities.cpp)
+    tools/html_entities.cpp
+    tools/finding_kinds.cpp
+    tools/warning_policy.cpp
+    tools/suggestions.cpp)
   if(UCHARDET_INCLUDE_DIR AND UCHARDET_LIBRARY)
     target_sources(oxa_diagnostics PRIVATE tools/encoding_detector_uchardet.cpp)
     target_include_directories(oxa_diagnostics SYSTEM PRIVATE ${UCHARDET_INCLUDE_DIR})

@@ -48,8 +48,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static Fixture* fixture = new Fixture();
   const oxa::host::CompilerSession::Result result = Compile(*fixture, data, size);
   oxa::tools::WarningPolicy policy;
-  policy.asErrors = size > 0 && (data[0] & 1) != 0;  // -Werror on half the inputs
-  const oxa::tools::Diagnosis diagnosis = oxa::tools::Diagnose("fuzz.xml", result, policy);
+  std::string error;
+  if (size > 0 && (data[0] & 1) != 0) policy.Apply("error", "-W", &error);  // -Werror on half
+  const bool color = size > 0 && (data[0] & 2) != 0;                        // colours on half
+  const oxa::tools::Diagnosis diagnosis = oxa::tools::Diagnose("fuzz.xml", result, policy, color);
   if (oxa::Failed(result.hr) && (!diagnosis.failed || diagnosis.errors == 0)) std::abort();
   if (diagnosis.records.empty() != diagnosis.text.empty()) std::abort();
 
@@ -62,5 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (sarif.is_discarded() || sarif["runs"].size() != 1 ||
       sarif["runs"][0]["results"].size() != diagnosis.records.size())
     std::abort();
+  for (const nlohmann::json& r : sarif["runs"][0]["results"]) {
+    if (!r.contains("ruleId")) std::abort();  // code scanning refuses a result without a rule
+  }
   return 0;
 }

@@ -3,9 +3,13 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
+#include <system_error>
 
 #include "file_io.h"
+#include "platform.h"
+#include "suggestions.h"
 
 namespace oxa::xmlc {
 
@@ -37,7 +41,12 @@ int ParseOptions(const std::string& command, const std::vector<std::string>& arg
     if (c == '?') {
       if (isLong && given.find('=') != std::string::npos && optopt != 0)
         return Usage(command, "option " + name + " takes no value");
-      return Usage(command, "unknown option " + name);
+      std::vector<std::string> known;
+      for (const option* o = longOptions; o->name != nullptr; ++o)
+        known.push_back(std::string("--") + o->name);
+      const std::string closest = isLong ? tools::Closest(name, known) : "";
+      return Usage(command, "unknown option " + name +
+                                (closest.empty() ? "" : "; did you mean " + closest + "?"));
     }
     if (c == ':') return Usage(command, "option " + name + " needs a value");
     if (c == 'h') {
@@ -49,6 +58,39 @@ int ParseOptions(const std::string& command, const std::vector<std::string>& arg
   for (int i = optind; i < static_cast<int>(argv.size() - 1); ++i)
     line->operands.push_back(argv[i]);
   return kExitOk;
+}
+
+std::optional<ColorWhen> ParseColorWhen(const std::string& text) {
+  if (text == "auto" || text == "tty" || text == "if-tty") return ColorWhen::kAuto;
+  if (text == "always" || text == "yes" || text == "force") return ColorWhen::kAlways;
+  if (text == "never" || text == "no" || text == "none") return ColorWhen::kNever;
+  return std::nullopt;
+}
+
+bool UseColor(ColorWhen when, std::FILE* stream) {
+  if (when == ColorWhen::kNever) return false;
+  const platform::Terminal terminal = platform::TerminalOf(stream);
+  if (when == ColorWhen::kAlways) return terminal != platform::Terminal::kPlain;
+  const char* noColor = std::getenv("NO_COLOR");
+  return terminal == platform::Terminal::kEscapes && (noColor == nullptr || *noColor == '\0');
+}
+
+std::vector<std::string> WithGccSpellings(const std::vector<std::string>& args) {
+  std::vector<std::string> out;
+  bool operands = false;
+  for (const std::string& arg : args) {
+    operands = operands || arg == "--";
+    if (!operands && arg == "-fdiagnostics-color") {
+      out.push_back("--color=always");
+    } else if (!operands && arg.rfind("-fdiagnostics-color=", 0) == 0) {
+      out.push_back("--color=" + arg.substr(arg.find('=') + 1));
+    } else if (!operands && arg == "-fno-diagnostics-color") {
+      out.push_back("--color=never");
+    } else {
+      out.push_back(arg);
+    }
+  }
+  return out;
 }
 
 std::optional<unsigned long> ParseNumber(const std::string& text, unsigned long low,
@@ -88,7 +130,10 @@ int WriteOutput(const std::string& path, const std::string& text) {
 }
 
 std::string PluginPath(const std::string& given, const char* argv0) {
-  return given.empty() ? oxa::host::DefaultPluginPath(argv0) : given;
+  if (given.empty()) return oxa::host::DefaultPluginPath(argv0);
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(platform::PathOf(given), ec);
+  return ec ? given : platform::Utf8Of(absolute);
 }
 
 std::unique_ptr<host::PluginHost> LoadPlugin(const std::string& path) {

@@ -5,6 +5,7 @@
 #include <getopt.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
@@ -37,6 +38,23 @@ struct CommandLine {
 int ParseOptions(const std::string& command, const std::vector<std::string>& args,
                  const char* shortOptions, const option* longOptions, CommandLine* line);
 
+// When diagnostics are coloured: -fdiagnostics-color=WHEN, --color=WHEN.
+enum class ColorWhen { kAuto, kAlways, kNever };
+
+// WHEN as gcc and GNU tools spell it: auto (tty, if-tty), always (yes,
+// force) or never (no, none); nothing else.
+std::optional<ColorWhen> ParseColorWhen(const std::string& text);
+
+// Whether to colour what goes to `stream`: always (unless the stream is a
+// console that cannot show colours), never, or on auto where the stream is
+// a terminal that shows them and NO_COLOR is unset or empty.
+bool UseColor(ColorWhen when, std::FILE* stream);
+
+// `args` with gcc's spellings of the colour option (-fdiagnostics-color,
+// -fdiagnostics-color=WHEN, -fno-diagnostics-color) written as --color=WHEN,
+// up to a "--".
+std::vector<std::string> WithGccSpellings(const std::vector<std::string>& args);
+
 // Parses a whole decimal number in [low, high]; nothing else is accepted.
 std::optional<unsigned long> ParseNumber(const std::string& text, unsigned long low,
                                          unsigned long high);
@@ -56,7 +74,9 @@ void ReportOutputIsInput(const std::string& input, const std::string& output);
 // (empty or "-"), checking the write. Returns the exit code.
 int WriteOutput(const std::string& path, const std::string& text);
 
-// The module to load: `given`, else the default beside the program.
+// The module to load: `given`, a path taken from the current folder (never
+// looked for along the library search path), else the default beside the
+// program.
 std::string PluginPath(const std::string& given, const char* argv0);
 
 // Loads the plug-in, or prints why it cannot and returns null.

@@ -13,8 +13,8 @@ int Dump(const std::vector<std::string>& args);
 int Record(const std::vector<std::string>& args);
 int Info(const std::vector<std::string>& args, const char* argv0);
 
-extern const char kCompileHelp[];
-extern const char kCheckHelp[];
+std::string CompileHelp();
+std::string CheckHelp();
 extern const char kDumpHelp[];
 extern const char kRecordHelp[];
 extern const char kInfoHelp[];

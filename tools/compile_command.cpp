@@ -1,7 +1,7 @@
-// xmlc compile: one input to -o OUTPUT, or a batch to -d OUTDIR on worker
-// threads, each with its own compiler session. Everything that cannot work
-// is refused before any input is read. xmlc check: the same compile and
-// report, writing nothing.
+// xmlc compile: one input to -o OUTPUT, or each input to NAME.xmlc in -d
+// OUTDIR or the current folder, on worker threads, each with its own
+// compiler session. Everything that cannot work is refused before any input
+// is read. xmlc check: the same compile and report, writing nothing.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -23,66 +23,91 @@
 #include "commands.h"
 #include "diagnostics.h"
 #include "file_io.h"
+#include "finding_kinds.h"
 #include "platform.h"
 
 namespace oxa::xmlc {
 
-// The help lines of the options compile and check share, after -Werror.
-#define OXA_REPORT_OPTIONS_HELP                                                             \
-  "  -Wno-KIND, --warning=no-KIND\n"                                                        \
-  "                           show no warnings of KIND: missing-layoutid,\n"                \
-  "                           unknown-layout, empty-layout, duplicate-id,\n"                \
-  "                           not-a-directive, text-dropped, encoding-mismatch\n"           \
-  "      --diagnostics-format=FORMAT\n"                                                     \
-  "                           text (gcc's lines, the default), json (one array for\n"       \
-  "                           the run) or sarif (one SARIF 2.1.0 log), on standard error\n" \
-  "  -h, --help               show this help\n"
+namespace {
 
-extern const char kCompileHelp[] =
-    "usage: xmlc compile [OPTION]... INPUT -o OUTPUT\n"
-    "       xmlc compile [OPTION]... INPUT... -d OUTDIR\n"
-    "\n"
-    "Compiles each INPUT, an XML layout document (- reads standard input) in\n"
-    "UTF-8, UTF-16, or an encoding its declaration names: ISO-8859-x, windows-125x,\n"
-    "KOI8-R/U, DOS and Mac code pages, ASCII, Shift_JIS/CP932, EUC-JP, GBK/CP936,\n"
-    "GB2312, Big5/CP950, EUC-KR/CP949 (any that iconv knows and expat can take).\n"
-    "  -o, --output=OUTPUT      the compiled document of the one INPUT\n"
-    "                           (- writes standard output, never a terminal unless -f)\n"
-    "  -d, --output-dir=OUTDIR  a batch: each INPUT goes to OUTDIR/NAME.xmlc, NAME being\n"
-    "                           its file name less a .xml extension; OUTDIR is created\n"
-    "  -j, --jobs=N             compile a batch with N workers, 1 to 256\n"
-    "                           (default: one per core)\n"
-    "  -f, --force              write a compiled document to a terminal all the same\n"
-    "      --plugin=PATH        the plug-in module (default: deva3201.so, or\n"
-    "                           deva3201.dll on Windows, beside xmlc, else in\n"
-    "                           ../lib/xmlcompiler)\n"
-    "  -w, --no-warnings        show no warnings\n"
-    "  -Werror, --warning=error\n"
-    "                           make every warning an error: exit 1, no output "
-    "file\n" OXA_REPORT_OPTIONS_HELP
-    "\n"
-    "An output that is the same file as an input is refused before any work. An\n"
-    "output file is written only when its input compiled, and replaced whole: a\n"
-    "failed input leaves its target untouched. A batch ends with a summary line.\n"
-    "Exit status: 0 all compiled, 1 some input failed, 2 usage error.\n";
+// The help lines of the options compile and check share, after -w.
+constexpr char kReportOptionsHelp[] =
+    "  -Werror                  make every warning an error\n"
+    "  -Werror=KIND             make warnings of KIND errors\n"
+    "  -Wno-error=KIND          keep KIND a warning under -Werror\n"
+    "  -WKIND, -Wno-KIND        show, or do not show, warnings of KIND\n"
+    "  -Wall, -Wextra           show every warning (all are shown unless turned off)\n"
+    "      --warning=OPTION     the same as -WOPTION\n"
+    "      --diagnostics-format=FORMAT\n"
+    "                           text (gcc's lines, the default), json (one array for\n"
+    "                           the run) or sarif (one SARIF 2.1.0 log), on standard error\n"
+    "      --color[=WHEN], -fdiagnostics-color[=WHEN]\n"
+    "                           colour the text: auto (the default: on a terminal,\n"
+    "                           unless NO_COLOR is set), always (--color alone) or never\n"
+    "  -h, --help               show this help\n";
 
-extern const char kCheckHelp[] =
-    "usage: xmlc check [OPTION]... INPUT...\n"
-    "\n"
-    "Compiles each INPUT as compile does and reports what it finds, but writes\n"
-    "nothing: for pre-commit hooks and editors (- reads standard input).\n"
-    "  -j, --jobs=N             check with N workers, 1 to 256 (default: one per core)\n"
-    "      --plugin=PATH        the plug-in module (default: deva3201.so, or\n"
-    "                           deva3201.dll on Windows, beside xmlc, else in\n"
-    "                           ../lib/xmlcompiler)\n"
-    "  -w, --no-warnings        show no warnings\n"
-    "  -Werror, --warning=error\n"
-    "                           make every warning an error: exit 1\n" OXA_REPORT_OPTIONS_HELP
-    "\n"
-    "Several inputs end with a summary line.\n"
-    "Exit status: 0 all compiled, 1 some input failed, 2 usage error.\n";
+// The warning kinds, one line each, from the table of kinds.
+std::string WarningKindsHelp() {
+  std::string help = "\nwarning kinds (each shown unless turned off):\n";
+  for (const tools::FindingKindInfo& kind : tools::FindingKinds()) {
+    if (!kind.warning) continue;
+    std::string name = std::string("  ") + kind.name;
+    name.resize(std::max<std::size_t>(name.size() + 2, 21), ' ');
+    help += name + kind.help + "\n";
+  }
+  return help;
+}
 
-#undef OXA_REPORT_OPTIONS_HELP
+}  // namespace
+
+std::string CompileHelp() {
+  return std::string(
+             "usage: xmlc compile [OPTION]... INPUT...\n"
+             "       xmlc compile [OPTION]... INPUT -o OUTPUT\n"
+             "       xmlc compile [OPTION]... INPUT... -d OUTDIR\n"
+             "\n"
+             "Compiles each INPUT, an XML layout document (- reads standard input) in\n"
+             "UTF-8, UTF-16, or an encoding its declaration names: ISO-8859-x, windows-125x,\n"
+             "KOI8-R/U, DOS and Mac code pages, ASCII, Shift_JIS/CP932, EUC-JP, GBK/CP936,\n"
+             "GB2312, Big5/CP950, EUC-KR/CP949 (any that iconv knows and expat can take).\n"
+             "Without -o or -d, each INPUT goes to NAME.xmlc in the current folder, NAME\n"
+             "being its file name less a .xml extension, as gcc -c writes NAME.o.\n"
+             "  -o, --output=OUTPUT      the compiled document of the one INPUT\n"
+             "                           (- writes standard output, never a terminal unless -f)\n"
+             "  -d, --output-dir=OUTDIR  each INPUT goes to OUTDIR/NAME.xmlc; OUTDIR is created\n"
+             "  -j, --jobs=N             compile with N workers, 1 to 256\n"
+             "                           (default: one per core)\n"
+             "  -f, --force              write a compiled document to a terminal all the same\n"
+             "      --plugin=PATH        the plug-in module, PATH from the current folder\n"
+             "                           (default: deva3201.so, or deva3201.dll on Windows,\n"
+             "                           beside xmlc, else in ../lib/xmlcompiler)\n"
+             "  -w, --no-warnings        show no warnings\n") +
+         kReportOptionsHelp + WarningKindsHelp() +
+         "\n"
+         "An output that is the same file as an input is refused before any work. An\n"
+         "output file is written only when its input compiled (not when -Werror made a\n"
+         "warning an error), and replaced whole: a failed input leaves its target\n"
+         "untouched. A symbolic link is written through to its file. Several inputs end\n"
+         "with a summary line.\n"
+         "Exit status: 0 all compiled, 1 some input failed, 2 usage error.\n";
+}
+
+std::string CheckHelp() {
+  return std::string(
+             "usage: xmlc check [OPTION]... INPUT...\n"
+             "\n"
+             "Compiles each INPUT as compile does and reports what it finds, but writes\n"
+             "nothing: for pre-commit hooks and editors (- reads standard input).\n"
+             "  -j, --jobs=N             check with N workers, 1 to 256 (default: one per core)\n"
+             "      --plugin=PATH        the plug-in module, PATH from the current folder\n"
+             "                           (default: deva3201.so, or deva3201.dll on Windows,\n"
+             "                           beside xmlc, else in ../lib/xmlcompiler)\n"
+             "  -w, --no-warnings        show no warnings\n") +
+         kReportOptionsHelp + WarningKindsHelp() +
+         "\n"
+         "Several inputs end with a summary line.\n"
+         "Exit status: 0 all compiled, 1 some input failed, 2 usage error.\n";
+}
 
 namespace {
 
@@ -99,25 +124,44 @@ struct CompileOptions {
   bool check = false;  // xmlc check: compile, report, write nothing
   tools::DiagnosticsFormat format = tools::DiagnosticsFormat::kText;
   tools::WarningPolicy warnings;
+  ColorWhen color = ColorWhen::kAuto;
 };
+
+// The codes of the long options without a short one.
+enum LongOption { kPluginOption = 256, kWarningOption, kFormatOption, kColorOption };
 
 int ParseCompile(const std::vector<std::string>& args, CompileOptions* o, bool* help) {
   const char* command = o->check ? "check" : "compile";
-  static const option kLong[] = {{"output", required_argument, nullptr, 'o'},
-                                 {"output-dir", required_argument, nullptr, 'd'},
-                                 {"jobs", required_argument, nullptr, 'j'},
-                                 {"force", no_argument, nullptr, 'f'},
-                                 {"plugin", required_argument, nullptr, 'P'},
-                                 {"no-warnings", no_argument, nullptr, 'w'},
-                                 {"warning", required_argument, nullptr, 'W'},
-                                 {"diagnostics-format", required_argument, nullptr, 'F'},
-                                 {"help", no_argument, nullptr, 'h'},
-                                 {nullptr, 0, nullptr, 0}};
+  static const option kCompileLong[] = {
+      {"output", required_argument, nullptr, 'o'},
+      {"output-dir", required_argument, nullptr, 'd'},
+      {"jobs", required_argument, nullptr, 'j'},
+      {"force", no_argument, nullptr, 'f'},
+      {"plugin", required_argument, nullptr, kPluginOption},
+      {"no-warnings", no_argument, nullptr, 'w'},
+      {"warning", required_argument, nullptr, kWarningOption},
+      {"diagnostics-format", required_argument, nullptr, kFormatOption},
+      {"color", optional_argument, nullptr, kColorOption},
+      {"help", no_argument, nullptr, 'h'},
+      {nullptr, 0, nullptr, 0}};
+  // check's: compile's less -o, -d and -f.
+  static const option kCheckLong[] = {
+      {"jobs", required_argument, nullptr, 'j'},
+      {"plugin", required_argument, nullptr, kPluginOption},
+      {"no-warnings", no_argument, nullptr, 'w'},
+      {"warning", required_argument, nullptr, kWarningOption},
+      {"diagnostics-format", required_argument, nullptr, kFormatOption},
+      {"color", optional_argument, nullptr, kColorOption},
+      {"help", no_argument, nullptr, 'h'},
+      {nullptr, 0, nullptr, 0}};
   CommandLine line;
-  if (const int status = ParseOptions(command, args, "o:d:j:fhwW:", kLong, &line)) return status;
+  if (const int status =
+          o->check
+              ? ParseOptions(command, WithGccSpellings(args), "j:hwW:", kCheckLong, &line)
+              : ParseOptions(command, WithGccSpellings(args), "o:d:j:fhwW:", kCompileLong, &line))
+    return status;
+  std::string error;
   for (const auto& [c, value] : line.options) {
-    if (o->check && (c == 'o' || c == 'd' || c == 'f'))
-      return Usage(command, "check writes nothing: -o, -d and -f are compile's");
     switch (c) {
       case 'o':
         o->output = value;
@@ -128,23 +172,25 @@ int ParseCompile(const std::vector<std::string>& args, CompileOptions* o, bool* 
       case 'f':
         o->force = true;
         break;
-      case 'P':
+      case kPluginOption:
         o->plugin = value;
         break;
       case 'w':
-        o->warnings.none = true;
+        o->warnings.HideAll();
         break;
       case 'W':
-        if (value == "error") {
-          o->warnings.asErrors = true;
-        } else if (value.rfind("no-", 0) == 0 &&
-                   tools::WarningKinds().count(value.substr(3)) != 0) {
-          o->warnings.off.insert(value.substr(3));
+      case kWarningOption:
+        if (!o->warnings.Apply(value, c == 'W' ? "-W" : "--warning=", &error))
+          return Usage(command, error);
+        break;
+      case kColorOption:
+        if (const auto when = value.empty() ? ColorWhen::kAlways : ParseColorWhen(value)) {
+          o->color = *when;
         } else {
-          return Usage(command, "unknown warning option -W" + value);
+          return Usage(command, "unknown colour choice '" + value + "' (auto, always or never)");
         }
         break;
-      case 'F':
+      case kFormatOption:
         if (value == "text") {
           o->format = tools::DiagnosticsFormat::kText;
         } else if (value == "json") {
@@ -181,14 +227,14 @@ int ChooseWorkers(CompileOptions* o) {
 int CheckCompile(CompileOptions* o) {
   if (o->inputs.empty()) return Usage(o->check ? "check" : "compile", "no input");
   if (o->check) return ChooseWorkers(o);
-  if (o->output.empty() == o->outDir.empty())
-    return Usage("compile", "give either -o OUTPUT or -d OUTDIR");
+  if (!o->output.empty() && !o->outDir.empty())
+    return Usage("compile", "give -o OUTPUT or -d OUTDIR, not both");
   if (!o->output.empty() && o->inputs.size() != 1)
     return Usage("compile", "-o takes one input; use -d OUTDIR for several");
   std::vector<std::string> targets;
   if (!o->output.empty()) {
     targets.push_back(o->output);
-  } else {
+  } else {  // OUTDIR/NAME.xmlc, or NAME.xmlc in the current folder without -d
     std::set<std::string> seen;
     for (const auto& in : o->inputs) {
       if (in == "-") return Usage("compile", "standard input needs -o OUTPUT");
@@ -225,18 +271,20 @@ using CompileOutcome = tools::Diagnosis;
 // Compiles one input to its target (none: write nothing). Nothing is
 // written when the input failed or a warning is an error (-Werror).
 CompileOutcome CompileOne(CompilerSession& session, const std::string& input,
-                          const std::string& target, const tools::WarningPolicy& policy) {
+                          const std::string& target, const tools::WarningPolicy& policy,
+                          bool color) {
   const std::string shown = input == "-" ? "<stdin>" : input;
   std::vector<std::uint8_t> document;
   std::string error;
-  if (!ReadAll(input, &document, &error)) return tools::FileError(shown, "cannot read: " + error);
+  if (!ReadAll(input, &document, &error))
+    return tools::FileError(shown, "cannot read: " + error, color);
   try {
     const CompilerSession::Result r = session.Compile(std::move(document));
-    CompileOutcome outcome = tools::Diagnose(shown, r, policy);
+    CompileOutcome outcome = tools::Diagnose(shown, r, policy, color);
     if (outcome.failed || target.empty()) return outcome;
     if (!WriteAtomically(target, r.Data(), r.Size(), &error)) {
       const CompileOutcome unwritten =
-          tools::FileError(target == "-" ? "<stdout>" : target, "cannot write: " + error);
+          tools::FileError(target == "-" ? "<stdout>" : target, "cannot write: " + error, color);
       outcome.text += unwritten.text;
       outcome.records.insert(outcome.records.end(), unwritten.records.begin(),
                              unwritten.records.end());
@@ -245,7 +293,7 @@ CompileOutcome CompileOne(CompilerSession& session, const std::string& input,
     }
     return outcome;
   } catch (const std::bad_alloc&) {
-    return tools::FileError(shown, "out of memory");
+    return tools::FileError(shown, "out of memory", color);
   }
 }
 
@@ -254,8 +302,7 @@ class Progress {
  public:
   explicit Progress(std::size_t total)
       : total_(total),
-        on_(total > 1 && platform::IsTerminal(stderr) && std::getenv("TERM") != nullptr &&
-            std::strcmp(std::getenv("TERM"), "dumb") != 0) {}
+        on_(total > 1 && platform::TerminalOf(stderr) == platform::Terminal::kEscapes) {}
   // Prints `message` (whole lines, if any) above the line, then redraws it when due.
   void Report(std::size_t done, const std::string& message) {
     if (on_ && (!message.empty() || Due())) std::cerr << "\r\033[K";
@@ -294,6 +341,7 @@ int RunCompile(const CompileOptions& o, const char* argv0) {
   std::size_t done = 0, failed = 0, warnings = 0, errors = 0;
   std::mutex printing;
   const bool text = o.format == tools::DiagnosticsFormat::kText;
+  const bool color = text && UseColor(o.color, stderr);
   Progress progress(text ? o.inputs.size() : 0);
   // For json and sarif: every input's records, in the order of the inputs.
   std::vector<std::vector<tools::Record>> records(text ? 0 : o.inputs.size());
@@ -303,7 +351,7 @@ int RunCompile(const CompileOptions& o, const char* argv0) {
       const std::string target = o.check            ? std::string()
                                  : o.output.empty() ? OutputFor(input, o.outDir)
                                                     : o.output;
-      CompileOutcome outcome = CompileOne(session, input, target, o.warnings);
+      CompileOutcome outcome = CompileOne(session, input, target, o.warnings, color);
       std::lock_guard<std::mutex> lock(printing);
       ++done;
       if (outcome.failed) ++failed;
@@ -327,7 +375,7 @@ int RunCompile(const CompileOptions& o, const char* argv0) {
     for (auto& one : records) all.insert(all.end(), one.begin(), one.end());
     std::cerr << (o.format == tools::DiagnosticsFormat::kJson ? tools::JsonOf(all)
                                                               : tools::SarifOf(all, kVersion));
-  } else if (!o.outDir.empty() || (o.check && o.inputs.size() > 1)) {
+  } else if (!o.outDir.empty() || o.inputs.size() > 1) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     char summary[160];
@@ -345,13 +393,10 @@ int RunCompile(const CompileOptions& o, const char* argv0) {
 namespace {
 
 int Run(const std::vector<std::string>& args, const char* argv0, CompileOptions options,
-        const char* help) {
+        const std::string& help) {
   bool wantsHelp = false;
   if (const int status = ParseCompile(args, &options, &wantsHelp)) return status;
-  if (wantsHelp) {
-    std::cout << help;
-    return kExitOk;
-  }
+  if (wantsHelp) return WriteOutput("", help);
   if (const int status = CheckCompile(&options)) return status;
   return RunCompile(options, argv0);
 }
@@ -359,13 +404,13 @@ int Run(const std::vector<std::string>& args, const char* argv0, CompileOptions 
 }  // namespace
 
 int Compile(const std::vector<std::string>& args, const char* argv0) {
-  return Run(args, argv0, CompileOptions(), kCompileHelp);
+  return Run(args, argv0, CompileOptions(), CompileHelp());
 }
 
 int Check(const std::vector<std::string>& args, const char* argv0) {
   CompileOptions options;
   options.check = true;
-  return Run(args, argv0, std::move(options), kCheckHelp);
+  return Run(args, argv0, std::move(options), CheckHelp());
 }
 
 }  // namespace oxa::xmlc

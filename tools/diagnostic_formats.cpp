@@ -1,4 +1,7 @@
 // The json and sarif renderings of xmlc's diagnostics, through nlohmann-json.
+#include <cctype>
+#include <span>
+
 #include <nlohmann/json.hpp>
 
 #include "diagnostics.h"
@@ -9,32 +12,34 @@ namespace {
 
 using nlohmann::json;
 
+// A place's file, and its line and column where it has them.
 json JsonPlace(const std::string& file, const Position& at) {
-  return {{"file", file}, {"line", at.line}, {"column", at.column}};
+  json place = {{"file", file}};
+  if (at.line != 0) {
+    place["line"] = at.line;
+    place["column"] = at.column;
+  }
+  return place;
 }
 
-// `length`: the characters from `at` the location covers (0: a point).
+// `length`: the characters from `at` the location covers (0: a point). A
+// place without a position (a file that cannot be read) is the point
+// before the file's first byte.
 json SarifLocation(const std::string& file, const Position& at, std::uint32_t length) {
   json physical = {{"artifactLocation", {{"uri", xmlc::platform::FileUri(file)}}}};
-  if (at.line != 0) physical["region"] = {{"startLine", at.line}, {"startColumn", at.column}};
-  if (at.line != 0 && length != 0) physical["region"]["endColumn"] = at.column + length;
+  if (at.line == 0) {
+    physical["region"] = {{"byteOffset", 0}, {"byteLength", 0}};
+  } else {
+    physical["region"] = {{"startLine", at.line}, {"startColumn", at.column}};
+    if (length != 0) physical["region"]["endColumn"] = at.column + length;
+  }
   return {{"physicalLocation", physical}};
 }
 
-// What each warning kind is about, for the SARIF rules.
-const char* RuleText(const std::string& kind) {
-  if (kind == "missing-layoutid")
-    return "A directive without a \"layoutid\" attribute, or with an empty one";
-  if (kind == "unknown-layout")
-    return "A directive whose \"layoutid\" matches no element before it";
-  if (kind == "empty-layout") return "The element a directive names has no children there";
-  if (kind == "duplicate-id") return "Several elements carry an id that a directive names";
-  if (kind == "not-a-directive")
-    return "An element named like the directive in another namespace or case";
-  if (kind == "text-dropped") return "Character data, which the compiled format does not keep";
-  if (kind == "encoding-mismatch")
-    return "A declared encoding that the document's bytes contradict";
-  return "";
+// The table row of `kind`; the compile failure's for a kind it does not hold.
+const FindingKindInfo& KindInfo(const std::string& kind) {
+  const FindingKindInfo* info = FindKind(kind);
+  return info != nullptr ? *info : *FindKind(kCompileFailed);
 }
 
 }  // namespace
@@ -58,7 +63,9 @@ std::string JsonOf(const std::vector<Record>& records) {
     }
     json one = JsonPlace(r.file, r.at);
     one["severity"] = r.error ? "error" : "warning";
-    one["kind"] = r.kind.empty() ? json(nullptr) : json(r.kind);
+    const FindingKindInfo& kind = KindInfo(r.kind);
+    one["kind"] = kind.name;
+    one["option"] = kind.warning ? json(std::string("-W") + kind.name) : json(nullptr);
     one["message"] = r.message;
     one["notes"] = notes;
     one["fixits"] = fixits;
@@ -69,18 +76,30 @@ std::string JsonOf(const std::vector<Record>& records) {
 
 std::string SarifOf(const std::vector<Record>& records, const std::string& version) {
   json rules = json::array();
-  for (const std::string& kind : WarningKinds()) {
-    rules.push_back({{"id", kind},
-                     {"name", kind},
-                     {"shortDescription", {{"text", RuleText(kind)}}},
-                     {"helpUri", "man:xmlc(1)"}});
+  const std::span<const FindingKindInfo> kinds = FindingKinds();
+  for (const FindingKindInfo& kind : kinds) {
+    std::string help = std::string(kind.help) + " (" + kind.name + ")";
+    help[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(help[0])));
+    const std::string more = kind.warning ? std::string("A warning: -Wno-") + kind.name +
+                                                " turns it off, and -Werror=" + kind.name +
+                                                " makes it an error."
+                                          : std::string("An error: the document does not compile.");
+    rules.push_back({{"id", kind.ruleId},
+                     {"name", kind.ruleName},
+                     {"shortDescription", {{"text", help + "."}}},
+                     {"fullDescription", {{"text", help + ". " + more}}},
+                     {"help", {{"text", help + ". " + more + " See xmlc(1)."}}},
+                     {"helpUri", "man:xmlc(1)"},
+                     {"defaultConfiguration", {{"level", kind.warning ? "warning" : "error"}}}});
   }
   json results = json::array();
   for (const Record& r : records) {
-    json result = {{"level", r.error ? "error" : "warning"},
+    const FindingKindInfo& kind = KindInfo(r.kind);
+    json result = {{"ruleId", kind.ruleId},
+                   {"ruleIndex", &kind - kinds.data()},
+                   {"level", r.error ? "error" : "warning"},
                    {"message", {{"text", r.message}}},
                    {"locations", json::array({SarifLocation(r.file, r.at, r.length)})}};
-    if (!r.kind.empty()) result["ruleId"] = r.kind;
     if (!r.notes.empty()) {
       json related = json::array();
       for (std::size_t i = 0; i < r.notes.size(); ++i) {

@@ -19,8 +19,6 @@ namespace {
 
 using host::CompileFinding;
 
-constexpr char kTextDropped[] = "text-dropped";
-
 // One message before it is placed: at an element (by ordinal), or at the
 // place its record gives; notes at elements, fix-its at an attribute of the
 // message's element. A parse failure or an encoding warning comes as a
@@ -29,7 +27,7 @@ struct Message {
   std::uint32_t element = 0;
   bool error = false;
   std::string text;  // the record's message when it has none
-  std::string kind;  // the warning kind; empty for errors
+  std::string kind;  // its kind's name
   struct Note {
     std::uint32_t element;
     std::string text;
@@ -45,23 +43,6 @@ struct Message {
   std::vector<Fix> fixes;
   Record record;
 };
-
-const char* KindName(FindingKind kind) {
-  switch (kind) {
-    case FindingKind::kMissingLayoutId:
-      return "missing-layoutid";
-    case FindingKind::kUnknownLayout:
-      return "unknown-layout";
-    case FindingKind::kEmptyLayout:
-      return "empty-layout";
-    case FindingKind::kDuplicateId:
-      return "duplicate-id";
-    case FindingKind::kNotADirective:
-      return "not-a-directive";
-    default:
-      return "";
-  }
-}
 
 std::string Quoted(const std::string& text) {
   return "\"" + text + "\"";
@@ -201,20 +182,26 @@ bool DescribeError(const CompileFinding& f, Message* m) {
 
 // The message of a finding; false for a kind this tool does not know.
 bool Describe(const CompileFinding& f, Message* m) {
+  const FindingKindInfo* kind = KindOf(f.kind);
+  if (kind == nullptr) return false;
   m->element = f.element;
-  m->kind = KindName(f.kind);
+  m->kind = kind->name;
   return DescribeWarning(f, m) || DescribeError(f, m);
 }
 
-// The cause of a failed compile that no finding explains.
-std::string CauseOf(HResult hr) {
+// The cause of a failed compile that no finding explains, and its kind.
+std::string CauseOf(HResult hr, std::string* kind) {
+  *kind = kCompileFailed;
   if (hr == kOutOfMemory)
     return "layout expansion over its bound (" + ExpansionBoundText() + "), or out of memory";
   if (hr == kInvalidArg) {
     return "a name or value longer than " + LengthLimitText() +
            ", or a compiled document larger than 4 GB";
   }
-  if (hr == kFail) return "no root element";
+  if (hr == kFail) {
+    *kind = KindOf(FindingKind::kNoRoot)->name;
+    return "no root element";
+  }
   return "compile failed with " + host::ResultText(hr);
 }
 
@@ -291,6 +278,7 @@ std::vector<Message> Collect(const host::CompilerSession::Result& result,
   if (result.parse.failed) {
     Message m;
     m.record = ExplainParseFailure(result.parse, document->Scan(), document->text);
+    m.kind = m.record.kind;
     m.error = true;
     messages.push_back(m);
     explained = true;
@@ -310,7 +298,7 @@ std::vector<Message> Collect(const host::CompilerSession::Result& result,
   if (Failed(result.hr) && !explained) {
     Message m;
     m.error = true;
-    m.text = CauseOf(result.hr);
+    m.text = CauseOf(result.hr, &m.kind);
     messages.push_back(m);
   }
   if (result.parse.textRuns > 0 && policy.Shows(kTextDropped)) {
@@ -373,15 +361,42 @@ std::string QuotedOneLine(const std::string& text) {
   return out + "\"";
 }
 
+// gcc's colours (the defaults of its GCC_COLORS) as SGR escapes, or none.
+class Palette {
+ public:
+  explicit Palette(bool on) : on_(on) {}
+  // `text` in colour `sgr`, or as it is when colours are off.
+  std::string Paint(const char* sgr, const std::string& text) const {
+    if (!on_ || text.empty()) return text;
+    return "\033[" + std::string(sgr) + "m\033[K" + text + "\033[m\033[K";
+  }
+
+ private:
+  bool on_;
+};
+
+constexpr char kLocusColor[] = "01", kErrorColor[] = "01;31", kWarningColor[] = "01;35",
+               kNoteColor[] = "01;36", kFixItColor[] = "32";
+
+// "FILE:LINE:COLUMN: ", or "FILE: " without a position.
+std::string Where(const std::string& file, Position at, const Palette& palette) {
+  return palette.Paint(kLocusColor, at.line == 0 ? file + ":"
+                                                 : file + ":" + std::to_string(at.line) + ":" +
+                                                       std::to_string(at.column) + ":") +
+         " ";
+}
+
 // The gcc-style excerpt of the line at `at`: the line in UTF-8, the caret at
 // `at`'s display column with `length` characters underlined, and a fix-it's
-// replacement on that line under the text it replaces. "" for no line, or
-// one too long to be of use (a minified document).
-std::string Excerpt(SourceText& text, Position at, std::uint32_t length, const FixIt* fixit) {
+// replacement on that line under the text it replaces. The token and its
+// marks are in colour `sgr`, the replacement in the fix-its' colour. "" for
+// no line, or one too long to be of use (a minified document).
+std::string Excerpt(SourceText& text, Position at, std::uint32_t length, const FixIt* fixit,
+                    const Palette& palette, const char* sgr) {
   const std::u32string* line = text.Line(at.line);
   if (at.column == 0 || line == nullptr || line->size() > 1000 || at.column > line->size() + 1)
     return "";
-  std::string shown, marker, fix;  // the line, the caret's line, the fix-it's
+  std::string marker, fix;  // the caret's line, the fix-it's
   auto pad = [&](std::string* out, std::uint32_t column) {
     // Spaces (tabs kept) up to `column`'s display column.
     for (std::uint32_t i = 1; i < column && i <= line->size(); ++i) {
@@ -393,36 +408,40 @@ std::string Excerpt(SourceText& text, Position at, std::uint32_t length, const F
       }
     }
   };
-  for (char32_t c : *line) AppendUtf8(Shown(c), &shown);
-  pad(&marker, at.column);
-  marker += '^';
+  // The line as three runs: before the token, the token, after it.
+  const std::size_t tokenEnd =
+      std::min<std::size_t>(line->size(), at.column - 1 + std::max<std::uint32_t>(length, 1));
+  std::string runs[3];
+  for (std::size_t i = 0; i < line->size(); ++i)
+    AppendUtf8(Shown((*line)[i]), &runs[i < at.column - 1 ? 0 : i < tokenEnd ? 1 : 2]);
+  const std::string shown = runs[0] + palette.Paint(sgr, runs[1]) + runs[2];
+  std::string caret = "^";
   for (std::uint32_t i = at.column + 1; i < at.column + length && i <= line->size(); ++i) {
     const int cells = (*line)[i - 1] == '\t' ? 1 : Width(Shown((*line)[i - 1]));
-    marker.append(static_cast<std::size_t>(cells), '~');
+    caret.append(static_cast<std::size_t>(cells), '~');
   }
+  pad(&marker, at.column);
+  marker += palette.Paint(sgr, caret);
   const std::string number = std::to_string(at.line);
   const std::string gutter(number.size() < 5 ? 5 - number.size() : 0, ' ');
   const std::string blank = std::string(gutter.size() + number.size(), ' ') + " | ";
   std::string out = gutter + number + " | " + shown + "\n" + blank + marker + "\n";
   if (fixit != nullptr && fixit->start.line == at.line) {
     pad(&fix, fixit->start.column);
-    out += blank + fix + fixit->replacement.substr(0, fixit->replacement.find('\n')) + "\n";
+    out += blank + fix +
+           palette.Paint(kFixItColor, fixit->replacement.substr(0, fixit->replacement.find('\n'))) +
+           "\n";
   }
   return out;
 }
 
 // Rendering: gcc's lines for each placed message and its notes.
 void Render(const std::string& file, std::vector<Message>& messages, const WarningPolicy& policy,
-            Document& document, Diagnosis* d) {
-  auto where = [&](Position at) {
-    return at.line == 0
-               ? file + ": "
-               : file + ":" + std::to_string(at.line) + ":" + std::to_string(at.column) + ": ";
-  };
+            const Palette& palette, Document& document, Diagnosis* d) {
   for (Message& m : messages) {
     Record& record = m.record;
     record.file = file;
-    record.error = m.error || policy.asErrors;
+    record.error = m.error || policy.IsError(m.kind);
     record.kind = m.kind;
     if (!m.text.empty()) record.message = m.text;
     for (const Message::Note& note : m.notes) {
@@ -437,19 +456,24 @@ void Render(const std::string& file, std::vector<Message>& messages, const Warni
         record.fixits.push_back(fixit);
       }
     }
+    const char* color = record.error ? kErrorColor : kWarningColor;
     std::string flag;
-    if (!m.kind.empty())
-      flag = policy.asErrors ? " [-Werror=" + m.kind + "]" : " [-W" + m.kind + "]";
-    d->text +=
-        where(record.at) + (record.error ? "error: " : "warning: ") + record.message + flag + "\n";
+    if (!m.error)  // a warning, even when -Werror made it an error
+      flag = " [" + palette.Paint(color, (record.error ? "-Werror=" : "-W") + m.kind) + "]";
+    d->text += Where(file, record.at, palette) +
+               palette.Paint(color, record.error ? "error:" : "warning:") + " " + record.message +
+               flag + "\n";
     const FixIt* first = record.fixits.empty() ? nullptr : &record.fixits[0];
     d->text += Excerpt(document.text, record.at, record.length,
-                       first != nullptr && first->start.line == record.at.line ? first : nullptr);
+                       first != nullptr && first->start.line == record.at.line ? first : nullptr,
+                       palette, color);
     (record.error ? d->errors : d->warnings) += 1;
     d->failed = d->failed || record.error;
+    const std::string noteLabel = palette.Paint(kNoteColor, "note:") + " ";
     for (const Record::Note& note : record.notes) {
-      d->text += where(note.at) + "note: " + note.message + "\n";
-      if (note.at != record.at) d->text += Excerpt(document.text, note.at, note.length, nullptr);
+      d->text += Where(file, note.at, palette) + noteLabel + note.message + "\n";
+      if (note.at != record.at)
+        d->text += Excerpt(document.text, note.at, note.length, nullptr, palette, kNoteColor);
     }
     // A fix-it away from the message's line gets a note of its own.
     for (const FixIt& fixit : record.fixits) {
@@ -462,12 +486,12 @@ void Render(const std::string& file, std::vector<Message>& messages, const Warni
         what = "delete from here up to " + std::to_string(fixit.end.line) + ":" +
                std::to_string(fixit.end.column);
       }
-      d->text += where(fixit.start) + "note: " + what + "\n";
+      d->text += Where(file, fixit.start, palette) + noteLabel + what + "\n";
       d->text += Excerpt(document.text, fixit.start,
                          insertion || fixit.end.line != fixit.start.line
                              ? 0
                              : fixit.end.column - fixit.start.column,
-                         &fixit);
+                         &fixit, palette, kNoteColor);
     }
     d->records.push_back(std::move(record));
   }
@@ -475,22 +499,13 @@ void Render(const std::string& file, std::vector<Message>& messages, const Warni
 
 }  // namespace
 
-const std::set<std::string>& WarningKinds() {
-  static const std::set<std::string> kinds = {KindName(FindingKind::kMissingLayoutId),
-                                              KindName(FindingKind::kUnknownLayout),
-                                              KindName(FindingKind::kEmptyLayout),
-                                              KindName(FindingKind::kDuplicateId),
-                                              KindName(FindingKind::kNotADirective),
-                                              kTextDropped,
-                                              kEncodingMismatch};
-  return kinds;
-}
-
-Diagnosis FileError(const std::string& file, const std::string& message) {
+Diagnosis FileError(const std::string& file, const std::string& message, bool color) {
+  const Palette palette(color);
   Diagnosis d;
-  d.text = file + ": error: " + message + "\n";
+  d.text = Where(file, {}, palette) + palette.Paint(kErrorColor, "error:") + " " + message + "\n";
   Record record;
   record.file = file;
+  record.kind = kFileError;
   record.error = true;
   record.message = message;
   d.records.push_back(record);
@@ -500,7 +515,7 @@ Diagnosis FileError(const std::string& file, const std::string& message) {
 }
 
 Diagnosis Diagnose(const std::string& file, const host::CompilerSession::Result& result,
-                   const WarningPolicy& policy) {
+                   const WarningPolicy& policy, bool color) {
   Diagnosis d;
   d.failed = Failed(result.hr);
   const bool quiet = !result.parse.failed && result.findings.empty() && Succeeded(result.hr) &&
@@ -519,7 +534,7 @@ Diagnosis Diagnose(const std::string& file, const host::CompilerSession::Result&
     return a.record.at.line != b.record.at.line ? a.record.at.line < b.record.at.line
                                                 : a.record.at.column < b.record.at.column;
   });
-  Render(file, messages, policy, document, &d);
+  Render(file, messages, policy, Palette(color), document, &d);
   return d;
 }
 

@@ -9,27 +9,16 @@
 #pragma once
 
 #include <cstdint>
-#include <set>
 #include <string>
 #include <vector>
 
 #include <xmlcompiler/host/plugin_host.h>
 
+#include "finding_kinds.h"
 #include "source_text.h"
+#include "warning_policy.h"
 
 namespace oxa::tools {
-
-// -w, -Werror and -Wno-KIND.
-struct WarningPolicy {
-  bool none = false;          // -w: no warnings at all
-  bool asErrors = false;      // -Werror: every warning shown is an error
-  std::set<std::string> off;  // -Wno-KIND
-
-  bool Shows(const std::string& kind) const { return !none && off.count(kind) == 0; }
-};
-
-// The name of every warning kind, as -Wno-KIND and [-WKIND] spell it.
-const std::set<std::string>& WarningKinds();
 
 // A replacement that would mend a finding: the text from `start` up to (not
 // including) `end` becomes `replacement`; an insertion when they are equal.
@@ -43,7 +32,7 @@ struct Record {
   std::string file;
   Position at;
   bool error = false;  // an error (a warning under -Werror included)
-  std::string kind;    // the warning kind (its -W name); empty for errors
+  std::string kind;    // its kind's name (finding_kinds.h)
   std::string message;
   struct Note {
     Position at;
@@ -64,26 +53,28 @@ struct Diagnosis {
 };
 
 // Diagnoses the compile of `file` (shown as given): its failure, the
-// compiler's findings, and text that the compiled format drops.
+// compiler's findings, and text that the compiled format drops. With
+// `color`, the text has gcc's colours (SGR escapes).
 Diagnosis Diagnose(const std::string& file, const host::CompilerSession::Result& result,
-                   const WarningPolicy& policy);
+                   const WarningPolicy& policy, bool color = false);
 
 // A failure outside the compile (reading, writing), as Diagnose gives its
 // findings: "FILE: error: MESSAGE".
-Diagnosis FileError(const std::string& file, const std::string& message);
+Diagnosis FileError(const std::string& file, const std::string& message, bool color = false);
 
 // How diagnostics are written: as gcc's text, or as one JSON array or one
 // SARIF 2.1.0 log for the whole run.
 enum class DiagnosticsFormat { kText, kJson, kSarif };
 
 // The JSON array of `records`, one object per diagnostic: file, line,
-// column, severity, kind, message, notes (each with file, line, column and
-// message) and fixits (line, column, endLine, endColumn, replacement).
+// column, severity, kind, option (-WKIND, for warnings), message, notes (each
+// with file, line, column and message) and fixits (line, column, endLine,
+// endColumn, replacement). A place without a position has no line or column.
 std::string JsonOf(const std::vector<Record>& records);
 
-// A SARIF 2.1.0 log of one run of `tool` (its name and `version`): a rule
-// per warning kind, a result per record with its physical location, the
-// notes as related locations and the fix-its as fixes.
+// A SARIF 2.1.0 log of one run of xmlc (`version`): a rule per finding
+// kind, a result per record with its rule and physical location, the notes
+// as related locations and the fix-its as fixes.
 std::string SarifOf(const std::vector<Record>& records, const std::string& version);
 
 }  // namespace oxa::tools

@@ -112,6 +112,19 @@ std::string OutputFor(const std::string& input, const std::string& outDir) {
 
 namespace platform {
 
+std::filesystem::path WrittenThrough(const std::filesystem::path& path) {
+  namespace fs = std::filesystem;
+  constexpr int kMaxLinks = 40;  // as the kernel's ELOOP
+  fs::path target = path;
+  std::error_code ec;
+  for (int i = 0; i < kMaxLinks && fs::is_symlink(fs::symlink_status(target, ec)); ++i) {
+    const fs::path link = fs::read_symlink(target, ec);
+    if (ec) break;
+    target = link.is_absolute() ? link : target.parent_path() / link;
+  }
+  return target;
+}
+
 std::string PercentEncoded(const std::string& text) {
   static const char kHex[] = "0123456789ABCDEF";
   std::string encoded;

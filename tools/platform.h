@@ -27,6 +27,14 @@ std::vector<std::string> Start(int argc, char** argv);
 // Whether `stream` (stdout or stderr) is a terminal or console.
 bool IsTerminal(std::FILE* stream);
 
+// What `stream` (stdout or stderr) makes of escape sequences (colours, a
+// line redrawn in place): a file or pipe passes them on; a plain terminal
+// shows them as text (TERM=dumb, or a Windows console without its virtual
+// terminal mode); an escape terminal obeys them. On Windows, asking turns a
+// console's virtual terminal mode on where the console has one.
+enum class Terminal { kNone, kPlain, kEscapes };
+Terminal TerminalOf(std::FILE* stream);
+
 // Opens an existing file for reading bytes; null, with errno set, when it cannot.
 std::FILE* OpenForReading(const std::string& path);
 
@@ -47,6 +55,11 @@ bool Identify(const std::string& path, FileId* id);
 // target exists and is a device or pipe. A symbolic link is written through
 // to its file. On failure `error` says why and nothing is left behind.
 bool WriteWhole(const std::string& path, const void* data, std::size_t size, std::string* error);
+
+// The file a write to `path` lands in: `path`, or the end of the chain of
+// symbolic links it starts, whether or not that file exists yet (as open()
+// creates a dangling link's target).
+std::filesystem::path WrittenThrough(const std::filesystem::path& path);
 
 // The file URI of a file name, or a relative URI reference for a relative
 // name; every byte outside the unreserved set and '/' is percent-encoded.

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <system_error>
 
@@ -61,6 +62,13 @@ bool IsTerminal(std::FILE* stream) {
   return isatty(fileno(stream)) != 0;
 }
 
+Terminal TerminalOf(std::FILE* stream) {
+  if (!IsTerminal(stream)) return Terminal::kNone;
+  const char* term = std::getenv("TERM");
+  return term == nullptr || *term == '\0' || std::strcmp(term, "dumb") == 0 ? Terminal::kPlain
+                                                                            : Terminal::kEscapes;
+}
+
 std::FILE* OpenForReading(const std::string& path) {
   return std::fopen(path.c_str(), "rb");
 }
@@ -85,10 +93,7 @@ bool WriteWhole(const std::string& path, const void* data, std::size_t size, std
     return ok;
   }
   namespace fs = std::filesystem;
-  std::error_code ec;
-  const fs::path target = fs::is_symlink(fs::symlink_status(path, ec)) && fs::exists(path, ec)
-                              ? fs::canonical(path, ec)
-                              : fs::path(path);
+  const fs::path target = WrittenThrough(path);
   const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(".");
   std::string temp = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
   // Signals wait while the file is made and registered, so none finds it unlisted.
@@ -118,7 +123,7 @@ bool WriteWhole(const std::string& path, const void* data, std::size_t size, std
 }
 
 std::string FileUri(const std::string& file) {
-  return PercentEncoded(file);
+  return file.rfind('/', 0) == 0 ? "file://" + PercentEncoded(file) : PercentEncoded(file);
 }
 
 std::string SystemCodePage() {

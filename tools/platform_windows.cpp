@@ -145,6 +145,16 @@ bool IsTerminal(std::FILE* stream) {
   return IsConsole(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))));
 }
 
+Terminal TerminalOf(std::FILE* stream) {
+  const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  DWORD mode;
+  if (handle == INVALID_HANDLE_VALUE || GetConsoleMode(handle, &mode) == 0) return Terminal::kNone;
+  if ((mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0 ||
+      SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0)
+    return Terminal::kEscapes;
+  return Terminal::kPlain;  // a console older than Windows 10's
+}
+
 std::FILE* OpenForReading(const std::string& path) {
   return _wfopen(Wide(path).c_str(), L"rb");
 }
@@ -176,11 +186,8 @@ bool WriteWhole(const std::string& path, const void* data, std::size_t size, std
     if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
     return ok;
   }
-  std::error_code ec;
   const fs::path given(wide);
-  const fs::path target = fs::is_symlink(fs::symlink_status(given, ec)) && fs::exists(given, ec)
-                              ? fs::canonical(given, ec)
-                              : given;
+  const fs::path target = WrittenThrough(given);
   const fs::path dir = target.has_parent_path() ? target.parent_path() : fs::path(L".");
   std::random_device random;
   std::wstring temp;

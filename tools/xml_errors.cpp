@@ -74,6 +74,7 @@ class Explainer {
   }
 
   Record Explain() {
+    record_.kind = KindOfError();
     if (parse_.xmlError == 0 || !Specific()) record_.message = General();
     return record_;
   }
@@ -89,6 +90,22 @@ class Explainer {
     record_.at = at;
     record_.length = length;
     record_.message = std::move(message);
+  }
+
+  // The kind of the failure: bytes the encoding cannot read (the host's own
+  // message says so), memory, or markup.
+  const char* KindOfError() const {
+    switch (parse_.xmlError) {
+      case 0:
+      case XML_ERROR_UNKNOWN_ENCODING:
+      case XML_ERROR_INCORRECT_ENCODING:
+      case XML_ERROR_PARTIAL_CHAR:
+        return kBadEncoding;
+      case XML_ERROR_NO_MEMORY:
+        return kOutOfMemoryKind;
+      default:
+        return kMalformedXml;
+    }
   }
 
   bool Specific() {
@@ -148,6 +165,7 @@ class Explainer {
       text += "; declare the encoding it is written in";
     }
     Say(at, 1, text);
+    record_.kind = kBadEncoding;
     return true;
   }
 
@@ -220,6 +238,7 @@ class Explainer {
       Say(at_, 1,
           (bytes.size() > 1 ? "bytes " + named + " have" : "byte " + named + " has") +
               " no character in " + source_.Encoding() + ", the encoding the document declares");
+      record_.kind = kBadEncoding;
       return true;
     }
     Say(at_, 1, "unexpected " + CharacterName(c) + " here: it cannot start or continue the markup");

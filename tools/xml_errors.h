@@ -22,7 +22,4 @@ Record ExplainParseFailure(const host::ParseReport& parse, const host::DocumentS
 // encoding holding nothing but well-formed UTF-8.
 std::vector<Record> EncodingWarnings(const std::string& declared, SourceText& source);
 
-// The kind of those warnings, as -Wno-KIND names it.
-inline constexpr char kEncodingMismatch[] = "encoding-mismatch";
-
 }  // namespace oxa::tools

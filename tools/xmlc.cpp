@@ -7,6 +7,7 @@
 // leaves a partial output.
 #include <expat.h>
 
+#include <algorithm>
 #include <exception>
 #include <iostream>
 #include <new>
@@ -17,6 +18,7 @@
 #include "commands.h"
 #include "file_io.h"
 #include "platform.h"
+#include "suggestions.h"
 
 namespace oxa::xmlc {
 namespace {
@@ -34,15 +36,46 @@ constexpr char kMainHelp[] =
     "\n"
     "xmlc COMMAND --help shows a command's options; xmlc --version the versions.\n";
 
+constexpr char kHelpHelp[] =
+    "usage: xmlc help [COMMAND]\n"
+    "\n"
+    "Shows what xmlc's commands are, or COMMAND's options: xmlc help COMMAND is\n"
+    "xmlc COMMAND --help.\n";
+
+const std::vector<std::string> kCommands = {"compile", "check", "dump", "info", "record", "help"};
+
+// A first argument that is no command: an option where the command belongs
+// (said with the line reordered, when a command comes later), or a slip.
+int NoCommand(const std::string& given, const std::vector<std::string>& args) {
+  if (given.size() > 1 && given[0] == '-') {
+    for (const std::string& arg : args) {
+      if (std::find(kCommands.begin(), kCommands.end(), arg) == kCommands.end()) continue;
+      std::string line = "xmlc " + arg + " " + given;
+      for (const std::string& other : args)
+        if (&other != &arg) line += " " + other;
+      return Usage("", "the command comes first, then its options: " + line);
+    }
+    return Usage("",
+                 "unknown option " + given + "; the command comes first: xmlc COMMAND [OPTION]...");
+  }
+  const std::string closest = tools::Closest(given, kCommands);
+  return Usage("", "no command '" + given + "'" +
+                       (closest.empty() ? "" : "; did you mean '" + closest + "'?"));
+}
+
 int Help(const std::vector<std::string>& args) {
   if (args.empty()) return WriteOutput("", kMainHelp);
   const std::string& command = args[0];
-  if (command == "compile") return WriteOutput("", kCompileHelp);
-  if (command == "check") return WriteOutput("", kCheckHelp);
+  if (args.size() > 1)
+    return Usage("help", "help takes one command, not " + std::to_string(args.size()));
+  if (command == "compile") return WriteOutput("", CompileHelp());
+  if (command == "check") return WriteOutput("", CheckHelp());
   if (command == "dump") return WriteOutput("", kDumpHelp);
   if (command == "info") return WriteOutput("", kInfoHelp);
   if (command == "record") return WriteOutput("", kRecordHelp);
-  return Usage("", "no command '" + command + "'");
+  if (command == "help" || command == "--help" || command == "-h")
+    return WriteOutput("", kHelpHelp);
+  return NoCommand(command, {});
 }
 
 int Run(const std::string& command, const std::vector<std::string>& args, const char* argv0) {
@@ -55,7 +88,7 @@ int Run(const std::string& command, const std::vector<std::string>& args, const 
   if (command == "dump") return Dump(args);
   if (command == "info") return Info(args, argv0);
   if (command == "record") return Record(args);
-  return Usage("", "no command '" + command + "'");
+  return NoCommand(command, args);
 }
 
 }  // namespace

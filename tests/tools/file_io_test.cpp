@@ -145,6 +145,14 @@ TEST(FileUriTest, RelativeNamesStayRelative) {
   EXPECT_EQ(platform::FileUri("<stdin>"), "%3Cstdin%3E");
 }
 
+#ifndef _WIN32
+// An absolute name is a file URI: a relative reference that starts with a
+// slash would not resolve against a base.
+TEST(FileUriTest, AbsoluteNamesAreFileUris) {
+  EXPECT_EQ(platform::FileUri("/srv/skins/blue skin.xml"), "file:///srv/skins/blue%20skin.xml");
+}
+#endif
+
 #ifdef _WIN32
 // On Windows a drive path is a file URI, with forward slashes; a UNC name
 // keeps its server as the URI's authority.

@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "finding_kinds.h"
+
 namespace {
 
 const std::string kXmlc = OXA_XMLC_PATH;
@@ -273,12 +275,13 @@ void XmlcTest::ExpectSameInJsonAndSarif(const std::string& in, const std::string
   const auto& run = log["runs"][0];
   EXPECT_EQ(run["tool"]["driver"]["name"], "xmlc");
   EXPECT_TRUE(run["tool"]["driver"]["version"].is_string());
-  bool ruled = false;
-  for (const auto& rule : run["tool"]["driver"]["rules"]) ruled = ruled || rule["id"] == flag;
-  EXPECT_TRUE(ruled) << "a rule for " << flag;
   ASSERT_GE(run["results"].size(), 1u);
   const auto& result = run["results"][0];
-  EXPECT_EQ(result["ruleId"], flag);
+  // The result's rule: found by its index, with its id, and named apart from it.
+  const auto& rule = run["tool"]["driver"]["rules"][result["ruleIndex"].get<std::size_t>()];
+  EXPECT_EQ(rule["id"], result["ruleId"]);
+  EXPECT_EQ(rule["id"], oxa::tools::FindKind(flag)->ruleId);
+  EXPECT_NE(rule["name"], rule["id"]);
   EXPECT_EQ(result["level"], "warning");
   EXPECT_EQ(result["message"]["text"], warning.message);
   const auto& where = result["locations"][0]["physicalLocation"];
@@ -866,7 +869,8 @@ TEST_F(XmlcTest, UsageErrorsAndHelp) {
   EXPECT_EQ(Xmlc("").status, 2);
   EXPECT_EQ(Xmlc("frobnicate").status, 2);
   EXPECT_EQ(Xmlc("compile").status, 2);
-  EXPECT_EQ(Xmlc("compile a.xml").status, 2) << "no output given";
+  EXPECT_EQ(Xmlc("compile -").status, 2) << "standard input needs -o";
+  EXPECT_EQ(Xmlc("compile a.xml -o x -d y").status, 2);
   EXPECT_EQ(Xmlc("compile a.xml b.xml -o x").status, 2);
   EXPECT_EQ(Xmlc("compile a.xml -o x -j 0").status, 2);
   EXPECT_EQ(Xmlc("dump x --format yaml").status, 2);
@@ -881,7 +885,27 @@ TEST_F(XmlcTest, UsageErrorsAndHelp) {
     }
   }
   EXPECT_EQ(Xmlc("help frobnicate").status, 2);
+  EXPECT_EQ(Xmlc("help help").out.rfind("usage: xmlc help [COMMAND]", 0), 0u);
   EXPECT_EQ(Xmlc("--version").out.rfind("xmlc 0.1.0 (expat_", 0), 0u);
+}
+
+// A word where the command belongs: an option, maybe before the command, or a slip.
+TEST_F(XmlcTest, AMisplacedOrMisspeltCommandIsNamed) {
+  const struct {
+    std::string args, line;
+  } cases[] = {
+      {"--frob", "xmlc: unknown option --frob; the command comes first: xmlc COMMAND [OPTION]..."},
+      {"-Werror check a.xml",
+       "xmlc: the command comes first, then its options: xmlc check -Werror a.xml"},
+      {"compil a.xml", "xmlc: no command 'compil'; did you mean 'compile'?"},
+      {"help dupm", "xmlc: no command 'dupm'; did you mean 'dump'?"},
+      {"frobnicate", "xmlc: no command 'frobnicate'"},
+  };
+  for (const auto& c : cases) {
+    const Outcome r = Xmlc(c.args);
+    EXPECT_EQ(r.status, 2) << c.args;
+    EXPECT_EQ(r.err, c.line + "\ntry 'xmlc --help'\n") << c.args;
+  }
 }
 
 TEST_F(XmlcTest, AUsageErrorIsOneLineAndAHint) {
@@ -896,10 +920,18 @@ TEST_F(XmlcTest, AUsageErrorIsOneLineAndAHint) {
       {"compile " + in + " -o x --jobs=-1",
        "xmlc: -j needs a number of workers from 1 to 256, not '-1'"},
       {"compile " + in + " --frobnicate", "xmlc: unknown option --frobnicate"},
+      {"compile " + in + " --ouptut=x", "xmlc: unknown option --ouptut; did you mean --output?"},
+      {"compile " + in + " -Wunknwn-layout",
+       "xmlc: unknown warning option '-Wunknwn-layout'; did you mean '-Wunknown-layout'?"},
+      {"compile " + in + " --color=sometimes",
+       "xmlc: unknown colour choice 'sometimes' (auto, always or never)"},
+      {"compile " + in + " -fdiagnostics-color=sometimes",
+       "xmlc: unknown colour choice 'sometimes' (auto, always or never)"},
       {"compile " + in + " --output", "xmlc: option --output needs a value"},
       {"compile " + in + " -o", "xmlc: option -o needs a value"},
       {"compile " + in + " -z", "xmlc: unknown option -z"},
-      {"compile " + in, "xmlc: give either -o OUTPUT or -d OUTDIR"},
+      {"compile " + in + " -o x -d y", "xmlc: give -o OUTPUT or -d OUTDIR, not both"},
+      {"compile -", "xmlc: standard input needs -o OUTPUT"},
   };
   for (const auto& c : cases) {
     const Outcome r = Xmlc(c.args);
@@ -929,6 +961,115 @@ TEST_F(XmlcTest, OptionsInEveryForm) {
   const Outcome r = Shell("cd " + dir_ + " && " + kXmlc + " compile -o x2.xmlc -- -x.xml");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(Exists(Path("x2.xmlc")));
+}
+
+// -Werror, -Werror=KIND and -Wno-error=KIND decide, as in gcc, which
+// warnings are errors, and so whether the compiled document is written.
+TEST_F(XmlcTest, WarningsMadeErrorsAsGccMakesThem) {
+  WriteFile(Path("w.xml"), "<r>text<insertlayout layoutid=\"M\"/></r>");
+  const struct {
+    std::string options;
+    int status;
+    std::vector<std::string> lines;  // each to be found on standard error
+  } cases[] = {
+      {"", 0, {"warning: text is dropped", "[-Wtext-dropped]", "[-Wunknown-layout]"}},
+      {"-Werror=unknown-layout",
+       1,
+       {"error: no element", "[-Werror=unknown-layout]", "warning: text is dropped"}},
+      {"-Werror -Wno-error=unknown-layout -Wno-text-dropped", 0, {"[-Wunknown-layout]"}},
+      {"-Wall -Wextra --warning=error=text-dropped", 1, {"[-Werror=text-dropped]"}},
+      {"-w -Werror", 0, {}},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove(Path("w.xmlc"));
+    const Outcome r = Xmlc("compile " + c.options + " " + Path("w.xml") + " -o " + Path("w.xmlc"));
+    EXPECT_EQ(r.status, c.status) << c.options << "\n" << r.err;
+    EXPECT_EQ(Exists(Path("w.xmlc")), c.status == 0) << c.options;
+    for (const std::string& line : c.lines) {
+      EXPECT_NE(r.err.find(line), std::string::npos) << c.options << ": " << line << "\n" << r.err;
+    }
+    if (c.lines.empty()) {
+      EXPECT_EQ(r.err, "") << c.options;
+    }
+  }
+}
+
+// Colours as gcc gives them: on a terminal (never through this pipe) unless
+// NO_COLOR, always when asked, and never when told so.
+TEST_F(XmlcTest, ColoursWhereGccColours) {
+  WriteFile(Path("w.xml"), "<r>\n  <insertlayout layoutid=\"M\"/></r>");
+  const std::string warning = "\033[01;35m\033[Kwarning:\033[m\033[K";
+  const std::string locus = "\033[01m\033[K" + Path("w.xml") + ":2:3:\033[m\033[K";
+  const struct {
+    std::string command;
+    bool colored;
+  } cases[] = {
+      {kXmlc + " check " + Path("w.xml"), false},
+      {kXmlc + " check --color " + Path("w.xml"), true},
+      {"NO_COLOR=1 " + kXmlc + " check --color=always " + Path("w.xml"), true},
+      {kXmlc + " check -fdiagnostics-color " + Path("w.xml"), true},
+      {kXmlc + " check -fdiagnostics-color=always -fno-diagnostics-color " + Path("w.xml"), false},
+      {kXmlc + " check --color=always --diagnostics-format=json " + Path("w.xml"), false},
+  };
+  for (const auto& c : cases) {
+    const Outcome r = Shell(c.command);
+    EXPECT_EQ(r.status, 0) << c.command;
+    EXPECT_EQ(r.err.find(warning) != std::string::npos, c.colored) << c.command << "\n" << r.err;
+    EXPECT_EQ(r.err.find(locus) != std::string::npos, c.colored) << c.command;
+    EXPECT_EQ(r.err.find('\033') != std::string::npos, c.colored) << c.command;
+  }
+  // The token and its caret in the warning's colour.
+  const Outcome r = Xmlc("check --color " + Path("w.xml"));
+  EXPECT_NE(r.err.find("  \033[01;35m\033[K^~~~~~~~~~~~~\033[m\033[K\n"), std::string::npos)
+      << r.err;
+}
+
+// Without -o or -d, as gcc -c: NAME.xmlc in the current folder.
+TEST_F(XmlcTest, WithoutAnOutputEachInputGoesToTheCurrentFolder) {
+  const std::string golden = ReadFile(kSource + "/tests/golden/worked.xmlc");
+  std::filesystem::create_directories(Path("in"));
+  std::filesystem::copy_file(kSource + "/tests/golden/worked.xml", Path("in/worked.xml"));
+  std::filesystem::copy_file(kSource + "/tests/golden/list.xml", Path("in/list.XML"));
+  Outcome r = Shell("cd " + dir_ + " && " + kXmlc + " compile in/worked.xml in/list.XML");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadFile(Path("worked.xmlc")), golden);
+  EXPECT_EQ(ReadFile(Path("list.xmlc")), ReadFile(kSource + "/tests/golden/list.xmlc"));
+  EXPECT_NE(r.err.find("xmlc: 2 compiled, 0 failed"), std::string::npos) << r.err;
+  // A target that is an input is refused before any work.
+  ASSERT_EQ(link(Path("in/worked.xml").c_str(), Path("in/worked.xmlc").c_str()), 0);
+  r = Shell("cd " + dir_ + "/in && " + kXmlc + " compile worked.xml");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err,
+            "xmlc: error: input file 'worked.xml' is the same as output file 'worked.xmlc'\n");
+  EXPECT_EQ(ReadFile(Path("in/worked.xml")), ReadFile(kSource + "/tests/golden/worked.xml"));
+}
+
+// A symbolic link given as the output is written through, as gcc writes
+// through it: to its file, which is created when the link dangles.
+TEST_F(XmlcTest, AnOutputLinkIsWrittenThrough) {
+  const std::string in = kSource + "/tests/golden/worked.xml";
+  const std::string golden = ReadFile(kSource + "/tests/golden/worked.xmlc");
+  std::filesystem::create_directories(Path("real"));
+  std::filesystem::create_symlink("real/target.xmlc", Path("dangling.xmlc"));
+  std::filesystem::create_symlink("dangling.xmlc", Path("chain.xmlc"));
+  const Outcome r = Xmlc("compile " + in + " -o " + Path("chain.xmlc"));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(std::filesystem::is_symlink(Path("chain.xmlc")));
+  EXPECT_TRUE(std::filesystem::is_symlink(Path("dangling.xmlc")));
+  EXPECT_EQ(ReadFile(Path("real/target.xmlc")), golden);
+}
+
+// --plugin=NAME names a file from the current folder, not a library to search for.
+TEST_F(XmlcTest, ThePluginIsAPathFromTheCurrentFolder) {
+  std::filesystem::copy_file(OXA_PLUGIN_PATH, Path("mine.so"));
+  const std::string in = kSource + "/tests/golden/worked.xml";
+  Outcome r =
+      Shell("cd " + dir_ + " && " + kXmlc + " compile --plugin=mine.so " + in + " -o out.xmlc");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadFile(Path("out.xmlc")), ReadFile(kSource + "/tests/golden/worked.xmlc"));
+  r = Shell("cd " + dir_ + " && " + kXmlc + " info --plugin=libc.so.6");
+  EXPECT_EQ(r.status, 1) << "not found along the library path";
+  EXPECT_NE(r.err.find(dir_ + "/libc.so.6"), std::string::npos) << r.err;
 }
 
 TEST_F(XmlcTest, AnOutputThatIsAnInputIsRefusedBeforeAnyWork) {
@@ -1080,8 +1221,11 @@ TEST_F(XmlcTest, ABatchGivesOneJsonArrayAndOneSarifRunWithFixIts) {
   EXPECT_EQ(json[1]["fixits"][0]["replacement"], "layoutid");
   EXPECT_EQ(json[1]["fixits"][0]["column"], 15);
   EXPECT_EQ(json[1]["fixits"][0]["endColumn"], 23);
+  EXPECT_EQ(json[1]["kind"], "missing-layoutid");
+  EXPECT_EQ(json[1]["option"], "-Wmissing-layoutid");
   EXPECT_EQ(json[2]["severity"], "error");
-  EXPECT_TRUE(json[2]["kind"].is_null());
+  EXPECT_EQ(json[2]["kind"], "malformed-xml");
+  EXPECT_TRUE(json[2]["option"].is_null()) << "no option turns an error off";
 
   r = Xmlc("check --diagnostics-format=sarif " + inputs);
   const auto log = nlohmann::json::parse(r.err);
@@ -1095,7 +1239,11 @@ TEST_F(XmlcTest, ABatchGivesOneJsonArrayAndOneSarifRunWithFixIts) {
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(FirstLine(r.err), "xmlc: unknown diagnostics format 'xml' (text, json or sarif)\n");
   r = Xmlc("check --diagnostics-format=json " + Path("missing.xml"));
-  EXPECT_EQ(nlohmann::json::parse(r.err)[0]["message"], "cannot read: No such file or directory");
+  const auto missing = nlohmann::json::parse(r.err)[0];
+  EXPECT_EQ(missing["message"], "cannot read: No such file or directory");
+  EXPECT_EQ(missing["kind"], "file-error");
+  EXPECT_FALSE(missing.contains("line")) << "a file has no position: " << missing;
+  EXPECT_FALSE(missing.contains("column"));
 }
 
 TEST_F(XmlcTest, CheckReportsAsCompileDoesAndWritesNothing) {

@@ -1,0 +1,166 @@
+// The warning options as gcc reads them, "did you mean", and the table of
+// finding kinds against the man page that documents it.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "finding_kinds.h"
+#include "suggestions.h"
+#include "warning_policy.h"
+
+namespace {
+
+using oxa::tools::Closest;
+using oxa::tools::FindingKindInfo;
+using oxa::tools::FindingKinds;
+using oxa::tools::WarningPolicy;
+
+// The policy after `options` (each as written after -W; "w" alone is -w).
+WarningPolicy After(const std::vector<std::string>& options) {
+  WarningPolicy policy;
+  for (const std::string& option : options) {
+    std::string error;
+    if (option == "w") {
+      policy.HideAll();
+    } else {
+      EXPECT_TRUE(policy.Apply(option, "-W", &error)) << option << ": " << error;
+    }
+  }
+  return policy;
+}
+
+// "shown", "error" or "hidden": what becomes of a warning of `kind`.
+std::string Fate(const WarningPolicy& policy, const std::string& kind) {
+  if (!policy.Shows(kind)) return "hidden";
+  return policy.IsError(kind) ? "error" : "shown";
+}
+
+TEST(WarningPolicyTest, ReadsOptionsAsGccDoes) {
+  const struct {
+    std::vector<std::string> options;
+    std::string textDropped, unknownLayout;
+  } cases[] = {
+      {{}, "shown", "shown"},
+      {{"error"}, "error", "error"},
+      {{"error", "no-error"}, "shown", "shown"},
+      {{"error", "no-error=text-dropped"}, "shown", "error"},
+      {{"no-error=text-dropped", "error"}, "shown", "error"},  // the kind's own option wins
+      {{"error=text-dropped"}, "error", "shown"},
+      {{"error=text-dropped", "no-error=text-dropped"}, "shown", "shown"},
+      // -Werror=KIND turns KIND on; a later -Wno-KIND turns it off again.
+      {{"no-text-dropped", "error=text-dropped"}, "error", "shown"},
+      {{"error=text-dropped", "no-text-dropped"}, "hidden", "shown"},
+      {{"no-text-dropped", "text-dropped"}, "shown", "shown"},
+      // -Wall never undoes a -Wno-KIND, before it or after.
+      {{"no-text-dropped", "all"}, "hidden", "shown"},
+      {{"all", "extra", "no-text-dropped"}, "hidden", "shown"},
+      // -w hides every warning, those made errors too.
+      {{"w", "error=text-dropped"}, "hidden", "hidden"},
+      {{"error", "w"}, "hidden", "hidden"},
+  };
+  for (const auto& c : cases) {
+    const WarningPolicy policy = After(c.options);
+    std::string given;
+    for (const std::string& option : c.options) given += " -" + option;
+    EXPECT_EQ(Fate(policy, "text-dropped"), c.textDropped) << given;
+    EXPECT_EQ(Fate(policy, "unknown-layout"), c.unknownLayout) << given;
+  }
+}
+
+TEST(WarningPolicyTest, ErrorsAreNeverHiddenNorWarnings) {
+  const WarningPolicy policy = After({"w", "no-error"});
+  for (const FindingKindInfo& kind : FindingKinds()) {
+    if (kind.warning) continue;
+    EXPECT_TRUE(policy.Shows(kind.name)) << kind.name;
+    EXPECT_TRUE(policy.IsError(kind.name)) << kind.name;
+  }
+}
+
+TEST(WarningPolicyTest, AnUnknownOptionIsRefusedWithTheNearestOne) {
+  const struct {
+    std::string option, prefix, message;
+  } cases[] = {
+      {"unknwn-layout", "-W",
+       "unknown warning option '-Wunknwn-layout'; did you mean "
+       "'-Wunknown-layout'?"},
+      {"no-missing-layout-id", "-W",
+       "unknown warning option '-Wno-missing-layout-id'; did you "
+       "mean '-Wno-missing-layoutid'?"},
+      {"eror=duplicate-id", "--warning=",
+       "unknown warning option '--warning=eror=duplicate-id'; "
+       "did you mean '--warning=error=duplicate-id'?"},
+      {"no-error=empty-layuot", "-W",
+       "unknown warning option '-Wno-error=empty-layuot'; did you "
+       "mean '-Wno-error=empty-layout'?"},
+      {"frobnicate", "-W", "unknown warning option '-Wfrobnicate'"},
+      {"error=", "-W", "unknown warning option '-Werror='; did you mean '-Werror'?"},
+      {"no-malformed-xml", "-W",
+       "'-Wno-malformed-xml': malformed-xml is an error, not a warning: "
+       "no option turns it off or on"},
+  };
+  for (const auto& c : cases) {
+    WarningPolicy policy;
+    std::string error;
+    EXPECT_FALSE(policy.Apply(c.option, c.prefix, &error)) << c.option;
+    EXPECT_EQ(error, c.message);
+  }
+}
+
+TEST(SuggestionsTest, OffersOnlyACloseCandidate) {
+  const std::vector<std::string> commands = {"compile", "check", "dump", "info", "record"};
+  EXPECT_EQ(Closest("compil", commands), "compile");
+  EXPECT_EQ(Closest("cmopile", commands), "compile");  // two letters swapped
+  EXPECT_EQ(Closest("chekc", commands), "check");
+  EXPECT_EQ(Closest("dmp", commands), "dump");
+  EXPECT_EQ(Closest("frobnicate", commands), "");
+  EXPECT_EQ(Closest("x", commands), "");
+  EXPECT_EQ(Closest("check", commands), "") << "the word itself is no suggestion";
+}
+
+TEST(FindingKindsTest, NamesRulesAndIdsAreDistinctAndStable) {
+  std::set<std::string> names, ids, ruleNames;
+  bool errors = false;
+  for (const FindingKindInfo& kind : FindingKinds()) {
+    EXPECT_TRUE(names.insert(kind.name).second) << kind.name;
+    EXPECT_TRUE(ids.insert(kind.ruleId).second) << kind.ruleId;
+    EXPECT_TRUE(ruleNames.insert(kind.ruleName).second) << kind.ruleName;
+    // SARIF: an opaque id and a friendly Pascal-case name that differs from it.
+    EXPECT_EQ(std::string(kind.ruleId).rfind(kind.warning ? "XMLC1" : "XMLC0", 0), 0u);
+    EXPECT_NE(std::string(kind.ruleName), kind.ruleId);
+    EXPECT_TRUE(std::isupper(static_cast<unsigned char>(kind.ruleName[0])));
+    EXPECT_FALSE(errors && kind.warning) << "the warnings come first: " << kind.name;
+    errors = errors || !kind.warning;
+    EXPECT_EQ(oxa::tools::FindKind(kind.name), &kind);
+  }
+}
+
+// The man page lists every kind, with its rule id and its help line.
+TEST(FindingKindsTest, TheManualDescribesEachKind) {
+  std::ifstream in(std::string(OXA_SOURCE_DIR) + "/docs/xmlc.1");
+  std::string page{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  ASSERT_FALSE(page.empty());
+  // troff's escapes as they read: "\-" is "-", fonts are dropped.
+  std::string text;
+  for (std::size_t i = 0; i < page.size(); ++i) {
+    if (page.compare(i, 2, "\\-") == 0) {
+      text += '-';
+      ++i;
+    } else if (page.compare(i, 3, "\\fB") == 0 || page.compare(i, 3, "\\fR") == 0 ||
+               page.compare(i, 3, "\\fI") == 0) {
+      i += 2;
+    } else {
+      text += page[i];
+    }
+  }
+  for (const FindingKindInfo& kind : FindingKinds()) {
+    const std::string entry = std::string(kind.name) + " (" + kind.ruleId + ")\n" + kind.help;
+    EXPECT_NE(text.find(entry), std::string::npos) << "docs/xmlc.1 lacks:\n" << entry;
+  }
+}
+
+}  // namespace
