@@ -4,7 +4,9 @@
 set -eu
 root=$(cd "$(dirname "$0")/../.." && pwd)
 status=0
-rows=$(grep -E '^\| `[a-z0-9-]+` +\|' "$root/README.md" | grep -v '^| stage\|^| script')
+# The rows of the tables headed "| stage" or "| script", up to the blank line after each.
+rows=$(awk '/^\| (stage|script) / { inside = 1; next } /^$/ { inside = 0 }
+            inside && /^\| `[a-z0-9-]+` +\|/' "$root/README.md")
 [ -n "$rows" ] || { echo "readme_packages: no package table in the README" >&2; exit 1; }
 echo "$rows" | while IFS= read -r row; do
   stage=$(echo "$row" | sed -E 's/^\| `([a-z0-9-]+)`.*/\1/')

@@ -3,7 +3,8 @@
 # Linux build's bytes, the dump round trip gives them again, a Japanese file
 # name works, an output that is an input is refused in every spelling,
 # Ctrl-C leaves no temporary file, a batch of 1,000 files compiles on two
-# workers, and an undeclared document in the ANSI code page is named so.
+# workers, an undeclared document in the ANSI code page is named so, and the
+# options as gcc reads them.
 # Wine is the `wine` on PATH.
 # Usage: check_xmlc.sh XMLC_EXE SOURCE_DIR OUT_DIR
 set -u
@@ -119,6 +120,47 @@ if grep -q "^a.xml:2:[0-9]*: error: .*; the document is written in $page" "$out/
   ok "an undeclared document in the ANSI code page is named $page, with its declaration"
 else
   bad "an undeclared document in the ANSI code page: $(tr -d '\r' < "$out/ansi/err")"
+fi
+
+# 8. The options as gcc reads them, and as gcc writes: -Werror=KIND and
+# -Wno-error=KIND, colours when asked (never on its own into a pipe), each
+# input to NAME.xmlc in the current folder without -o, and --plugin=NAME
+# from the current folder.
+mkdir -p "$out/options"
+printf '<r>text<insertlayout layoutid="M"/></r>' > "$out/options/w.xml"
+(cd "$out/options" && run compile -Werror=unknown-layout w.xml) 2> "$out/options/err" > /dev/null
+code=$?
+if [ $code -eq 1 ] && grep -qF "[-Werror=unknown-layout]" "$out/options/err" &&
+   grep -qF "warning: text is dropped" "$out/options/err" && [ ! -e "$out/options/w.xmlc" ]; then
+  ok "-Werror=unknown-layout makes that warning an error, and writes nothing"
+else
+  bad "-Werror=unknown-layout: exit $code, $(tr -d '\r' < "$out/options/err")"
+fi
+(cd "$out/options" && run compile -Werror -Wno-error=unknown-layout -Wno-text-dropped w.xml) \
+  2> "$out/options/err" > /dev/null
+code=$?
+if [ $code -eq 0 ] && grep -qF "[-Wunknown-layout]" "$out/options/err" && [ -e "$out/options/w.xmlc" ]; then
+  ok "-Werror -Wno-error=unknown-layout leaves it a warning; w.xmlc in the current folder"
+else
+  bad "-Werror -Wno-error=unknown-layout: exit $code, $(tr -d '\r' < "$out/options/err")"
+fi
+(cd "$out/options" && run check w.xml) 2> "$out/options/plain" > /dev/null
+(cd "$out/options" && run check -fdiagnostics-color=always w.xml) 2> "$out/options/colored" > /dev/null
+if ! grep -q $'\033' "$out/options/plain" && grep -qF $'\033[01;35m\033[Kwarning:' "$out/options/colored"; then
+  ok "colours when asked, none into a pipe"
+else
+  bad "colours: $(cat -v "$out/options/colored" | head -n 2)"
+fi
+cp "$(dirname "$xmlc")/deva3201.dll" "$out/options/mine.dll"
+(cd "$out/options" && run check --plugin=mine.dll w.xml) 2> "$out/options/err" > /dev/null
+code=$?
+if [ $code -eq 0 ]; then ok "--plugin=mine.dll is found in the current folder"; else bad "--plugin=mine.dll: exit $code, $(tr -d '\r' < "$out/options/err")"; fi
+# kernel32.dll is in the system folder, where a search would find it.
+(cd "$out/options" && run info --plugin=kernel32.dll) 2> "$out/options/err" > /dev/null
+if grep -q "cannot load the plug-in" "$out/options/err"; then
+  ok "--plugin=kernel32.dll is not looked for along the search path"
+else
+  bad "--plugin=kernel32.dll: $(tr -d '\r' < "$out/options/err")"
 fi
 
 exit $status
