@@ -149,10 +149,12 @@ Terminal TerminalOf(std::FILE* stream) {
   const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
   DWORD mode;
   if (handle == INVALID_HANDLE_VALUE || GetConsoleMode(handle, &mode) == 0) return Terminal::kNone;
-  if ((mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0 ||
-      SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0)
-    return Terminal::kEscapes;
-  return Terminal::kPlain;  // a console older than Windows 10's
+  if ((mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) == 0)
+    SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+  // The mode as the console keeps it: one older than Windows 10's refuses it.
+  return GetConsoleMode(handle, &mode) != 0 && (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0
+             ? Terminal::kEscapes
+             : Terminal::kPlain;
 }
 
 std::FILE* OpenForReading(const std::string& path) {

@@ -139,10 +139,16 @@ TEST(FindingKindsTest, NamesRulesAndIdsAreDistinctAndStable) {
   }
 }
 
-// The man page lists every kind, with its rule id and its help line.
-TEST(FindingKindsTest, TheManualDescribesEachKind) {
-  std::ifstream in(std::string(OXA_SOURCE_DIR) + "/docs/xmlc.1");
-  std::string page{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+std::string ReadSource(const std::string& path) {
+  std::ifstream in(std::string(OXA_SOURCE_DIR) + "/" + path);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The man page lists every kind, with its rule id and its help line; the
+// README's table, with its rule.
+TEST(FindingKindsTest, TheManualAndTheReadmeDescribeEachKind) {
+  const std::string page = ReadSource("docs/xmlc.1");
+  const std::string readme = ReadSource("README.md");
   ASSERT_FALSE(page.empty());
   // troff's escapes as they read: "\-" is "-", fonts are dropped.
   std::string text;
@@ -160,6 +166,9 @@ TEST(FindingKindsTest, TheManualDescribesEachKind) {
   for (const FindingKindInfo& kind : FindingKinds()) {
     const std::string entry = std::string(kind.name) + " (" + kind.ruleId + ")\n" + kind.help;
     EXPECT_NE(text.find(entry), std::string::npos) << "docs/xmlc.1 lacks:\n" << entry;
+    const std::string row =
+        "| `" + std::string(kind.name) + "` | " + kind.ruleId + " " + kind.ruleName + " |";
+    EXPECT_NE(readme.find(row), std::string::npos) << "README.md lacks: " << row;
   }
 }
 
