@@ -5,7 +5,8 @@
 # checks that layouts are compiled again only when they change and that a
 # broken one fails the build with its position; builds a reader program from
 # the pkg-config file; checks the man page, completion and licence are there;
-# then builds the same host against the source tree (add_subdirectory).
+# then builds the same host against the source tree (add_subdirectory),
+# which installs nothing of this project.
 set -eu
 build=$1
 here=$(cd "$(dirname "$0")" && pwd)
@@ -70,3 +71,8 @@ cmake -S "$project" -B "$intree" -G Ninja -DOXA_SOURCE_DIR="$source_dir" > "$wor
   { cat "$work/log"; fail "configuring with the source tree failed"; }
 cmake --build "$intree" > "$work/log" 2>&1 || { cat "$work/log"; fail "building with the source tree failed"; }
 "$intree/consumer"
+# A project that adds this one installs nothing of it unless it asks (OXA_INSTALL).
+cmake --install "$intree" --prefix "$work/intree-prefix" > "$work/log" 2>&1 ||
+  { cat "$work/log"; fail "installing the project that adds the source tree failed"; }
+[ ! -e "$work/intree-prefix" ] || [ -z "$(ls -A "$work/intree-prefix")" ] ||
+  fail "a project that adds the source tree installs: $(cd "$work/intree-prefix" && find . -type f | head -n 3)"

@@ -1,6 +1,9 @@
-# The library's own code: one static library per folder of src/, linked into
-# the module, and the host, the reader and the tool around it. Each target's
-# dependencies are the arrows between the folders.
+# Every target of the project: one static library per folder of src/,
+# linked into the module; the module itself, with its Windows version
+# resource and the stripped DLL as shipped; the host, the reader, the
+# diagnostics library and xmlc around it; and the package's names for
+# projects that add this one as a subdirectory. Each target's dependencies
+# are the arrows between the folders. Installation is cmake/Install.cmake's.
 
 include(GNUInstallDirs)
 
@@ -231,6 +234,3 @@ if(OXA_BUILD_HOST)
   add_executable(OxaHost::xmlc ALIAS xmlc)
   include(${PROJECT_SOURCE_DIR}/cmake/OxaHostLayouts.cmake)
 endif()
-
-include(cmake/Install.cmake)
-
