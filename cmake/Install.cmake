@@ -3,11 +3,12 @@
 # OxaHost::plugin, OxaHost::xmlc, oxa_compile_layouts).
 #
 # On Linux: the module in lib/xmlcompiler, with pkg-config files, the man
-# page and bash completion. On Windows, as a zip an integrator unpacks
+# page, bash completion, and the README with the documents it links for
+# users in share/doc/xmlcompiler. On Windows, as a zip an integrator unpacks
 # (`cpack` in a win32 build: xmlcompiler-VERSION-win32.zip): the stripped
 # module beside xmlc.exe in bin/, the static libraries for MinGW with expat's
-# in lib/, and the README, LICENSE, the manual as text and the third-party
-# notices at the top.
+# in lib/, and the README (with docs/), LICENSE, the manual as text and the
+# third-party notices at the top.
 #
 # The public headers are installed as they stand in include/xmlcompiler/:
 # consumers in-tree and installed alike include <xmlcompiler/...>.
@@ -26,12 +27,13 @@ if(WIN32)
   # information left in release/deva3201.dll.debug.
   install(FILES ${release_dir}/deva3201.dll DESTINATION ${CMAKE_INSTALL_BINDIR})
   set(oxa_doc_dir .)
-  install(FILES README.md DESTINATION ${oxa_doc_dir})
 else()
   install(TARGETS deva3201 EXPORT OxaHostTargets LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/xmlcompiler)
   set(oxa_doc_dir ${CMAKE_INSTALL_DATADIR}/doc/xmlcompiler)
 endif()
-install(FILES LICENSE DESTINATION ${oxa_doc_dir})
+# The README and the documents it links for users and integrators.
+install(FILES README.md LICENSE DESTINATION ${oxa_doc_dir})
+install(FILES docs/format.md docs/hosting.md docs/encodings.md DESTINATION ${oxa_doc_dir}/docs)
 
 set(CMAKE_DL_LIBS_FLAG "")
 if(CMAKE_DL_LIBS)

@@ -23,6 +23,7 @@ cmake --install "$build" --prefix "$work/prefix" > /dev/null
 prefix=$work/prefix
 for f in bin/xmlc lib/xmlcompiler/deva3201.so share/man/man1/xmlc.1 \
          share/bash-completion/completions/xmlc share/doc/xmlcompiler/LICENSE \
+         share/doc/xmlcompiler/README.md share/doc/xmlcompiler/docs/format.md \
          include/xmlcompiler/format/document_reader.h \
          include/xmlcompiler/com/unknown.h; do
   [ -e "$prefix/$f" ] || fail "$f is not installed"

@@ -32,7 +32,8 @@ root=$outside/unpacked/$name
 for f in bin/deva3201.dll bin/xmlc.exe include/xmlcompiler/format/document_reader.h \
          include/xmlcompiler/host/plugin_host.h include/expat.h include/expat_external.h \
          lib/liboxa_host.a lib/liboxa_reader.a lib/libexpat.a lib/cmake/OxaHost/OxaHostConfig.cmake \
-         lib/cmake/OxaHost/OxaHostLayouts.cmake README.md LICENSE xmlc.txt THIRD-PARTY-NOTICES.txt; do
+         lib/cmake/OxaHost/OxaHostLayouts.cmake README.md LICENSE xmlc.txt THIRD-PARTY-NOTICES.txt \
+         docs/format.md docs/hosting.md docs/encodings.md; do
   [ -s "$root/$f" ] || bad "the zip has no $f"
 done
 cmp -s "$root/bin/deva3201.dll" "$build/release/deva3201.dll" && ok "bin/deva3201.dll is the stripped release DLL" ||

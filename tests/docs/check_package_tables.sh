@@ -1,13 +1,13 @@
 #!/bin/sh
-# Checks that the README's tables of Debian packages name exactly the
-# packages scripts/bootstrap installs for each stage.
+# Checks that the tables of Debian packages in docs/development.md name
+# exactly the packages scripts/bootstrap installs for each stage.
 set -eu
 root=$(cd "$(dirname "$0")/../.." && pwd)
 status=0
 # The rows of the tables headed "| stage" or "| script", up to the blank line after each.
 rows=$(awk '/^\| (stage|script) / { inside = 1; next } /^$/ { inside = 0 }
-            inside && /^\| `[a-z0-9-]+` +\|/' "$root/README.md")
-[ -n "$rows" ] || { echo "readme_packages: no package table in the README" >&2; exit 1; }
+            inside && /^\| `[a-z0-9-]+` +\|/' "$root/docs/development.md")
+[ -n "$rows" ] || { echo "package_tables: no package table in docs/development.md" >&2; exit 1; }
 echo "$rows" | while IFS= read -r row; do
   stage=$(echo "$row" | sed -E 's/^\| `([a-z0-9-]+)`.*/\1/')
   # The last cell, less the labels of a stage's parts ("core:", "Wine:").
@@ -15,10 +15,10 @@ echo "$rows" | while IFS= read -r row; do
            tr -s ' ' '\n' | sed '/^$/d' | sort -u)
   wanted=$("$root/scripts/bootstrap" --list "$stage" | sort -u)
   if [ "$listed" != "$wanted" ]; then
-    echo "readme_packages: the README's row for '$stage' differs from scripts/bootstrap:" >&2
-    printf 'bootstrap: %s\nREADME:    %s\n' "$(echo $wanted)" "$(echo $listed)" >&2
+    echo "package_tables: docs/development.md's row for '$stage' differs from scripts/bootstrap:" >&2
+    printf 'bootstrap: %s\ntable:     %s\n' "$(echo $wanted)" "$(echo $listed)" >&2
     exit 1
   fi
 done || status=1
-[ $status -eq 0 ] && echo "the README's package tables match scripts/bootstrap"
+[ $status -eq 0 ] && echo "the package tables of docs/development.md match scripts/bootstrap"
 exit $status
