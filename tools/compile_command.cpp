@@ -135,36 +135,24 @@ enum LongOption { kPluginOption = 256, kWarningOption, kFormatOption, kColorOpti
 
 int ParseCompile(const std::vector<std::string>& args, CompileOptions* o, bool* help) {
   const char* command = o->check ? "check" : "compile";
-  static const option kCompileLong[] = {
-      {"output", required_argument, nullptr, 'o'},
-      {"output-dir", required_argument, nullptr, 'd'},
-      {"jobs", required_argument, nullptr, 'j'},
-      {"force", no_argument, nullptr, 'f'},
-      {"plugin", required_argument, nullptr, kPluginOption},
-      {"no-warnings", no_argument, nullptr, 'w'},
-      {"warning", required_argument, nullptr, kWarningOption},
-      {"diagnostics-format", required_argument, nullptr, kFormatOption},
-      {"color", optional_argument, nullptr, kColorOption},
-      {"help", no_argument, nullptr, 'h'},
-      {nullptr, 0, nullptr, 0}};
-  // check's: compile's less -o, -d and -f.
-  static const option kCheckLong[] = {
-      {"jobs", required_argument, nullptr, 'j'},
-      {"plugin", required_argument, nullptr, kPluginOption},
-      {"no-warnings", no_argument, nullptr, 'w'},
-      {"warning", required_argument, nullptr, kWarningOption},
-      {"diagnostics-format", required_argument, nullptr, kFormatOption},
-      {"color", optional_argument, nullptr, kColorOption},
-      {"help", no_argument, nullptr, 'h'},
-      {nullptr, 0, nullptr, 0}};
+  static const option kLong[] = {{"output", required_argument, nullptr, 'o'},
+                                 {"output-dir", required_argument, nullptr, 'd'},
+                                 {"jobs", required_argument, nullptr, 'j'},
+                                 {"force", no_argument, nullptr, 'f'},
+                                 {"plugin", required_argument, nullptr, kPluginOption},
+                                 {"no-warnings", no_argument, nullptr, 'w'},
+                                 {"warning", required_argument, nullptr, kWarningOption},
+                                 {"diagnostics-format", required_argument, nullptr, kFormatOption},
+                                 {"color", optional_argument, nullptr, kColorOption},
+                                 {"help", no_argument, nullptr, 'h'},
+                                 {nullptr, 0, nullptr, 0}};
   CommandLine line;
-  if (const int status =
-          o->check
-              ? ParseOptions(command, WithGccSpellings(args), "j:hwW:", kCheckLong, &line)
-              : ParseOptions(command, WithGccSpellings(args), "o:d:j:fhwW:", kCompileLong, &line))
+  if (const int status = ParseOptions(command, WithGccSpellings(args), "o:d:j:fhwW:", kLong, &line))
     return status;
   std::string error;
   for (const auto& [c, value] : line.options) {
+    if (o->check && (c == 'o' || c == 'd' || c == 'f'))
+      return Usage(command, "check writes nothing: -o, -d and -f are compile's");
     switch (c) {
       case 'o':
         o->output = value;
