@@ -70,7 +70,7 @@ std::optional<ColorWhen> ParseColorWhen(const std::string& text) {
 bool UseColor(ColorWhen when, std::FILE* stream) {
   if (when == ColorWhen::kNever) return false;
   const platform::Terminal terminal = platform::TerminalOf(stream);
-  if (when == ColorWhen::kAlways) return terminal != platform::Terminal::kPlain;
+  if (when == ColorWhen::kAlways) return terminal != platform::Terminal::kLegacyConsole;
   const char* noColor = std::getenv("NO_COLOR");
   return terminal == platform::Terminal::kEscapes && (noColor == nullptr || *noColor == '\0');
 }

@@ -45,9 +45,9 @@ enum class ColorWhen { kAuto, kAlways, kNever };
 // force) or never (no, none); nothing else.
 std::optional<ColorWhen> ParseColorWhen(const std::string& text);
 
-// Whether to colour what goes to `stream`: always (unless the stream is a
-// console that cannot show colours), never, or on auto where the stream is
-// a terminal that shows them and NO_COLOR is unset or empty.
+// Whether to colour what goes to `stream`: always (but never into a console
+// that would show the escapes as text), never, or on auto where the stream
+// is a terminal that obeys escapes and NO_COLOR is unset or empty.
 bool UseColor(ColorWhen when, std::FILE* stream);
 
 // `args` with gcc's spellings of the colour option (-fdiagnostics-color,

@@ -28,11 +28,12 @@ std::vector<std::string> Start(int argc, char** argv);
 bool IsTerminal(std::FILE* stream);
 
 // What `stream` (stdout or stderr) makes of escape sequences (colours, a
-// line redrawn in place): a file or pipe passes them on; a plain terminal
-// shows them as text (TERM=dumb, or a Windows console without its virtual
-// terminal mode); an escape terminal obeys them. On Windows, asking turns a
+// line redrawn in place): a file or pipe passes them on; a dumb terminal is
+// one the user says takes none unless asked (TERM unset, empty or "dumb");
+// an escape terminal obeys them; a legacy console (Windows before 10) shows
+// them as text, so none may be written to it. On Windows, asking turns a
 // console's virtual terminal mode on where the console has one.
-enum class Terminal { kNone, kPlain, kEscapes };
+enum class Terminal { kNone, kDumb, kEscapes, kLegacyConsole };
 Terminal TerminalOf(std::FILE* stream);
 
 // Opens an existing file for reading bytes; null, with errno set, when it cannot.

@@ -65,7 +65,7 @@ bool IsTerminal(std::FILE* stream) {
 Terminal TerminalOf(std::FILE* stream) {
   if (!IsTerminal(stream)) return Terminal::kNone;
   const char* term = std::getenv("TERM");
-  return term == nullptr || *term == '\0' || std::strcmp(term, "dumb") == 0 ? Terminal::kPlain
+  return term == nullptr || *term == '\0' || std::strcmp(term, "dumb") == 0 ? Terminal::kDumb
                                                                             : Terminal::kEscapes;
 }
 

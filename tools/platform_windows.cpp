@@ -154,7 +154,7 @@ Terminal TerminalOf(std::FILE* stream) {
   // The mode as the console keeps it: one older than Windows 10's refuses it.
   return GetConsoleMode(handle, &mode) != 0 && (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0
              ? Terminal::kEscapes
-             : Terminal::kPlain;
+             : Terminal::kLegacyConsole;
 }
 
 std::FILE* OpenForReading(const std::string& path) {

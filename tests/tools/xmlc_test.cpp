@@ -994,8 +994,8 @@ TEST_F(XmlcTest, WarningsMadeErrorsAsGccMakesThem) {
   }
 }
 
-// Colours as gcc gives them: on a terminal (never through this pipe) unless
-// NO_COLOR, always when asked, and never when told so.
+// Colours as gcc gives them: on a terminal that is not dumb unless NO_COLOR
+// is set, always when asked (through a pipe too), and never when told so.
 TEST_F(XmlcTest, ColoursWhereGccColours) {
   WriteFile(Path("w.xml"), "<r>\n  <insertlayout layoutid=\"M\"/></r>");
   const std::string warning = "\033[01;35m\033[Kwarning:\033[m\033[K";
@@ -1017,6 +1017,18 @@ TEST_F(XmlcTest, ColoursWhereGccColours) {
     EXPECT_EQ(r.err.find(warning) != std::string::npos, c.colored) << c.command << "\n" << r.err;
     EXPECT_EQ(r.err.find(locus) != std::string::npos, c.colored) << c.command;
     EXPECT_EQ(r.err.find('\033') != std::string::npos, c.colored) << c.command;
+  }
+  // On a terminal (script(1) gives the command one): colours by default,
+  // unless the terminal is dumb or NO_COLOR is set.
+  const struct {
+    std::string environment;
+    bool colored;
+  } terminals[] = {{"TERM=xterm", true}, {"TERM=dumb", false}, {"TERM=xterm NO_COLOR=1", false}};
+  for (const auto& t : terminals) {
+    const Outcome r =
+        Shell(t.environment + " script -qec '" + kXmlc + " check " + Path("w.xml") + "' /dev/null");
+    EXPECT_EQ(r.out.find(warning) != std::string::npos, t.colored) << t.environment << "\n"
+                                                                   << r.out;
   }
   // The token and its caret in the warning's colour.
   const Outcome r = Xmlc("check --color " + Path("w.xml"));
