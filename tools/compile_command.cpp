@@ -30,8 +30,12 @@ namespace oxa::xmlc {
 
 namespace {
 
-// The help lines of the options compile and check share, after -w.
+// The help lines of the options compile and check share, after -j (and -f).
 constexpr char kReportOptionsHelp[] =
+    "      --plugin=PATH        the plug-in module, PATH from the current folder\n"
+    "                           (default: deva3201.so, or deva3201.dll on Windows,\n"
+    "                           beside xmlc, else in ../lib/xmlcompiler)\n"
+    "  -w, --no-warnings        show no warnings\n"
     "  -Werror                  make every warning an error\n"
     "  -Werror=KIND             make warnings of KIND errors\n"
     "  -Wno-error=KIND          keep KIND a warning under -Werror\n"
@@ -79,11 +83,7 @@ std::string CompileHelp() {
              "  -d, --output-dir=OUTDIR  each INPUT to OUTDIR/NAME.xmlc; OUTDIR is created\n"
              "  -j, --jobs=N             compile with N workers, 1 to 256\n"
              "                           (default: one per core)\n"
-             "  -f, --force              write a compiled document to a terminal all the same\n"
-             "      --plugin=PATH        the plug-in module, PATH from the current folder\n"
-             "                           (default: deva3201.so, or deva3201.dll on Windows,\n"
-             "                           beside xmlc, else in ../lib/xmlcompiler)\n"
-             "  -w, --no-warnings        show no warnings\n") +
+             "  -f, --force              write a compiled document to a terminal all the same\n") +
          kReportOptionsHelp + WarningKindsHelp() +
          "\n"
          "An output that is the same file as an input is refused before any work. An\n"
@@ -101,11 +101,7 @@ std::string CheckHelp() {
              "Compiles each INPUT as compile does and reports what it finds, but writes\n"
              "nothing: for pre-commit hooks and editors (- reads standard input).\n"
              "  -j, --jobs=N             check with N workers, 1 to 256\n"
-             "                           (default: one per core)\n"
-             "      --plugin=PATH        the plug-in module, PATH from the current folder\n"
-             "                           (default: deva3201.so, or deva3201.dll on Windows,\n"
-             "                           beside xmlc, else in ../lib/xmlcompiler)\n"
-             "  -w, --no-warnings        show no warnings\n") +
+             "                           (default: one per core)\n") +
          kReportOptionsHelp + WarningKindsHelp() +
          "\n"
          "Several inputs end with a summary line.\n"
