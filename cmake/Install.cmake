@@ -77,7 +77,7 @@ if(OXA_BUILD_HOST)
             DESTINATION ${oxa_doc_dir})
   else()
     install(FILES docs/xmlc.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-    install(FILES tools/xmlc.bash-completion DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
+    install(FILES tools/xmlc/xmlc.bash-completion DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
             RENAME xmlc)
     configure_file(cmake/oxa-host.pc.in ${PROJECT_BINARY_DIR}/oxa-host.pc @ONLY)
     install(FILES ${PROJECT_BINARY_DIR}/oxa-host.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

@@ -15,18 +15,25 @@ target_include_directories(oxa_interfaces INTERFACE
 target_compile_features(oxa_interfaces INTERFACE cxx_std_20)
 set_target_properties(oxa_interfaces PROPERTIES EXPORT_NAME interfaces)
 
+# The private headers of src/, reached as "folder/name.h": by the libraries
+# of src/ themselves, and by what links this target on purpose (the tests,
+# the fuzzers, the benchmarks, and xmlc's suggestions for the edit distance).
+add_library(oxa_private_headers INTERFACE)
+target_include_directories(oxa_private_headers INTERFACE $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/src>)
+
 # oxa_library(NAME SOURCES... DEPENDS targets...): the static library of one
-# folder of src/, whose private headers are reached as "folder/name.h".
+# folder of src/.
 function(oxa_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
   add_library(${name} STATIC ${ARG_SOURCES})
-  target_include_directories(${name} PUBLIC $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/src>)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src)
   target_link_libraries(${name} PUBLIC oxa_interfaces ${ARG_DEPENDS})
   oxa_defaults(${name})
 endfunction()
 
 oxa_library(oxa_base SOURCES
   src/base/byte_string.cpp
+  src/base/edit_distance.cpp
   src/base/double_byte.cpp
   src/base/ptr_array.cpp
   src/base/dll_access_paths.cpp
@@ -76,7 +83,7 @@ target_compile_definitions(oxa_plugin PUBLIC OXA_COPYRIGHT="${OXA_COPYRIGHT}")
 
 # The loadable module: exactly the three exports, every other symbol local.
 add_library(deva3201 MODULE src/entry/exports.cpp src/entry/dll_main.cpp)
-target_link_libraries(deva3201 PRIVATE oxa_plugin)
+target_link_libraries(deva3201 PRIVATE oxa_plugin oxa_private_headers)
 set_target_properties(deva3201 PROPERTIES PREFIX "" OUTPUT_NAME deva3201)
 if(WIN32)
   # Exports by name and ordinal from the module-definition file; version resource.
@@ -143,12 +150,10 @@ if(OXA_BUILD_HOST)
   target_link_libraries(oxa_host PUBLIC oxa_interfaces EXPAT::EXPAT ${CMAKE_DL_LIBS})
   oxa_defaults(oxa_host)
 
-  # xmlc dump's renderings of compiled documents (JSON through nlohmann-json)
-  # and xmlc's file access, with the one file of what differs by system.
-  find_package(nlohmann_json 3 REQUIRED)
   # nlohmann-json as oxa_json. The package's include folder is the build
   # machine's /usr/include, which a cross build must not search: there it
   # gets a folder holding nlohmann's headers alone.
+  find_package(nlohmann_json 3 REQUIRED)
   add_library(oxa_json INTERFACE)
   if(CMAKE_CROSSCOMPILING)
     get_target_property(json_include nlohmann_json::nlohmann_json INTERFACE_INCLUDE_DIRECTORIES)
@@ -159,69 +164,92 @@ if(OXA_BUILD_HOST)
   else()
     target_link_libraries(oxa_json INTERFACE nlohmann_json::nlohmann_json)
   endif()
-  if(WIN32)
-    add_library(oxa_tools STATIC tools/compiled_document.cpp tools/file_io.cpp tools/platform_windows.cpp)
-    target_include_directories(oxa_tools PRIVATE ${PROJECT_SOURCE_DIR})
-    target_link_libraries(oxa_tools PRIVATE oxa_host shell32)
-    # The C runtime declares _fileno, _setmode and _wfopen only outside strict ISO C++.
-    set_target_properties(oxa_tools PROPERTIES CXX_EXTENSIONS ON)
-  else()
-    add_library(oxa_tools STATIC tools/compiled_document.cpp tools/file_io.cpp tools/platform_posix.cpp)
-  endif()
-  target_include_directories(oxa_tools PUBLIC ${PROJECT_SOURCE_DIR}/tools)
-  target_link_libraries(oxa_tools PUBLIC oxa_format Threads::Threads PRIVATE oxa_json)
-  oxa_defaults(oxa_tools)
 
-  # What xmlc tells layout authors: the messages, the document's text in any
-  # encoding, and the renderings. Display widths come from utf8proc; the
-  # guess at an undeclared encoding from uchardet where the build has it.
+  # The rooms of tools/, one target each, reached as "room/name.h":
+  #   text         UTF-8 and display widths (utf8proc)
+  #   diagnostics  the findings engine: records, no platform, colour or JSON
+  #   render       the findings as gcc's text, JSON and SARIF
+  #   platform     what differs by system, and file I/O
+  #   dump         renderings of compiled documents
+  #   xmlc         the commands
   find_path(UTF8PROC_INCLUDE_DIR utf8proc.h)
   find_library(UTF8PROC_LIBRARY NAMES utf8proc)
   if(NOT UTF8PROC_INCLUDE_DIR OR NOT UTF8PROC_LIBRARY)
     message(FATAL_ERROR "utf8proc is missing: run scripts/bootstrap")
   endif()
+  add_library(oxa_text STATIC tools/text/utf8.cpp)
+  target_include_directories(oxa_text PUBLIC ${PROJECT_SOURCE_DIR}/tools)
+  target_include_directories(oxa_text SYSTEM PRIVATE ${UTF8PROC_INCLUDE_DIR})
+  target_compile_definitions(oxa_text PRIVATE UTF8PROC_STATIC)
+  target_link_libraries(oxa_text PRIVATE ${UTF8PROC_LIBRARY})
+  oxa_defaults(oxa_text)
+
+  # The engine reads documents through the host (the second parse, the
+  # legacy encodings); the guess at an undeclared encoding comes from
+  # uchardet where the build has it.
   find_path(UCHARDET_INCLUDE_DIR uchardet.h PATH_SUFFIXES uchardet)
   find_library(UCHARDET_LIBRARY NAMES uchardet)
   add_library(oxa_diagnostics STATIC
-    tools/diagnostics.cpp
-    tools/diagnostic_formats.cpp
-    tools/xml_errors.cpp
-    tools/markup.cpp
-    tools/source_text.cpp
-    tools/encoding_evidence.cpp
-    tools/html_entities.cpp
-    tools/finding_kinds.cpp
-    tools/warning_policy.cpp
-    tools/suggestions.cpp)
+    tools/diagnostics/diagnostics.cpp
+    tools/diagnostics/xml_errors.cpp
+    tools/diagnostics/markup.cpp
+    tools/diagnostics/source_text.cpp
+    tools/diagnostics/encoding_evidence.cpp
+    tools/diagnostics/html_entities.cpp
+    tools/diagnostics/finding_kinds.cpp
+    tools/diagnostics/warning_policy.cpp
+    tools/diagnostics/suggestions.cpp
+    tools/diagnostics/wording.cpp)
   if(UCHARDET_INCLUDE_DIR AND UCHARDET_LIBRARY)
-    target_sources(oxa_diagnostics PRIVATE tools/encoding_detector_uchardet.cpp)
+    target_sources(oxa_diagnostics PRIVATE tools/diagnostics/encoding_detector_uchardet.cpp)
     target_include_directories(oxa_diagnostics SYSTEM PRIVATE ${UCHARDET_INCLUDE_DIR})
     target_link_libraries(oxa_diagnostics PRIVATE ${UCHARDET_LIBRARY})
   else()
     message(STATUS "uchardet not found: xmlc guesses undeclared encodings from the bytes alone")
-    target_sources(oxa_diagnostics PRIVATE tools/encoding_detector_none.cpp)
+    target_sources(oxa_diagnostics PRIVATE tools/diagnostics/encoding_detector_none.cpp)
   endif()
-  target_include_directories(oxa_diagnostics SYSTEM PRIVATE ${UTF8PROC_INCLUDE_DIR})
-  target_include_directories(oxa_diagnostics PUBLIC ${PROJECT_SOURCE_DIR}/tools PRIVATE ${PROJECT_SOURCE_DIR})
-  target_compile_definitions(oxa_diagnostics PRIVATE UTF8PROC_STATIC)
-  target_link_libraries(oxa_diagnostics PUBLIC oxa_host oxa_tools PRIVATE oxa_json ${UTF8PROC_LIBRARY})
+  target_link_libraries(oxa_diagnostics PUBLIC oxa_host oxa_text PRIVATE oxa_base oxa_private_headers)
   oxa_defaults(oxa_diagnostics)
 
+  add_library(oxa_render STATIC tools/render/text.cpp tools/render/structured.cpp)
+  target_link_libraries(oxa_render PUBLIC oxa_diagnostics PRIVATE oxa_text oxa_json)
+  oxa_defaults(oxa_render)
+
+  if(WIN32)
+    add_library(oxa_platform STATIC tools/platform/platform_windows.cpp)
+    target_include_directories(oxa_platform PRIVATE ${PROJECT_SOURCE_DIR})  # host/windows_text.h
+    target_link_libraries(oxa_platform PRIVATE oxa_host shell32)
+    # The C runtime declares _fileno, _setmode and _wfopen only outside strict ISO C++.
+    set_target_properties(oxa_platform PROPERTIES CXX_EXTENSIONS ON)
+  else()
+    add_library(oxa_platform STATIC tools/platform/platform_posix.cpp)
+  endif()
+  target_sources(oxa_platform PRIVATE tools/platform/paths.cpp tools/platform/file_io.cpp)
+  target_include_directories(oxa_platform PUBLIC ${PROJECT_SOURCE_DIR}/tools)
+  target_link_libraries(oxa_platform PUBLIC oxa_interfaces Threads::Threads)
+  oxa_defaults(oxa_platform)
+
+  # xmlc dump's renderings (JSON through nlohmann-json), over the format's reader.
+  add_library(oxa_dump STATIC tools/dump/compiled_document.cpp)
+  target_include_directories(oxa_dump PUBLIC ${PROJECT_SOURCE_DIR}/tools)
+  target_link_libraries(oxa_dump PUBLIC oxa_format PRIVATE oxa_text oxa_json oxa_private_headers)
+  oxa_defaults(oxa_dump)
+
   add_executable(xmlc
-    tools/xmlc.cpp
-    tools/command_line.cpp
-    tools/compile_command.cpp
-    tools/dump_command.cpp
-    tools/record_command.cpp
-    tools/info_command.cpp)
+    tools/xmlc/xmlc.cpp
+    tools/xmlc/command_line.cpp
+    tools/xmlc/compile_command.cpp
+    tools/xmlc/dump_command.cpp
+    tools/xmlc/record_command.cpp
+    tools/xmlc/info_command.cpp)
   if(WIN32)
     # xmlc.exe's own version resource.
-    configure_file(tools/xmlc.rc.in ${PROJECT_BINARY_DIR}/xmlc.rc @ONLY)
+    configure_file(tools/xmlc/xmlc.rc.in ${PROJECT_BINARY_DIR}/xmlc.rc @ONLY)
     target_sources(xmlc PRIVATE ${PROJECT_BINARY_DIR}/xmlc.rc)
   endif()
   target_compile_definitions(xmlc PRIVATE OXA_VERSION="${PROJECT_VERSION}")
-  target_link_libraries(xmlc PRIVATE oxa_diagnostics oxa_host oxa_tools oxa_json Threads::Threads)
-  target_include_directories(xmlc PRIVATE ${PROJECT_SOURCE_DIR}/tools)
+  target_link_libraries(xmlc PRIVATE oxa_render oxa_diagnostics oxa_platform oxa_dump oxa_host oxa_json
+                        Threads::Threads)
   set_target_properties(xmlc PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
   add_dependencies(xmlc deva3201)
   oxa_defaults(xmlc)

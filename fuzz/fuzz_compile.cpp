@@ -18,11 +18,11 @@
 #include <xmlcompiler/host/expat_parser.h>
 #include <xmlcompiler/host/host_objects.h>
 #include "com/simple_buffer.h"
-#include "compiled_document.h"
 #include "compiler/document_writer.h"
 #include "compiler/xml_compiler.h"
-#include "compiler_fixture.h"
+#include "dump/compiled_document.h"
 #include "host/parse_into.h"
+#include "support/compiler_fixture.h"
 #include "support/lookup_writer.h"
 
 namespace {

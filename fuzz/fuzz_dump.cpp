@@ -4,7 +4,7 @@
 #include <sstream>
 #include <string>
 
-#include "compiled_document.h"
+#include "dump/compiled_document.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   oxa::reader::Document doc;

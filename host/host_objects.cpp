@@ -184,7 +184,7 @@ class AttributeSet::TextView final : public HostObject<TextView, IBuffer> {
   void Show(const char* text) noexcept {
     const std::size_t length = std::strlen(text);
     data_ = reinterpret_cast<const std::uint8_t*>(text);
-    size_ = length >= 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(length + 1);
+    size_ = length >= kMaxSize32 ? kMaxSize32 : static_cast<std::uint32_t>(length + 1);
     owns_ = false;
   }
   // Shows no bytes at all.

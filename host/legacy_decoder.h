@@ -13,8 +13,15 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
+
+#include <xmlcompiler/host/legacy_encoding.h>
 
 namespace oxa::host {
+
+// The `windows` of an encoding the handler reads by itself, with no system
+// table: ASCII, which Windows' own 20127 would read with the high bit stripped.
+inline constexpr std::uint16_t kBuiltIn = 0;
 
 // One byte whose reading is fixed whatever the system's table says.
 struct ByteReading {
@@ -67,6 +74,11 @@ struct EncodingRef {
 // system does not know it. `tables->accepted` says whether expat can take it.
 // Allocates nothing that outlives the call; may throw std::bad_alloc.
 bool ReadSystemTables(const EncodingRef& encoding, EncodingTables* tables);
+
+// The encodings that only this system reads, for LayoutEncodings(), and
+// OtherLayoutEncodings()'s words.
+std::span<const EncodingFamily> SystemOnlyEncodings() noexcept;
+const char* SystemOtherEncodings() noexcept;
 
 // A new decoder of `encoding`'s sequences; null when the system cannot open
 // one (or memory runs out).

@@ -11,6 +11,7 @@
 #include <new>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include <xmlcompiler/host/legacy_encoding.h>
 #include "host/legacy_decoder.h"
@@ -20,10 +21,15 @@ namespace {
 
 // The names of each code page: the WHATWG Encoding Standard's labels and the
 // names the C library and Windows give it, as XML declarations spell them.
+constexpr const char* kAscii[] = {"ASCII",     "US-ASCII", "ANSI_X3.4-1968",
+                                  "ISO646-US", "csASCII",  nullptr};
 constexpr const char* k437[] = {"IBM437", "CP437", "437", "csPC8CodePage437", nullptr};
 constexpr const char* k850[] = {"IBM850", "CP850", "850", "csPC850Multilingual", nullptr};
+constexpr const char* k855[] = {"IBM855", "CP855", "855", "csIBM855", nullptr};
 constexpr const char* k866[] = {"IBM866", "CP866", "866", "csIBM866", nullptr};
 constexpr const char* k874[] = {"windows-874", "CP874", "x-cp874", nullptr};
+constexpr const char* kTis620[] = {"TIS-620",       "TIS620",        "TIS620-0",
+                                   "TIS620.2529-1", "TIS620.2533-0", nullptr};
 constexpr const char* k932[] = {"Shift_JIS",   "Shift-JIS", "SJIS",  "MS_Kanji", "csShiftJIS",
                                 "Windows-31J", "CP932",     "MS932", "x-sjis",   nullptr};
 constexpr const char* k936[] = {"GBK",    "CP936",    "MS936", "windows-936",
@@ -41,6 +47,7 @@ constexpr const char* k1256[] = {"windows-1256", "CP1256", "x-cp1256", nullptr};
 constexpr const char* k1257[] = {"windows-1257", "CP1257", "x-cp1257", nullptr};
 constexpr const char* k1258[] = {"windows-1258", "CP1258", "x-cp1258", nullptr};
 constexpr const char* k10000[] = {"macintosh", "MAC", "csMacintosh", "x-mac-roman", nullptr};
+constexpr const char* k10007[] = {"x-mac-cyrillic", "MacCyrillic", "MAC-CYRILLIC", nullptr};
 constexpr const char* k20866[] = {"KOI8-R", "KOI8", "csKOI8R", nullptr};
 constexpr const char* k21866[] = {"KOI8-U", nullptr};
 constexpr const char* k28591[] = {"ISO-8859-1", "LATIN1",      "ISO_8859-1", "ISO8859-1",
@@ -72,6 +79,11 @@ constexpr const char* k28605[] = {"ISO-8859-15", "ISO_8859-15", "ISO8859-15",
 // Windows tables predate the current editions of those standards.
 constexpr ByteReading kFixed1255[] = {{0xCA, 0x05BA}};
 constexpr ByteReading kFixed10000[] = {{0xBD, 0x2126}, {0xC6, 0x2206}};
+constexpr ByteReading kFixed10007[] = {{0xA2, 0x00A2}, {0xB6, 0x2202}};
+// TIS-620 is windows-874 without the bytes Microsoft added: the euro, the
+// ellipsis, the curly quotes, the bullet, the dashes and the no-break space.
+constexpr ByteReading kFixedTis620[] = {{0x80, -1}, {0x85, -1}, {0x91, -1}, {0x92, -1}, {0x93, -1},
+                                        {0x94, -1}, {0x95, -1}, {0x96, -1}, {0x97, -1}, {0xA0, -1}};
 constexpr ByteReading kFixed21866[] = {{0xAE, 0x045E}, {0xBE, 0x040E}};
 constexpr ByteReading kFixed28597[] = {
     {0xA1, 0x2018}, {0xA2, 0x2019}, {0xA4, 0x20AC}, {0xA5, 0x20AF}, {0xAA, 0x037A}};
@@ -88,10 +100,13 @@ constexpr CodePage Page(const char* const* names, std::uint16_t windows, const c
 }
 
 constexpr CodePage kCodePages[] = {
+    Page(kAscii, kBuiltIn, nullptr),
     Page(k437, 437, "CP437"),
     Page(k850, 850, "CP850"),
+    Page(k855, 855, "CP855"),
     Page(k866, 866, "CP866"),
     Page(k874, 874, "CP874"),
+    Page(kTis620, 874, "CP874", false, kFixedTis620),
     Page(k932, 932, "CP932"),
     Page(k936, 936, "CP936"),
     Page(k949, 949, "CP949"),
@@ -106,6 +121,7 @@ constexpr CodePage kCodePages[] = {
     Page(k1257, 1257, "CP1257"),
     Page(k1258, 1258, "CP1258"),
     Page(k10000, 10000, "MACINTOSH", false, kFixed10000),
+    Page(k10007, 10007, "MAC-CYRILLIC", false, kFixed10007),
     Page(k20866, 20866, "KOI8-R"),
     Page(k21866, 21866, "KOI8-U", false, kFixed21866),
     Page(k28591, 28591, "ISO-8859-1", true),
@@ -137,7 +153,14 @@ std::atomic<std::size_t> g_tablesBuilt{0};
 // The system's tables with the code page's meaning applied; false when the
 // system does not know the encoding.
 bool BuildTables(const EncodingRef& encoding, EncodingTables* tables) {
-  if (!ReadSystemTables(encoding, tables)) return false;
+  if (encoding.codePage != nullptr && encoding.codePage->windows == kBuiltIn) {
+    // ASCII, as expat reads US-ASCII: every byte past 0x7F refused.
+    *tables = EncodingTables();
+    for (int b = 0; b < 256; ++b) tables->map[b] = b < 0x80 ? b : -1;
+    tables->accepted = true;
+  } else if (!ReadSystemTables(encoding, tables)) {
+    return false;
+  }
   ++g_tablesBuilt;
   const CodePage* page = encoding.codePage;
   if (page == nullptr) return true;
@@ -161,7 +184,7 @@ class TableCache {
     try {
       std::string key;
       if (encoding.codePage != nullptr) {
-        key = "#" + std::to_string(encoding.codePage->windows);  // no name starts with '#'
+        key = std::string("#") + encoding.codePage->names[0];  // no name starts with '#'
       } else {
         key = encoding.name;
         for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -223,6 +246,11 @@ const CodePage* FindCodePage(const char* name) noexcept {
   return nullptr;
 }
 
+const char* CanonicalEncodingName(const char* name) noexcept {
+  const CodePage* page = FindCodePage(name);
+  return page == nullptr ? nullptr : page->names[0];
+}
+
 const CodePage* CodePages(std::size_t* count) noexcept {
   *count = std::size(kCodePages);
   return kCodePages;
@@ -256,6 +284,40 @@ bool CharacterOfByte(const char* encoding, unsigned char byte, std::uint32_t* co
   if (tables == nullptr || tables->map[byte] < 0) return false;
   *codePoint = static_cast<std::uint32_t>(tables->map[byte]);
   return true;
+}
+
+std::span<const EncodingFamily> LayoutEncodings() noexcept {
+  // The families every system reads, then this system's own, in one list
+  // made once.
+  static constexpr EncodingFamily kCommon[] = {
+      {"UTF-8", "UTF-8", true},
+      {"UTF-16", "UTF-16", true},
+      {"ASCII", "ASCII", false},
+      {"ISO-8859-x", "ISO-8859-2", false},
+      {"windows-125x", "windows-1252", false},
+      {"windows-874", "windows-874", false},
+      {"TIS-620", "TIS-620", false},
+      {"KOI8-R/U", "KOI8-R", false},
+      {"IBM437/850/855/866", "IBM850", false},
+      {"macintosh", "macintosh", false},
+      {"MacCyrillic", "x-mac-cyrillic", false},
+      {"Shift_JIS/CP932", "Shift_JIS", true},
+      {"GBK/CP936", "GBK", true},
+      {"GB2312", "GB2312", true},
+      {"Big5/CP950", "Big5", true},
+      {"EUC-KR/CP949", "EUC-KR", true},
+  };
+  static const std::vector<EncodingFamily> all = [] {
+    std::vector<EncodingFamily> families(std::begin(kCommon), std::end(kCommon));
+    const std::span<const EncodingFamily> own = SystemOnlyEncodings();
+    families.insert(families.end(), own.begin(), own.end());
+    return families;
+  }();
+  return all;
+}
+
+const char* OtherLayoutEncodings() noexcept {
+  return SystemOtherEncodings();
 }
 
 std::size_t EncodingTablesBuilt() noexcept {

@@ -166,4 +166,15 @@ std::unique_ptr<SequenceDecoder> OpenSequenceDecoder(const EncodingRef& encoding
   return std::unique_ptr<SequenceDecoder>(decoder);
 }
 
+std::span<const EncodingFamily> SystemOnlyEncodings() noexcept {
+  // EUC-JP with its three-byte JIS X 0212 characters: Windows has no code
+  // page that reads it as glibc does.
+  static constexpr EncodingFamily kOwn[] = {{"EUC-JP", "EUC-JP", true}};
+  return kOwn;
+}
+
+const char* SystemOtherEncodings() noexcept {
+  return "any other that iconv knows and expat can take";
+}
+
 }  // namespace oxa::host

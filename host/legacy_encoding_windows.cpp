@@ -66,4 +66,12 @@ std::unique_ptr<SequenceDecoder> OpenSequenceDecoder(const EncodingRef& encoding
                                               CodePageDecoder(encoding.codePage->windows));
 }
 
+std::span<const EncodingFamily> SystemOnlyEncodings() noexcept {
+  return {};
+}
+
+const char* SystemOtherEncodings() noexcept {
+  return "";
+}
+
 }  // namespace oxa::host

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include <xmlcompiler/com/buffer.h>
 #include <xmlcompiler/host/expat_parser.h>
 #include "host/module.h"
 
@@ -132,7 +133,7 @@ HResult PluginHost::CreateSession(std::unique_ptr<CompilerSession>* out,
 
 CompilerSession::Result CompilerSession::Compile(std::vector<std::uint8_t> document) {
   Result result;
-  if (document.size() > 0xFFFFFFFFu) {
+  if (document.size() > kMaxSize32) {
     result.hr = kInvalidArg;
     return result;
   }

@@ -6,6 +6,8 @@
 #include <new>
 #include <stdexcept>
 
+#include <xmlcompiler/com/buffer.h>
+
 #include "base/huge_pages.h"
 
 #include "compiler/element_node.h"
@@ -18,11 +20,11 @@ ChunkWriter::~ChunkWriter() {
 
 void ChunkWriter::Reserve(std::uint64_t needed) {
   if (needed <= capacity_) return;
-  if (needed > 0xFFFFFFFFu) throw std::length_error("compiled document larger than 4 GB");
+  if (needed > kMaxSize32) throw std::length_error("compiled document larger than 4 GiB");
   std::uint64_t capacity = capacity_;
   while (capacity < needed)
     capacity = capacity * 2 < kInitialCapacity ? kInitialCapacity : capacity * 2;
-  if (capacity > 0xFFFFFFFFu) capacity = 0xFFFFFFFFu;
+  if (capacity > kMaxSize32) capacity = kMaxSize32;
   if (capacity > static_cast<std::size_t>(-1)) throw std::bad_alloc();
   void* grown = std::realloc(block_, static_cast<std::size_t>(capacity));
   if (grown == nullptr) throw std::bad_alloc();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <xmlcompiler/com/boundary.h>
+#include <xmlcompiler/com/buffer.h>
 
 namespace oxa {
 
@@ -85,7 +86,7 @@ void DocumentWriter::WriteStringTable(const Census& census) {
   for (const auto& entry : census) {
     writer_.WriteUInt32(static_cast<std::uint32_t>(offset));
     offset += entry.key.Length() + 1;
-    if (offset > 0xFFFFFFFFu) throw std::length_error("string table larger than 4 GB");
+    if (offset > kMaxSize32) throw std::length_error("string table larger than 4 GiB");
   }
   writer_.WriteUInt32(static_cast<std::uint32_t>(offset));
   // The strings' total size is known by now: one claim, then plain copies.

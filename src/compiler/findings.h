@@ -15,6 +15,7 @@
 
 #include <xmlcompiler/com/plugin_interfaces.h>
 #include "base/byte_string.h"
+#include "base/edit_distance.h"
 #include "compiler/string_interner.h"
 
 namespace oxa {
@@ -96,11 +97,5 @@ class Findings {
   std::vector<std::pair<std::uint32_t, ByteString>> unmatched_;
   const char* layoutBeingCopied_ = "";
 };
-
-// The optimal-string-alignment distance of a and b (insertions, deletions,
-// substitutions and swaps of neighbours, each 1), or bound + 1 when it is
-// over `bound`. Byte-wise and case-sensitive.
-std::uint32_t EditDistance(const char* a, std::uint32_t m, const char* b, std::uint32_t n,
-                           std::uint32_t bound);
 
 }  // namespace oxa

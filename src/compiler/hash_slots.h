@@ -14,11 +14,13 @@
 #include <cstdint>
 #include <vector>
 
+#include <xmlcompiler/com/buffer.h>
+
 namespace oxa {
 
 class HashSlots {
  public:
-  static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+  static constexpr std::uint32_t kNone = kNoIndex;
 
   // The slot holding a value for which equal(value) is true among those
   // stored with `hash`, else the empty slot where such a value belongs.

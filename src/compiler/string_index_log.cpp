@@ -4,12 +4,14 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include <xmlcompiler/com/buffer.h>
+
 namespace oxa {
 namespace {
 
 // Offsets into either array are 32-bit: neither may grow past that.
 void CheckRoom(std::size_t size, std::size_t more) {
-  if (more > 0xFFFFFFFFu || size > 0xFFFFFFFFu - more)
+  if (more > kMaxSize32 || size > kMaxSize32 - more)
     throw std::length_error("index log past 4 G entries");
 }
 

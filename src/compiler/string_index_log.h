@@ -28,7 +28,7 @@ namespace oxa {
 
 class StringIndexLog {
  public:
-  static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+  static constexpr std::uint32_t kNone = kNoIndex;
   using Pairs = AttributeOrdering::Pairs;
 
   // Appends `node`'s entry: its name and its (name, value) pairs in list

@@ -19,7 +19,7 @@ namespace oxa {
 
 class StringInterner {
  public:
-  static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+  static constexpr std::uint32_t kNone = kNoIndex;
 
   // The index of the text of `length` bytes, added when new. Throws
   // std::bad_alloc, or std::length_error for a text over the ByteString limit.

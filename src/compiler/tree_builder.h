@@ -101,8 +101,8 @@ class TreeBuilder {
   void CheckLookalike(const char* name);
   // The ordinal of the latest start event.
   std::uint32_t Ordinal() const noexcept {
-    return elementsDelivered_ > 0xFFFFFFFFu ? 0xFFFFFFFFu
-                                            : static_cast<std::uint32_t>(elementsDelivered_);
+    return elementsDelivered_ > kMaxSize32 ? kMaxSize32
+                                           : static_cast<std::uint32_t>(elementsDelivered_);
   }
   ElementNode* NewNode(std::uint32_t nameIndex);
   // The zero-terminated text at the start of `buffer`, bounded by its size

@@ -10,6 +10,8 @@
 // own length right, from the leaves up.
 #include <xmlcompiler/format/document_reader.h>
 
+#include <xmlcompiler/com/buffer.h>
+
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
@@ -167,7 +169,7 @@ bool Document::Open(const void* data, std::size_t size, Document* doc, ReadError
   const auto* bytes = static_cast<const std::uint8_t*>(data);
   Checker check(bytes, size, error);
   if (bytes == nullptr) return check.Fail(0, "no document");
-  if (size > 0xFFFFFFFFu) return check.Fail(0xFFFFFFFFu, "documents end before 4 GiB");
+  if (size > kMaxSize32) return check.Fail(kMaxSize32, "documents end before 4 GiB");
   std::uint64_t documentEnd = 0;
   if (!check.Chunk(0, size, DocumentChunk, "DocumentChunk", &documentEnd)) return false;
   if (documentEnd != size)

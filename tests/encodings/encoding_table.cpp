@@ -3,14 +3,15 @@
 // so that the readings of two systems can be compared.
 //
 //   encoding_table map DIR
-//     writes DIR/CODEPAGE.map for every code page of the name table: each run
-//     of sequences that read as consecutive characters, as "BYTES CHAR COUNT"
-//     in hex; a sequence on no line is refused.
+//     writes DIR/NAME.map for every encoding of the table of code pages,
+//     NAME being its first name: each run of sequences that read as
+//     consecutive characters, as "BYTES CHAR COUNT" in hex; a sequence on no
+//     line is refused.
 //   encoding_table documents MAPDIR OUTDIR
-//     writes, for every map in MAPDIR, OUTDIR/CODEPAGE.xml holding every
+//     writes, for every map in MAPDIR, OUTDIR/NAME.xml holding every
 //     character the map defines that XML allows in a value, in the code page,
-//     beside OUTDIR/CODEPAGE.utf8.xml with the same text in UTF-8; and one
-//     document OUTDIR/CODEPAGE-BYTES.xml for each refused byte (and, for a
+//     beside OUTDIR/NAME.utf8.xml with the same text in UTF-8; and one
+//     document OUTDIR/NAME-BYTES.xml for each refused byte (and, for a
 //     lead byte, its first refused sequence), the refused bytes on line 2 at
 //     column 8. OUTDIR/refused.list names those documents, one a line.
 //
@@ -67,7 +68,7 @@ int WriteMaps(const std::string& dir) {
   const CodePage* pages = oxa::host::CodePages(&count);
   for (std::size_t i = 0; i < count; ++i) {
     const Reading reading = ReadingOf(pages[i]);
-    std::ofstream out(dir + "/" + std::to_string(pages[i].windows) + ".map", std::ios::binary);
+    std::ofstream out(dir + "/" + pages[i].names[0] + ".map", std::ios::binary);
     out << "# " << pages[i].names[0] << "\n";
     for (auto it = reading.begin(); it != reading.end();) {
       const unsigned first = it->first;
@@ -113,7 +114,7 @@ int WriteDocuments(const std::string& mapDir, const std::string& outDir) {
   const CodePage* pages = oxa::host::CodePages(&count);
   std::string refused;
   for (std::size_t i = 0; i < count; ++i) {
-    const std::string id = std::to_string(pages[i].windows);
+    const std::string id = pages[i].names[0];
     std::ifstream in(mapDir + "/" + id + ".map");
     if (!in) {
       std::fprintf(stderr, "encoding_table: no map %s/%s.map\n", mapDir.c_str(), id.c_str());

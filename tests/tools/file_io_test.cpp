@@ -1,6 +1,6 @@
 // xmlc's file access: the check that no output is an input, by identity and
 // in work that grows with the number of files, not with its square.
-#include "file_io.h"
+#include "platform/file_io.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // xmlc dump's renderings of checked documents, and the reader on the golden
 // documents.
-#include "compiled_document.h"
+#include "dump/compiled_document.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,12 @@
 // SourceText: a document's lines and positions as the parser counts them,
 // in every encoding it reads.
-#include "source_text.h"
+#include "diagnostics/source_text.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace oxa::tools {
 namespace {
@@ -16,13 +18,13 @@ const std::uint8_t* Bytes(const std::string& s) {
 TEST(SourceTextTest, LinesEndAtLfCrAndCrLfAsExpatCountsThem) {
   const std::string doc = "<a>\r\n<b/>\r<c/>\n\n<d/>";
   SourceText text(Bytes(doc), doc.size());
-  ASSERT_NE(text.Line(5), nullptr);
+  ASSERT_TRUE(text.Line(5));
   EXPECT_EQ(*text.Line(1), U"<a>");
   EXPECT_EQ(*text.Line(2), U"<b/>");
   EXPECT_EQ(*text.Line(3), U"<c/>");
   EXPECT_EQ(*text.Line(4), U"");
   EXPECT_EQ(*text.Line(5), U"<d/>");
-  EXPECT_EQ(text.Line(6), nullptr);
+  EXPECT_FALSE(text.Line(6));
   EXPECT_EQ(text.End(), (Position{5, 5}));
   EXPECT_EQ(text.PositionOf(doc.find("<c")), (Position{3, 1}));
   // Walking over line ends, both ways.
@@ -79,13 +81,63 @@ TEST(SourceTextTest, BytesThatAreNoCharacterReadAsReplacements) {
   EXPECT_EQ(text.BytesAt({2, 4}), "\xF0");
   // An undeclared document that is no UTF-8, and one read as another encoding.
   const std::string latin = "<a>Caf\xE9</a>";
-  SourceText guess(Bytes(latin), latin.size());
+  const SourceText guess(Bytes(latin), latin.size());
   EXPECT_FALSE(guess.Declared());
   EXPECT_EQ(*guess.Line(1), U"<a>Caf\uFFFD</a>");
-  ASSERT_TRUE(guess.ReadAs("windows-1252"));
-  EXPECT_EQ(*guess.Line(1), U"<a>Café</a>");
+  const std::unique_ptr<SourceText> reread = guess.ReadAs("windows-1252");
+  ASSERT_TRUE(reread);
+  EXPECT_EQ(*reread->Line(1), U"<a>Café</a>");
+  EXPECT_EQ(reread->Encoding(), "windows-1252");
+  EXPECT_EQ(*guess.Line(1), U"<a>Caf\uFFFD</a>") << "the first reading stands";
   EXPECT_FALSE(guess.ReadAs("x-no-such-encoding"));
-  EXPECT_EQ(guess.Encoding(), "windows-1252");
+}
+
+// What an editor needs: text it has decoded, and columns in the units it counts.
+TEST(SourceTextTest, DecodedTextAndColumnsInUtf16AndUtf8) {
+  const std::unique_ptr<SourceText> text =
+      SourceText::FromText("<a v=\"\xC3\xA9\xF0\x9D\x84\x9E<\"/>\r\nx");
+  EXPECT_TRUE(text->Declared());
+  EXPECT_EQ(text->Encoding(), "UTF-8");
+  EXPECT_EQ(*text->Line(1), U"<a v=\"é𝄞<\"/>");
+  EXPECT_EQ(*text->Line(2), U"x");
+  // The '<' after the astral character: column 9 in code points, 10 in
+  // UTF-16 units (a surrogate pair), 13 in UTF-8 bytes.
+  const Position at{1, 9};
+  EXPECT_EQ(text->At(at), U'<');
+  EXPECT_EQ(text->ColumnIn(at, ColumnUnit::kCodePoint), 9u);
+  EXPECT_EQ(text->ColumnIn(at, ColumnUnit::kUtf16), 10u);
+  EXPECT_EQ(text->ColumnIn(at, ColumnUnit::kUtf8), 13u);
+  EXPECT_EQ(text->FromColumn(1, 10, ColumnUnit::kUtf16), at);
+  EXPECT_EQ(text->FromColumn(1, 13, ColumnUnit::kUtf8), at);
+  // Inside a character: that character; past the line's end: the end.
+  EXPECT_EQ(text->FromColumn(1, 9, ColumnUnit::kUtf16), (Position{1, 8}));
+  EXPECT_EQ(text->FromColumn(1, 8, ColumnUnit::kUtf8), (Position{1, 7}));
+  EXPECT_EQ(text->FromColumn(1, 99, ColumnUnit::kUtf16), (Position{1, 13}));
+  EXPECT_EQ(text->ColumnIn({1, 99}, ColumnUnit::kUtf8), 17u);
+}
+
+// One text read by many threads at once: every reader is const and caches
+// nothing, so all see the same (run under the sanitizers, a race would show).
+TEST(SourceTextTest, SharedReadOnlyAcrossThreads) {
+  std::string doc = "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\n<r>";
+  for (int i = 0; i < 2000; ++i) doc += "\n<e v=\"\x93\xFA\x96\x7B\"/>";
+  doc += "\n</r>";
+  const SourceText text(Bytes(doc), doc.size());
+  std::vector<std::thread> readers;
+  std::vector<int> wrong(4, 0);
+  for (int t = 0; t < 4; ++t) {
+    readers.emplace_back([&, t] {
+      for (std::uint32_t line = 3; line < 2003; line += 7) {
+        if (*text.Line(line) != U"<e v=\"日本\"/>") ++wrong[t];
+        if (text.BytesAt({line, 7}) != "\x93\xFA") ++wrong[t];
+        Position p{line, 9};
+        if (!text.Next(&p) || p != Position{line, 10}) ++wrong[t];
+      }
+    });
+  }
+  for (std::thread& t : readers) t.join();
+  EXPECT_EQ(wrong, std::vector<int>(4, 0));
+  EXPECT_EQ(text.PositionOf(doc.size() - 1), (Position{2003, 4}));
 }
 
 }  // namespace

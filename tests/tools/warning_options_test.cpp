@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "finding_kinds.h"
-#include "suggestions.h"
-#include "warning_policy.h"
+#include "diagnostics/finding_kinds.h"
+#include "diagnostics/suggestions.h"
+#include "diagnostics/warning_policy.h"
 
 namespace {
 

@@ -7,6 +7,13 @@
 
 namespace oxa {
 
+// The most a 32-bit length holds: the bytes of a buffer, and every size and
+// offset of the compiled format (4 GiB less one byte).
+inline constexpr std::uint32_t kMaxSize32 = 0xFFFFFFFFu;
+// An index that names nothing (no parent, no string, an empty slot) in the
+// tables that count with 32 bits. The same bits as kMaxSize32, another fact.
+inline constexpr std::uint32_t kNoIndex = 0xFFFFFFFFu;
+
 // {00001300-0901-11D1-8B06-00A024406D59}; also the class id under which the
 // host's class factory creates buffers.
 inline constexpr Guid kIidBuffer = {

@@ -24,6 +24,8 @@
 #include <iterator>
 #include <string_view>
 
+#include <xmlcompiler/com/buffer.h>
+
 namespace oxa::reader {
 
 // The first fault of a document that Open refused.
@@ -32,7 +34,7 @@ struct ReadError {
   char what[160] = {};       // one line of English, zero-terminated
 };
 
-inline constexpr std::uint32_t kNoString = 0xFFFFFFFFu;
+inline constexpr std::uint32_t kNoString = kNoIndex;
 
 class Document;
 class ElementRange;
