@@ -119,6 +119,8 @@ if(WIN32)
     COMMENT "Stripping deva3201.dll into release/, its debug information beside it"
     VERBATIM)
   add_custom_target(release_dll ALL DEPENDS ${release_dir}/deva3201.dll ${release_dir}/deva3201.dll.debug)
+  # The version its resource carries, for the checks of the DLL as shipped.
+  file(WRITE ${release_dir}/version "${PROJECT_VERSION}.${OXA_DLL_BUILD}\n")
 endif()
 
 if(OXA_BUILD_HOST)

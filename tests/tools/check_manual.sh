@@ -1,6 +1,6 @@
 #!/bin/sh
-# The man page and xmlc's --help name the same commands, and for each command
-# the same options.
+# The man page and xmlc's --help name the same commands, for each command the
+# same options, and the same bound on the workers.
 set -eu
 xmlc=$1
 page=$2
@@ -36,5 +36,11 @@ compare "the commands" "$commands" "$documented"
 for command in $commands; do
   [ "$command" = help ] && continue
   compare "the options of $command" "$($xmlc "$command" --help | help_options)" "$(page_options "$command")"
+done
+# The workers' bound, which the help takes from the code.
+bound=$($xmlc compile --help | sed -n 's/.*workers, 1 to \([0-9]*\).*/\1/p')
+for command in compile check; do
+  written=$(sed -n 's/.*workers, 1 to \([0-9]*\).*/\1/p' "$page" | sort -u)
+  compare "the bound on $command's workers" "$bound" "$written"
 done
 exit $status

@@ -1,5 +1,5 @@
-// The warning options as gcc reads them, "did you mean", and the table of
-// finding kinds against the man page that documents it.
+// The warning options as gcc reads them, "did you mean", and the tables of
+// finding kinds and of encodings against the man page that documents them.
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -8,6 +8,8 @@
 #include <set>
 #include <string>
 #include <vector>
+
+#include <xmlcompiler/host/legacy_encoding.h>
 
 #include "diagnostics/finding_kinds.h"
 #include "diagnostics/suggestions.h"
@@ -144,13 +146,10 @@ std::string ReadSource(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// The man page lists every kind, with its rule id and its help line; the
-// README's table, with its rule.
-TEST(FindingKindsTest, TheManualAndTheReadmeDescribeEachKind) {
+// The man page as it reads: "\\-" is "-", fonts are dropped; with
+// `joined`, its lines joined by spaces.
+std::string ManualText(bool joined = false) {
   const std::string page = ReadSource("docs/xmlc.1");
-  const std::string readme = ReadSource("README.md");
-  ASSERT_FALSE(page.empty());
-  // troff's escapes as they read: "\-" is "-", fonts are dropped.
   std::string text;
   for (std::size_t i = 0; i < page.size(); ++i) {
     if (page.compare(i, 2, "\\-") == 0) {
@@ -160,9 +159,18 @@ TEST(FindingKindsTest, TheManualAndTheReadmeDescribeEachKind) {
                page.compare(i, 3, "\\fI") == 0) {
       i += 2;
     } else {
-      text += page[i];
+      text += joined && page[i] == '\n' ? ' ' : page[i];
     }
   }
+  return text;
+}
+
+// The man page lists every kind, with its rule id and its help line; the
+// README's table, with its rule.
+TEST(FindingKindsTest, TheManualAndTheReadmeDescribeEachKind) {
+  const std::string text = ManualText();
+  const std::string readme = ReadSource("README.md");
+  ASSERT_FALSE(text.empty());
   for (const FindingKindInfo& kind : FindingKinds()) {
     const std::string entry = std::string(kind.name) + " (" + kind.ruleId + ")\n" + kind.help;
     EXPECT_NE(text.find(entry), std::string::npos) << "docs/xmlc.1 lacks:\n" << entry;
@@ -170,6 +178,29 @@ TEST(FindingKindsTest, TheManualAndTheReadmeDescribeEachKind) {
         "| `" + std::string(kind.name) + "` | " + kind.ruleId + " " + kind.ruleName + " |";
     EXPECT_NE(readme.find(row), std::string::npos) << "README.md lacks: " << row;
   }
+}
+
+// Every encoding the help offers on this system is one this system reads,
+// and the man page's sentence for this system lists exactly those.
+TEST(LayoutEncodingsTest, EachIsReadHereAndTheManualListsThisSystemsOwn) {
+  std::string list;
+  for (const oxa::host::EncodingFamily& family : oxa::host::LayoutEncodings()) {
+    if (std::string(family.name).rfind("UTF-", 0) == 0) continue;  // expat's own
+    XML_Encoding info{};
+    EXPECT_EQ(oxa::host::LegacyEncodingHandler(nullptr, family.name, &info), XML_STATUS_OK)
+        << family.name << " is offered but not read";
+    if (info.release != nullptr) info.release(info.data);
+    list += (list.empty() ? "" : ", ") + std::string(family.shown);
+  }
+  const std::string other = oxa::host::OtherLayoutEncodings();
+  if (!other.empty()) list += ", and " + other;
+#ifdef _WIN32
+  const std::string sentence = "On Windows: " + list + ".";
+#else
+  const std::string sentence = "On Linux: " + list + ".";
+#endif
+  EXPECT_NE(ManualText(true).find(sentence), std::string::npos)
+      << "docs/xmlc.1 lacks: " << sentence;
 }
 
 }  // namespace

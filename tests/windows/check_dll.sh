@@ -2,8 +2,10 @@
 # Checks the DLL's export table (names, ordinals, library name), its version
 # resource, and that it imports only KERNEL32, USER32 and msvcrt: no MinGW
 # runtime. Reads the file only, so it needs no Wine.
+# Usage: check_dll.sh DLL VERSION   (VERSION: the four fields, 0.1.0.585)
 set -eu
-dll=$1
+dll=$1 version=$2
+fields=$(echo "$version" | sed 's/\./, /g')
 dump=$(i686-w64-mingw32-objdump -p "$dll")
 echo "$dump" | grep -q "^Name.*deva3201.dll" || { echo "library name is not deva3201.dll"; exit 1; }
 echo "$dump" | grep -qE "^Ordinal Base[[:space:]]+1$" || { echo "ordinal base is not 1"; exit 1; }
@@ -22,9 +24,9 @@ echo "imports: $imports"
 
 # The version resource, decompiled to resource-script text.
 resources=$(i686-w64-mingw32-windres -i "$dll" -O rc)
-for line in "FILEVERSION 0, 1, 0, 585" "PRODUCTVERSION 0, 1, 0, 585" \
-            'VALUE "FileVersion", "0.1.0.585"' 'VALUE "ProductVersion", "0.1.0.585"' \
+for line in "FILEVERSION $fields" "PRODUCTVERSION $fields" \
+            "VALUE \"FileVersion\", \"$version\"" "VALUE \"ProductVersion\", \"$version\"" \
             'VALUE "InternalName", "XMLCompiler"' 'VALUE "OriginalFilename", "xmlcompiler.dll"'; do
   echo "$resources" | grep -qF "$line" || { echo "version resource lacks: $line"; exit 1; }
 done
-echo "version resource: 0.1.0.585, XMLCompiler, xmlcompiler.dll"
+echo "version resource: $version, XMLCompiler, xmlcompiler.dll"

@@ -3,8 +3,8 @@
 # Linux build's bytes, the dump round trip gives them again, a Japanese file
 # name works, an output that is an input is refused in every spelling,
 # Ctrl-C leaves no temporary file, a batch of 1,000 files compiles on two
-# workers, an undeclared document in the ANSI code page is named so, and the
-# options as gcc reads them.
+# workers, an undeclared document in the ANSI code page is named so, the
+# options as gcc reads them, and the encodings the help offers.
 # Wine is the `wine` on PATH.
 # Usage: check_xmlc.sh XMLC_EXE SOURCE_DIR OUT_DIR
 set -u
@@ -161,6 +161,24 @@ if grep -q "cannot load the plug-in" "$out/options/err"; then
   ok "--plugin=kernel32.dll is not looked for along the search path"
 else
   bad "--plugin=kernel32.dll: $(tr -d '\r' < "$out/options/err")"
+fi
+
+# 9. The help offers only the encodings Windows reads: no EUC-JP, no iconv,
+# and every one it names compiles a document.
+help=$(run compile --help | tr -d '\r')
+if echo "$help" | grep -qE 'EUC-JP|iconv'; then
+  bad "compile --help promises what Windows cannot read: $(echo "$help" | grep -E 'EUC-JP|iconv')"
+else
+  ok "compile --help offers no encoding Windows cannot read"
+fi
+mkdir -p "$out/encodings"
+for name in ASCII IBM855 x-mac-cyrillic TIS-620 windows-874; do
+  printf '<?xml version="1.0" encoding="%s"?>\n<r/>\n' "$name" > "$out/encodings/$name.xml"
+done
+if (cd "$out/encodings" && run check ./*.xml > /dev/null 2>&1); then
+  ok "ASCII, IBM855, MacCyrillic, TIS-620 and windows-874 are read"
+else
+  bad "an encoding the help offers is refused: $(cd "$out/encodings" && run check ./*.xml 2>&1 | tr -d '\r' | head -n 3)"
 fi
 
 exit $status

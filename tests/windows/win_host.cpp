@@ -47,14 +47,15 @@ void CheckVersionResource(const char* path) {
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT length = 0;
   VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length);
-  Check(fixed != nullptr && fixed->dwFileVersionMS == 0x00000001 &&
-            fixed->dwFileVersionLS == 0x00000249 && fixed->dwProductVersionMS == 0x00000001 &&
-            fixed->dwProductVersionLS == 0x00000249,
-        "file and product version 0.1.0.585");
+  constexpr DWORD kMs = OXA_VERSION_MAJOR << 16 | OXA_VERSION_MINOR;
+  constexpr DWORD kLs = OXA_VERSION_PATCH << 16 | OXA_DLL_BUILD;
+  Check(fixed != nullptr && fixed->dwFileVersionMS == kMs && fixed->dwFileVersionLS == kLs &&
+            fixed->dwProductVersionMS == kMs && fixed->dwProductVersionLS == kLs,
+        "file and product version " OXA_DLL_VERSION);
   Check(VersionString(info, "InternalName") == "XMLCompiler", "InternalName XMLCompiler");
   Check(VersionString(info, "OriginalFilename") == "xmlcompiler.dll",
         "OriginalFilename xmlcompiler.dll");
-  Check(VersionString(info, "FileVersion") == "0.1.0.585", "FileVersion text 0.1.0.585");
+  Check(VersionString(info, "FileVersion") == OXA_DLL_VERSION, "FileVersion text " OXA_DLL_VERSION);
 }
 
 std::vector<std::uint8_t> ReadFile(const std::string& path) {
