@@ -46,6 +46,14 @@ const CodePage* FindCodePage(const char* name) noexcept;
 // Every code page of the table, for the tests that compare the systems.
 const CodePage* CodePages(std::size_t* count) noexcept;
 
+// The conversion of multi-byte sequences for one parse.
+class SequenceDecoder {
+ public:
+  virtual ~SequenceDecoder() = default;
+  // The code point of the `size` bytes at `bytes`, or -1 when they are none.
+  virtual std::int32_t Decode(const unsigned char* bytes, std::size_t size) = 0;
+};
+
 // What the handler works out for one encoding: expat's byte map and the
 // length of each lead byte's sequences, or that expat cannot take it.
 struct EncodingTables {
@@ -53,14 +61,11 @@ struct EncodingTables {
   bool multiByte = false;
   std::array<int, 256> map{};  // a code point, -1 refused, -n lead of n bytes
   std::array<unsigned char, 256> lengthOf{};
-};
-
-// The conversion of multi-byte sequences for one parse.
-class SequenceDecoder {
- public:
-  virtual ~SequenceDecoder() = default;
-  // The code point of the `size` bytes at `bytes`, or -1 when they are none.
-  virtual std::int32_t Decode(const unsigned char* bytes, std::size_t size) = 0;
+  // For a multi-byte encoding, one decoder held open for the process's
+  // life and never used: the system keeps its converter loaded while any is
+  // open, so each parse's own decoder opens cheaply (glibc loads and unloads
+  // a gconv module otherwise, each time).
+  std::shared_ptr<SequenceDecoder> resident;
 };
 
 // The system's reading of an encoding: a code page of the table, or (when

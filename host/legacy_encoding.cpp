@@ -161,6 +161,7 @@ bool BuildTables(const EncodingRef& encoding, EncodingTables* tables) {
   } else if (!ReadSystemTables(encoding, tables)) {
     return false;
   }
+  if (tables->multiByte) tables->resident = OpenSequenceDecoder(encoding);
   ++g_tablesBuilt;
   const CodePage* page = encoding.codePage;
   if (page == nullptr) return true;

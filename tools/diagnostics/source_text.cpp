@@ -206,10 +206,18 @@ void SourceText::Read(const Reading& reading, std::size_t start) {
   const std::uint8_t* p = data_ + start;
   const std::uint8_t* const end = data_ + size_;
   LineSpan line{0, 0, start};
+  // Whether every ASCII byte reads as itself (not in UTF-16, nor in a legacy
+  // encoding that reads 0x5C as the yen sign, say): then it needs no reading.
+  bool ascii = reading.kind != Kind::kUtf16;
+  for (int b = 0; ascii && reading.kind == Kind::kLegacy && b < 0x80; ++b)
+    ascii = reading.legacy.map[b] == b;
   while (p < end) {
-    char32_t c = 0;
-    std::size_t used = reading.Read(p, end, &c);
-    if (used == 0) used = 1;
+    char32_t c = *p;
+    std::size_t used = 1;
+    if (c >= 0x80 || !ascii) {
+      used = reading.Read(p, end, &c);
+      if (used == 0) used = 1;
+    }
     p += used;
     chars_.push_back(c);
     widths_.push_back(static_cast<std::uint8_t>(used));

@@ -43,6 +43,31 @@ const FindingKindInfo& KindInfo(const std::string& kind) {
   return info != nullptr ? *info : *FindKind(kCompileFailed);
 }
 
+// SARIF's rules: one per finding kind, from the table of kinds. The same
+// for every log, so made once.
+const json& Rules() {
+  static const json rules = [] {
+    json all = json::array();
+    for (const FindingKindInfo& kind : FindingKinds()) {
+      std::string help = std::string(kind.help) + " (" + kind.name + ")";
+      help[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(help[0])));
+      const std::string more =
+          kind.warning ? std::string("A warning: -Wno-") + kind.name +
+                             " turns it off, and -Werror=" + kind.name + " makes it an error."
+                       : std::string("An error: the document does not compile.");
+      all.push_back({{"id", kind.ruleId},
+                     {"name", kind.ruleName},
+                     {"shortDescription", {{"text", help + "."}}},
+                     {"fullDescription", {{"text", help + ". " + more}}},
+                     {"help", {{"text", help + ". " + more + " See xmlc(1)."}}},
+                     {"helpUri", "man:xmlc(1)"},
+                     {"defaultConfiguration", {{"level", kind.warning ? "warning" : "error"}}}});
+    }
+    return all;
+  }();
+  return rules;
+}
+
 }  // namespace
 
 std::string JsonOf(const std::vector<Record>& records) {
@@ -79,23 +104,7 @@ std::string JsonOf(const std::vector<Record>& records) {
 
 std::string SarifOf(const std::vector<Record>& records, const std::string& version,
                     const std::function<std::string(const std::string&)>& uriOf) {
-  json rules = json::array();
   const std::span<const FindingKindInfo> kinds = FindingKinds();
-  for (const FindingKindInfo& kind : kinds) {
-    std::string help = std::string(kind.help) + " (" + kind.name + ")";
-    help[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(help[0])));
-    const std::string more = kind.warning ? std::string("A warning: -Wno-") + kind.name +
-                                                " turns it off, and -Werror=" + kind.name +
-                                                " makes it an error."
-                                          : std::string("An error: the document does not compile.");
-    rules.push_back({{"id", kind.ruleId},
-                     {"name", kind.ruleName},
-                     {"shortDescription", {{"text", help + "."}}},
-                     {"fullDescription", {{"text", help + ". " + more}}},
-                     {"help", {{"text", help + ". " + more + " See xmlc(1)."}}},
-                     {"helpUri", "man:xmlc(1)"},
-                     {"defaultConfiguration", {{"level", kind.warning ? "warning" : "error"}}}});
-  }
   json results = json::array();
   for (const Record& r : records) {
     const FindingKindInfo& kind = KindInfo(r.kind);
@@ -146,7 +155,7 @@ std::string SarifOf(const std::vector<Record>& records, const std::string& versi
                                               {{"name", "xmlc"},
                                                {"version", version},
                                                {"informationUri", "man:xmlc(1)"},
-                                               {"rules", rules}}}}},
+                                               {"rules", Rules()}}}}},
                                            {"columnKind", "unicodeCodePoints"},
                                            {"results", results}}})}};
   return log.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
