@@ -60,6 +60,7 @@ struct Diagnosis {
 bool NothingToReport(const Compilation& compilation);
 
 // The findings of `compilation`, of the document whose text is `source`.
+// Throws std::bad_alloc when memory runs out, and nothing else.
 Diagnosis Diagnose(const Compilation& compilation, const SourceText& source,
                    const EngineSettings& settings);
 
