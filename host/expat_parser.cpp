@@ -72,8 +72,12 @@ void XMLCALL ScanStart(void* data, const XML_Char*, const XML_Char**) {
 }
 
 void XMLCALL ScanEnd(void* data, const XML_Char*) {
-  Logged(data, [](DocumentScan& scan, XML_Parser) {
-    if (!scan.open.empty()) scan.open.pop_back();
+  Logged(data, [](DocumentScan& scan, XML_Parser parser) {
+    if (scan.open.empty()) return;
+    scan.ends.push_back({scan.open.back(),
+                         {static_cast<std::uint32_t>(XML_GetCurrentLineNumber(parser)),
+                          static_cast<std::uint32_t>(XML_GetCurrentColumnNumber(parser) + 1)}});
+    scan.open.pop_back();
   });
 }
 

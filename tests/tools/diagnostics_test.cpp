@@ -129,6 +129,50 @@ TEST(EngineTest, EncodingEvidenceChoosesTheReading) {
   EXPECT_EQ(w.fixits[0].replacement, "UTF-8");
 }
 
+// A declaration the bytes contradict where a byte is refused: the one byte
+// named (not the ASCII after it), the text read in what the bytes are in,
+// and the declaration mended; certain where the evidence is.
+TEST(EngineTest, ARefusedByteNamesTheEncodingTheBytesAreIn) {
+  const std::string zurueck =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<b t=\"Zur\xFC"
+      "ck\"/>";
+  for (const char* page : {"", "CP1252"}) {
+    const Diagnosed d(zurueck, page);
+    const Record& r = d.Only();
+    EXPECT_EQ(r.kind, kBadEncoding);
+    EXPECT_TRUE(Has(r.message, "byte 0xFC has no character in UTF-8")) << r.message;
+    EXPECT_TRUE(Has(r.message, "windows-1252")) << r.message;
+    EXPECT_EQ(d.Source().Encoding(), "windows-1252");
+    EXPECT_TRUE(Has(d.Text(),
+                    "2 | <b t=\"Zur\xC3\xBC"
+                    "ck\"/>"))
+        << d.Text();
+    ASSERT_EQ(r.fixits.size(), 1u);
+    EXPECT_EQ(r.fixits[0].replacement, "windows-1252");
+    EXPECT_EQ(r.fixits[0].certain, *page != 0) << "the system's code page settles it";
+  }
+  const Diagnosed utf8(
+      "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<s l=\"\xC3\xA4 "
+      "\xE9\x9F\xB3\xE9\x87\x8F\"/>");
+  const Record& r = utf8.Only();
+  EXPECT_TRUE(Has(r.message, "byte 0x8F has no character in windows-1252")) << r.message;
+  EXPECT_TRUE(Has(r.message, "the document is UTF-8")) << r.message;
+  EXPECT_EQ(r.at, (Position{2, 10}));
+  ASSERT_EQ(r.fixits.size(), 1u);
+  EXPECT_TRUE(r.fixits[0].certain);
+  EXPECT_EQ(r.fixits[0].replacement, "UTF-8");
+  EXPECT_TRUE(Has(utf8.Text(), "2 | <s l=\"\xC3\xA4 \xE9\x9F\xB3\xE9\x87\x8F\"/>")) << utf8.Text();
+}
+
+// A few accented letters are no multi-byte text, though Shift_JIS, GBK and
+// Big5 each read "\xE4r" as one character.
+TEST(EngineTest, AccentedLettersAreNoMultiByteText) {
+  const Diagnosed d("<s l=\"Lautst\xE4rke\"/>");
+  EXPECT_TRUE(Has(d.Only().message, "likely windows-1252")) << d.Only().message;
+  EXPECT_FALSE(Has(d.Only().message, "Shift_JIS")) << d.Only().message;
+  EXPECT_TRUE(Has(d.Text(), "1 | <s l=\"Lautst\xC3\xA4rke\"/>")) << d.Text();
+}
+
 // What the policy shows, and what it makes errors.
 TEST(EngineTest, PolicyHidesAndPromotes) {
   const Diagnosed dropped("<r>text</r>");

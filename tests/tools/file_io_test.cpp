@@ -118,6 +118,38 @@ TEST_F(RealFilesTest, NamesAreUtf8Throughout) {
             "\xE7\xAA\x93.xmlc");
 }
 
+// A folder given as a file is named as one on every system (Windows refuses
+// to open it at all); a missing file gets the system's cause.
+TEST_F(RealFilesTest, AFolderIsNamedAsOne) {
+  std::vector<std::uint8_t> bytes;
+  std::string error;
+  EXPECT_FALSE(ReadAll(dir_, &bytes, &error));
+  EXPECT_EQ(error, "is a folder");
+  EXPECT_FALSE(ReadAll(dir_ + "/missing.xml", &bytes, &error));
+  EXPECT_NE(error, "is a folder");
+  EXPECT_FALSE(error.empty());
+}
+
+// The output a failed input would have replaced is removed, through a
+// symbolic link; a missing one, "-" and a folder are left alone.
+TEST_F(RealFilesTest, AStaleOutputIsRemoved) {
+  const std::string stale = dir_ + "/stale.xmlc";
+  std::ofstream(stale) << "last good";
+  std::string error;
+  EXPECT_TRUE(RemoveStale(stale, &error)) << error;
+  EXPECT_FALSE(fs::exists(stale));
+  EXPECT_TRUE(RemoveStale(stale, &error)) << "a missing output is no failure";
+  EXPECT_TRUE(RemoveStale("-", &error));
+  EXPECT_TRUE(RemoveStale(dir_, &error));
+  EXPECT_TRUE(fs::is_directory(dir_));
+  std::error_code noSymlinks;  // Windows grants symbolic links to few accounts
+  std::ofstream(dir_ + "/real.xmlc") << "last good";
+  fs::create_symlink("real.xmlc", dir_ + "/link.xmlc", noSymlinks);
+  if (noSymlinks) return;
+  EXPECT_TRUE(RemoveStale(dir_ + "/link.xmlc", &error)) << error;
+  EXPECT_FALSE(fs::exists(dir_ + "/real.xmlc")) << "the file the link leads to goes";
+}
+
 // A write replaces the file whole and leaves no temporary file beside it;
 // one into a missing folder fails, naming the folder, and creates nothing.
 TEST_F(RealFilesTest, WritesReplaceWholeAndLeaveNothingBehind) {

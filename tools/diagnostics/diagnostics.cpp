@@ -13,6 +13,7 @@
 #include "diagnostics/encoding_evidence.h"
 #include "diagnostics/finding_kinds.h"
 #include "diagnostics/markup.h"
+#include "diagnostics/suggestions.h"
 #include "diagnostics/wording.h"
 #include "diagnostics/xml_errors.h"
 #include "text/utf8.h"
@@ -237,13 +238,39 @@ class Document {
   mutable bool scanned_ = false;
 };
 
+// A lookalike of the directive that differs from it only in case, in the
+// compiler's namespace or none: its name in the start tag and in the end
+// tag mended, with the prefix it has.
+void MendCase(const CompileFinding& f, const Document& document, const Tag& tag, Message* m) {
+  const std::size_t colon = f.text.rfind(':');
+  const std::string uri = colon == std::string::npos ? "" : f.text.substr(0, colon);
+  const std::string local = Utf8(LocalOf(tag.name));
+  if ((!uri.empty() && uri != CompilerNamespaceUri) || local == kDirectiveName ||
+      strcasecmp(local.c_str(), kDirectiveName) != 0)
+    return;
+  const std::u32string prefix = PrefixOf(tag.name);
+  const std::string name = (prefix.empty() ? "" : Utf8(prefix) + ":") + kDirectiveName;
+  const auto length = static_cast<std::uint32_t>(tag.name.size());
+  m->record.fixits.push_back({tag.nameAt, {tag.nameAt.line, tag.nameAt.column + length}, name});
+  for (const host::DocumentScan::End& end : document.Scan().ends) {
+    Tag endTag;
+    if (end.element != f.element || Position{end.at.line, end.at.column} == tag.open ||
+        !ReadTag(*document.text, {end.at.line, end.at.column}, &endTag) || !endTag.end)
+      continue;
+    m->record.fixits.push_back(
+        {endTag.nameAt, {endTag.nameAt.line, endTag.nameAt.column + length}, name});
+  }
+}
+
 // The words of findings that name what the author wrote: a lookalike of
-// the directive, and a directive whose layoutid carries a prefix.
+// the directive, a directive whose layoutid carries a prefix, and one with
+// an attribute near "layoutid".
 void SayAsWritten(const CompileFinding& f, const Document& document, Message* m) {
   Tag tag;
   if (!document.StartTag(f.element, &tag)) return;
   if (f.kind == FindingKind::kNotADirective) {
     m->text = NotADirectiveText(f, Utf8(tag.name));
+    MendCase(f, document, tag, m);
     return;
   }
   if (f.kind != FindingKind::kMissingLayoutId || !f.text.empty()) return;
@@ -257,6 +284,18 @@ void SayAsWritten(const CompileFinding& f, const Document& document, Message* m)
               "only " +
               Quoted(kLayoutIdAttribute) + " without a prefix, so it inserts nothing";
     m->fixes.push_back({written, true, kLayoutIdAttribute});
+    return;
+  }
+  // An attribute near enough to be a slip ("layout"): a suggestion.
+  for (const Tag::Attribute& attribute : tag.attributes) {
+    const std::string written = Utf8(attribute.name);
+    if (!PrefixOf(attribute.name).empty() || written == "xmlns" ||
+        Closest(written, {kLayoutIdAttribute}).empty())
+      continue;
+    CompileFinding near = f;
+    near.text = written;
+    m->text = MissingLayoutIdText(near);
+    m->fixes.push_back({written, true, kLayoutIdAttribute, false});
     return;
   }
 }

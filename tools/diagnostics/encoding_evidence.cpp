@@ -57,6 +57,33 @@ std::size_t HighBytes(const std::uint8_t* bytes, std::size_t size) {
       std::count_if(bytes, bytes + size, [](std::uint8_t b) { return b >= 0x80; }));
 }
 
+// Whether two bytes above 0x7F stand side by side somewhere. Text in a
+// multi-byte encoding has them (a character's lead and trail, or the leads
+// of two characters); a single-byte text with a few accented letters
+// ("Zurück", "Lautstärke") seldom does, though a multi-byte encoding may read
+// each of its letters and the next ASCII one as one character.
+bool HasHighPair(const std::uint8_t* bytes, std::size_t size) {
+  for (std::size_t at = 1; at < size; ++at)
+    if (bytes[at - 1] >= 0x80 && bytes[at] >= 0x80) return true;
+  return false;
+}
+
+// Whether single-byte encodings `a` and `b` read every byte of the text as
+// the same character.
+bool SameReading(const std::string& a, const std::string& b, const std::uint8_t* bytes,
+                 std::size_t size) {
+  bool seen[256] = {};
+  for (std::size_t at = 0; at < size; ++at) {
+    if (bytes[at] < 0x80 || seen[bytes[at]]) continue;
+    seen[bytes[at]] = true;
+    std::uint32_t first = 0, second = 0;
+    if (!host::CharacterOfByte(a.c_str(), bytes[at], &first) ||
+        !host::CharacterOfByte(b.c_str(), bytes[at], &second) || first != second)
+      return false;
+  }
+  return true;
+}
+
 void Add(const std::string& name, std::vector<std::string>* names) {
   if (name.empty() || strcasecmp(name.c_str(), "UTF-8") == 0 ||
       strcasecmp(name.c_str(), "ASCII") == 0)
@@ -92,8 +119,10 @@ LikelyEncodings GuessEncoding(const std::uint8_t* bytes, std::size_t size,
   const std::string guess = Canonical(DetectorGuess(bytes, size));
   const std::string system = Canonical(systemCodePage);
   std::vector<std::string> multiByte;
-  for (const std::string& m : MultiByte())
-    if (ReadsAll(m, bytes, size)) multiByte.push_back(m);
+  if (HasHighPair(bytes, size)) {
+    for (const std::string& m : MultiByte())
+      if (ReadsAll(m, bytes, size)) multiByte.push_back(m);
+  }
   LikelyEncodings likely;
   if (!multiByte.empty()) {
     // The system's code page first when it is one of them, else the
@@ -117,11 +146,13 @@ LikelyEncodings GuessEncoding(const std::uint8_t* bytes, std::size_t size,
     likely.clear = true;
     return likely;
   }
-  // The detector is worth hearing first on a longer text only.
+  // The detector is worth hearing first on a longer text only, and only
+  // when it reads the text otherwise than windows-1252 does.
   const bool heard = !IsMultiByte(guess) && ReadsAll(guess, bytes, size);
   if (heard && HighBytes(bytes, size) >= kDetectorBytes) Add(guess, &likely.names);
   if (ReadsAll("windows-1252", bytes, size)) Add("windows-1252", &likely.names);
-  if (heard) Add(guess, &likely.names);
+  if (heard && (likely.names.empty() || !SameReading(likely.names[0], guess, bytes, size)))
+    Add(guess, &likely.names);
   return likely;
 }
 

@@ -22,7 +22,8 @@ struct LikelyEncodings {
 };
 
 // The encodings an undeclared document that is not UTF-8 is likely written
-// in. Every candidate must read every byte. One is clear when it is the
+// in. Every candidate must read every byte; a multi-byte one must also find
+// two bytes above 0x7F side by side. One is clear when it is the
 // system's code page (`systemCodePage`, "CP" and its number, or "" for
 // none), the only multi-byte encoding that reads the bytes, or the one of
 // several that the detector names on a longer text.

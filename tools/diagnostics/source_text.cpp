@@ -319,6 +319,15 @@ Position SourceText::PositionOf(std::size_t offset) const {
   return {line, static_cast<std::uint32_t>(index - span.begin + 1)};
 }
 
+std::size_t SourceText::OffsetOf(Position at) const {
+  const std::size_t index = IndexOf(at);
+  if (index == std::u32string::npos) return size_;
+  const LineSpan& span = lines_[at.line - 1];
+  std::size_t byte = span.byte;
+  for (std::size_t i = span.begin; i < index && i < chars_.size(); ++i) byte += widths_[i];
+  return byte;
+}
+
 Position SourceText::PositionOfIndex(std::size_t index) const {
   const auto after = std::upper_bound(lines_.begin(), lines_.end(), index,
                                       [](std::size_t i, const LineSpan& l) { return i < l.begin; });
@@ -330,14 +339,19 @@ Position SourceText::PositionOfIndex(std::size_t index) const {
 std::string SourceText::BytesAt(Position at) const {
   const std::size_t index = IndexOf(at);
   if (index == std::u32string::npos || index >= chars_.size()) return "";
-  const LineSpan& span = lines_[at.line - 1];
-  std::size_t byte = span.byte;
-  for (std::size_t i = span.begin; i < index; ++i) byte += widths_[i];
+  const std::size_t byte = OffsetOf(at);
   const std::uint8_t* p = data_ + byte;
   std::size_t length = widths_[index];
   if (chars_[index] == kReplacement) {  // the whole sequence its first byte starts
     if (sequenceKind_ == 1) {
-      length = *p >= 0xF0 ? 4 : *p >= 0xE0 ? 3 : *p >= 0xC0 ? 2 : 1;
+      // A lead byte and the continuation bytes that follow it, as far as it
+      // asks for them: "Zurück" in windows-1252 is the one byte 0xFC.
+      const std::size_t wanted = *p >= 0xC2 && *p <= 0xDF   ? 2
+                                 : *p >= 0xE0 && *p <= 0xEF ? 3
+                                 : *p >= 0xF0 && *p <= 0xF4 ? 4
+                                                            : 1;
+      length = 1;
+      while (length < wanted && byte + length < size_ && (p[length] & 0xC0) == 0x80) ++length;
     } else if (sequenceKind_ == 3 && sequenceOf_[*p] > 1) {
       // No multi-byte encoding expat reads has a trail byte below 0x40: one
       // such (a quote, say) ends the sequence early.

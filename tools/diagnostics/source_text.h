@@ -75,10 +75,15 @@ class SourceText {
   bool Previous(Position* at) const;
   // The position just after the document's last character.
   Position End() const;
-  // The position of the character that byte `offset` of the document belongs to.
+  // The position of the character that byte `offset` of the document
+  // belongs to, and back: the offset of the first byte of the character at
+  // `at` (the document's size past its end).
   Position PositionOf(std::size_t offset) const;
-  // The position of the character at `index` in Text().
+  std::size_t OffsetOf(Position at) const;
+  // The position of the character at `index` in Text(), and back (npos for
+  // a position in no line).
   Position PositionOfIndex(std::size_t index) const;
+  std::size_t IndexOf(Position at) const;
   // The bytes of the character at `at`, or of the sequence its first byte
   // starts when they are no character; "" past the document's end.
   std::string BytesAt(Position at) const;
@@ -95,7 +100,6 @@ class SourceText {
   struct Reading;
   SourceText() = default;
   void Read(const Reading& reading, std::size_t start);
-  std::size_t IndexOf(Position at) const;  // in chars_; npos when none
 
   const std::uint8_t* data_ = nullptr;
   std::size_t size_ = 0;

@@ -6,12 +6,14 @@
 #include <strings.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "diagnostics/encoding_evidence.h"
 #include "diagnostics/finding_kinds.h"
 #include "diagnostics/html_entities.h"
 #include "diagnostics/markup.h"
+#include "diagnostics/suggestions.h"
 #include "diagnostics/wording.h"
 #include "text/utf8.h"
 
@@ -64,7 +66,7 @@ class Explainer {
 
   Record Explain() {
     record_.kind = KindOfError();
-    if (parse_.xmlError == 0 || !Specific()) record_.message = General();
+    if (!Specific()) record_.message = General();
     return record_;
   }
 
@@ -72,8 +74,22 @@ class Explainer {
   void Note(Position at, std::uint32_t length, std::string message) {
     record_.notes.push_back({at, std::move(message), length});
   }
-  void Fix(Position start, Position end, std::string replacement) {
-    record_.fixits.push_back({start, end, std::move(replacement)});
+  void Fix(Position start, Position end, std::string replacement, bool certain = true) {
+    record_.fixits.push_back({start, end, std::move(replacement), certain});
+  }
+  // Reads the document as `encoding` from now on, when it can be read so.
+  void Reread(const std::string& encoding) {
+    if (std::unique_ptr<SourceText> reread = source_->ReadAs(encoding)) {
+      *reading_ = std::move(reread);
+      source_ = reading_->get();
+    }
+  }
+  // "X", "X or Y", "X, Y or Z".
+  static std::string Alternatives(const std::vector<std::string>& names) {
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i)
+      text += (i == 0 ? "" : i + 1 == names.size() ? " or " : ", ") + names[i];
+    return text;
   }
   void Say(Position at, std::uint32_t length, std::string message) {
     record_.at = at;
@@ -92,6 +108,9 @@ class Explainer {
         return kBadEncoding;
       case XML_ERROR_NO_MEMORY:
         return kOutOfMemoryKind;
+      case XML_ERROR_NO_ELEMENTS:
+        // Nothing but white space, comments or declarations: no root at all.
+        return scan_.starts.empty() ? KindOf(FindingKind::kNoRoot)->name : kMalformedXml;
       default:
         return kMalformedXml;
     }
@@ -99,9 +118,11 @@ class Explainer {
 
   bool Specific() {
     switch (parse_.xmlError) {
+      case 0:  // the host's own message: a byte its single-byte encoding lacks
+        return RefusedByTheDeclaration();
       case XML_ERROR_INVALID_TOKEN:
         return UndeclaredEncoding() || BareAmpersand() || LessThanInValue() || UnquotedValue() ||
-               UnexpectedCharacter();
+               HyphensInComment() || UnexpectedCharacter();
       case XML_ERROR_PARTIAL_CHAR:
         return UndeclaredEncoding();
       case XML_ERROR_NO_ELEMENTS:
@@ -133,30 +154,29 @@ class Explainer {
     const std::size_t bad = FirstNonUtf8(bytes, size);
     if (bad >= size) return false;
     const LikelyEncodings likely = GuessEncoding(bytes, size, systemCodePage_);
-    if (likely.clear) {
-      if (std::unique_ptr<SourceText> reread = source_->ReadAs(likely.names[0])) {
-        *reading_ = std::move(reread);
-        source_ = reading_->get();
-      }
-    }
+    // Where the evidence names one encoding, the text is shown in it.
+    const bool one = likely.clear || likely.names.size() == 1;
+    if (one) Reread(likely.names[0]);
     const Position at = source_->PositionOf(bad);
     std::string text = "the document declares no encoding, so it is read as UTF-8, but byte 0x" +
                        Hex(bytes[bad], 2) + " starts no UTF-8 character";
     if (likely.clear) {
       text += "; the document is written in " + likely.names[0];
+    } else if (!likely.names.empty()) {
+      text += "; declare the encoding it is written in, likely " + Alternatives(likely.names);
+    } else {
+      text += "; declare the encoding it is written in";
+    }
+    if (one) {
+      // The declaration that says so: certain when the evidence is clear.
       Declaration declaration;
       const std::string name = likely.names[0];
       if (ReadDeclaration(*source_, &declaration) && declaration.afterVersion.line != 0) {
-        Fix(declaration.afterVersion, declaration.afterVersion, " encoding=\"" + name + "\"");
+        Fix(declaration.afterVersion, declaration.afterVersion, " encoding=\"" + name + "\"",
+            likely.clear);
       } else if (!declaration.present) {
-        Fix({1, 1}, {1, 1}, "<?xml version=\"1.0\" encoding=\"" + name + "\"?>\n");
+        Fix({1, 1}, {1, 1}, "<?xml version=\"1.0\" encoding=\"" + name + "\"?>\n", likely.clear);
       }
-    } else if (!likely.names.empty()) {
-      text += "; declare the encoding it is written in, likely ";
-      for (std::size_t i = 0; i < likely.names.size(); ++i)
-        text += (i == 0 ? "" : i + 1 == likely.names.size() ? " or " : ", ") + likely.names[i];
-    } else {
-      text += "; declare the encoding it is written in";
     }
     Say(at, 1, text);
     record_.kind = kBadEncoding;
@@ -184,9 +204,17 @@ class Explainer {
         !TagStart(*source_, before, &open))
       return false;
     Tag tag;
-    if (!ReadTag(*source_, open, &tag) || tag.attributes.empty()) return false;
-    const Tag::Attribute& value = tag.attributes.back();
-    if (value.quote == 0 || value.valueAt.line == 0) return false;
+    if (!ReadTag(*source_, open, &tag)) return false;
+    // The quoted value the '<' stands in: the reader may have read on past it,
+    // taking the next tag's first quote as this value's end.
+    const Tag::Attribute* holder = nullptr;
+    for (const Tag::Attribute& a : tag.attributes) {
+      if (a.quote != 0 && a.valueAt.line != 0 && a.valueAt <= at_ &&
+          (!a.closed || at_ < a.valueEnd))
+        holder = &a;
+    }
+    if (holder == nullptr) return false;
+    const Tag::Attribute& value = *holder;
     Position quote = value.valueAt;
     source_->Previous(&quote);
     if (quote.line < at_.line) {
@@ -198,6 +226,24 @@ class Explainer {
     }
     Say(at_, 1, "\"<\" may not stand in an attribute value; write \"&lt;\"");
     Fix(at_, After(at_, 1), "&lt;");
+    return true;
+  }
+
+  // "--" inside a comment: expat stops just after it.
+  bool HyphensInComment() {
+    Position first = at_;
+    if (!source_->Previous(&first) || source_->At(first) != '-' || !source_->Previous(&first) ||
+        source_->At(first) != '-')
+      return false;
+    // Inside a comment: a "<!--" before, with no "-->" after it.
+    const std::u32string_view text = source_->Text();
+    const std::size_t here = source_->IndexOf(first);
+    const std::size_t opened = text.rfind(U"<!--", here);
+    if (here == std::u32string_view::npos || opened == std::u32string_view::npos ||
+        opened + 4 > here || text.find(U"-->", opened + 4) < here)
+      return false;
+    Say(first, 2, "\"--\" is not allowed inside a comment");
+    Note(source_->PositionOfIndex(opened), 4, "the comment starts here");
     return true;
   }
 
@@ -225,17 +271,57 @@ class Explainer {
       Say(at_, 1, "character " + CharacterName(c) + " is not allowed in XML");
       return true;
     }
-    if (c == 0xFFFD && source_->Declared()) {
-      const std::string bytes = source_->BytesAt(at_);
-      std::string named;
-      for (char b : bytes) named += (named.empty() ? "0x" : " 0x") + Hex(std::uint8_t(b), 2);
-      Say(at_, 1,
-          (bytes.size() > 1 ? "bytes " + named + " have" : "byte " + named + " has") +
-              " no character in " + source_->Encoding() + ", the encoding the document declares");
-      record_.kind = kBadEncoding;
-      return true;
-    }
+    if (c == 0xFFFD && source_->Declared()) return RefusedByTheDeclaration();
     Say(at_, 1, "unexpected " + CharacterName(c) + " here: it cannot start or continue the markup");
+    return true;
+  }
+
+  // Bytes that are no character in the declared encoding, with what the
+  // bytes say instead: a legacy encoding's document that is all UTF-8, or a
+  // UTF-8 document written in another encoding.
+  bool RefusedByTheDeclaration() {
+    if (source_->At(at_) != 0xFFFD || !source_->Declared()) return false;
+    const std::string refused = source_->BytesAt(at_);
+    const std::string declared = source_->Encoding();
+    std::string named;
+    for (char b : refused) named += (named.empty() ? "0x" : " 0x") + Hex(std::uint8_t(b), 2);
+    // The host's own words, which may name a superset, else ours.
+    std::string text =
+        parse_.xmlError == 0 && !parse_.message.empty()
+            ? parse_.message
+            : (refused.size() > 1 ? "bytes " + named + " have" : "byte " + named + " has") +
+                  " no character in " + declared + ", the encoding the document declares";
+    record_.kind = kBadEncoding;
+    const std::uint8_t* bytes = source_->Bytes();
+    const std::size_t size = source_->Size();
+    const std::size_t offset = source_->OffsetOf(at_);
+    Declaration declaration;
+    const bool editable =
+        ReadDeclaration(*source_, &declaration) && declaration.encodingAt.line != 0;
+    std::string instead;  // the encoding the bytes are in
+    bool certain = false;
+    if (strcasecmp(declared.c_str(), "UTF-8") != 0 && LooksLikeUtf8(bytes, size)) {
+      text +=
+          "; every byte above 0x7F in it is part of a well-formed UTF-8 character: the "
+          "document is UTF-8";
+      instead = "UTF-8";
+      certain = true;
+    } else if (strcasecmp(declared.c_str(), "UTF-8") == 0) {
+      const LikelyEncodings likely = GuessEncoding(bytes, size, systemCodePage_);
+      if (likely.clear) {
+        text += "; the document is written in " + likely.names[0];
+      } else if (!likely.names.empty()) {
+        text += "; it is likely written in " + Alternatives(likely.names);
+      }
+      if (likely.clear || likely.names.size() == 1) instead = likely.names[0];
+      certain = likely.clear;
+    }
+    if (!instead.empty()) {
+      if (editable) Fix(declaration.encodingAt, declaration.encodingEnd, instead, certain);
+      Reread(instead);
+      at_ = source_->PositionOf(offset);
+    }
+    Say(at_, 1, text);
     return true;
   }
 
@@ -283,7 +369,64 @@ class Explainer {
       }
     }
     Note(startAt, static_cast<std::uint32_t>(expected.size() + 1), note);
+    // No element open has the end tag's name, and it is a slip of the
+    // expected one: "</pannel>" for "<panel>".
+    if (note.find("; it must end") == std::string::npos &&
+        !Closest(Utf8(tag.name), {Utf8(expected)}).empty())
+      Fix(tag.nameAt, After(tag.nameAt, static_cast<std::uint32_t>(tag.name.size())),
+          Utf8(expected));
+    LeftOpenByIndentation();
     return true;
+  }
+
+  // How far the line of `at` is indented, in characters, when `at` is its
+  // first character after the indentation; -1 otherwise.
+  int IndentOf(Position at) const {
+    const std::optional<std::u32string_view> line = source_->Line(at.line);
+    if (!line) return -1;
+    std::size_t indent = 0;
+    while (indent < line->size() && ((*line)[indent] == ' ' || (*line)[indent] == '\t')) ++indent;
+    return at.column == indent + 1 ? static_cast<int>(indent) : -1;
+  }
+
+  // Which element was left open, as the indentation tells it (rustc's way
+  // with an unclosed delimiter): the first end tag that closed an element
+  // indented otherwise, lined up instead with an element of that name
+  // around it.
+  void LeftOpenByIndentation() {
+    struct Open {
+      std::u32string name;
+      Position at;
+      int indent;
+    };
+    std::vector<Open> stack;
+    std::size_t next = 0;  // the next start, by ordinal
+    for (const host::DocumentScan::End& end : scan_.ends) {
+      const Position endAt{end.at.line, end.at.column};
+      // The starts up to this end's element, in document order.
+      for (; next < scan_.starts.size() && next < end.element; ++next) {
+        Open o;
+        o.name = WrittenName(*source_, scan_, static_cast<std::uint32_t>(next + 1), &o.at);
+        o.indent = IndentOf(o.at);
+        stack.push_back(std::move(o));
+      }
+      if (stack.empty()) return;
+      const Open closed = stack.back();
+      stack.pop_back();
+      const int endIndent = IndentOf(endAt);
+      if (closed.name.empty() || endAt == closed.at || endIndent < 0 || closed.indent < 0 ||
+          closed.indent == endIndent)
+        continue;
+      for (const Open& around : stack) {
+        if (around.name != closed.name || around.indent != endIndent) continue;
+        Note(closed.at, static_cast<std::uint32_t>(closed.name.size() + 1),
+             TagName(closed.name) + " may be the element left open: the end tag at " +
+                 std::to_string(endAt.line) + ":" + std::to_string(endAt.column) +
+                 " that closed it lines up with " + TagName(around.name) + " at " +
+                 std::to_string(around.at.line) + ":" + std::to_string(around.at.column));
+        return;
+      }
+    }
   }
 
   // In content expat stops at the '&'; in an attribute value, at the tag.
@@ -410,6 +553,16 @@ class Explainer {
     Say(at, static_cast<std::uint32_t>(prefix.size()),
         "prefix " + Quoted(prefix) + " is not bound to a namespace: no \"xmlns:" + Utf8(prefix) +
             "\" attribute on this element or one around it declares it");
+    // A prefixed directive: its namespace is surely the compiler's, declared
+    // on the root as layouts do.
+    if (at == tag.nameAt && Utf8(LocalOf(tag.name)) == kDirectiveName) {
+      Tag root = tag;
+      if (!scan_.starts.empty())
+        ReadTag(*source_, {scan_.starts[0].line, scan_.starts[0].column}, &root);
+      Fix(After(root.nameAt, static_cast<std::uint32_t>(root.name.size())),
+          After(root.nameAt, static_cast<std::uint32_t>(root.name.size())),
+          " xmlns:" + Utf8(prefix) + "=\"" + CompilerNamespaceUri + "\"", false);
+    }
     return true;
   }
 
@@ -485,7 +638,7 @@ class Explainer {
     return true;
   }
 
-  // Our words for every error expat reports.
+  // Our words for every error expat reports, and the host's own.
   std::string General() const {
     if (parse_.xmlError == 0) return parse_.message;
     switch (parse_.xmlError) {

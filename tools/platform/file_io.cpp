@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <new>
 #include <stdexcept>
 #include <unordered_map>
@@ -17,7 +18,12 @@ namespace oxa::xmlc {
 bool ReadAll(const std::string& path, std::vector<std::uint8_t>* bytes, std::string* error) {
   std::FILE* file = path == "-" ? stdin : platform::OpenForReading(path);
   if (file == nullptr) {
-    *error = std::strerror(errno);
+    // Windows refuses to open a folder at all ("Permission denied"): say
+    // what it is, as on POSIX systems, where the open succeeds.
+    const int cause = errno;
+    std::error_code ec;
+    *error = std::filesystem::is_directory(platform::PathOf(path), ec) ? "is a folder"
+                                                                       : std::strerror(cause);
     return false;
   }
   bool ok = true;
@@ -97,6 +103,17 @@ std::optional<std::pair<std::size_t, std::size_t>> FindTargetThatIsInput(
       return std::make_pair(t, found->second);
   }
   return std::nullopt;
+}
+
+bool RemoveStale(const std::string& path, std::string* error) {
+  namespace fs = std::filesystem;
+  if (path == "-") return true;
+  const fs::path target = platform::WrittenThrough(platform::PathOf(path));
+  std::error_code ec;
+  if (!fs::is_regular_file(fs::status(target, ec))) return true;
+  if (fs::remove(target, ec) || !ec) return true;
+  *error = ec.message();
+  return false;
 }
 
 std::string OutputFor(const std::string& input, const std::string& outDir) {

@@ -31,6 +31,12 @@ bool ReadAll(const std::string& path, std::vector<std::uint8_t>* bytes, std::str
 bool WriteAtomically(const std::string& path, const void* data, std::size_t size,
                      std::string* error);
 
+// Removes the file a write to `path` would have replaced (through symbolic
+// links), when it is a regular file: a failed input leaves no stale output,
+// as gcc leaves none. "-", a missing file, a device or a pipe are left
+// alone. On failure `error` says why.
+bool RemoveStale(const std::string& path, std::string* error);
+
 // Whether two paths name one existing file (through ./, hard or symbolic links).
 bool SameFile(const std::string& a, const std::string& b);
 

@@ -13,12 +13,17 @@ namespace {
 
 using nlohmann::json;
 
-// A place's file, and its line and column where it has them.
-json JsonPlace(const std::string& file, const Position& at) {
+// A place's file, its line and column where it has them, and the end of
+// the `length` characters it concerns (on the same line) where there are any.
+json JsonPlace(const std::string& file, const Position& at, std::uint32_t length) {
   json place = {{"file", file}};
   if (at.line != 0) {
     place["line"] = at.line;
     place["column"] = at.column;
+    if (length != 0) {
+      place["endLine"] = at.line;
+      place["endColumn"] = at.column + length;
+    }
   }
   return place;
 }
@@ -75,7 +80,7 @@ std::string JsonOf(const std::vector<Record>& records) {
   for (const Record& r : records) {
     json notes = json::array();
     for (const Note& n : r.notes) {
-      json note = JsonPlace(r.file, n.at);
+      json note = JsonPlace(r.file, n.at, n.length);
       note["message"] = n.message;
       notes.push_back(note);
     }
@@ -89,7 +94,7 @@ std::string JsonOf(const std::vector<Record>& records) {
                         {"action", ActionName(f.WhatItDoes())},
                         {"certain", f.certain}});
     }
-    json one = JsonPlace(r.file, r.at);
+    json one = JsonPlace(r.file, r.at, r.length);
     one["severity"] = r.error ? "error" : "warning";
     const FindingKindInfo& kind = KindInfo(r.kind);
     one["kind"] = kind.name;

@@ -11,8 +11,9 @@
 namespace oxa::tools {
 
 // The JSON array of `records`, one object per finding: file, line, column,
-// severity, kind, option (-WKIND, for warnings), message, notes (each with
-// file, line, column and message) and fixits (line, column, endLine,
+// endLine and endColumn (the range it concerns, exclusive), severity, kind,
+// option (-WKIND, for warnings), message, notes (each with file, line,
+// column, the range's end and message) and fixits (line, column, endLine,
 // endColumn, replacement, action: insert, delete or replace, and certain:
 // false for a suggestion). A place without a position has no line or column.
 std::string JsonOf(const std::vector<Record>& records);

@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -40,6 +41,9 @@ constexpr char kReportOptionsHelp[] =
     "      --plugin=PATH        the plug-in module, PATH from the current folder\n"
     "                           (default: deva3201.so, or deva3201.dll on Windows,\n"
     "                           beside xmlc, else in ../lib/xmlcompiler)\n"
+    "      --stdin-filename=PATH\n"
+    "                           name standard input (-) PATH in the findings, as\n"
+    "                           an editor piping an unsaved file does\n"
     "  -w, --no-warnings        show no warnings\n"
     "  -Werror                  make every warning an error\n"
     "  -Werror=KIND             make warnings of KIND errors\n"
@@ -125,9 +129,10 @@ std::string CompileHelp() {
          "\n"
          "An output that is the same file as an input is refused before any work. An\n"
          "output file is written only when its input compiled (not when -Werror made a\n"
-         "warning an error), and replaced whole: a failed input leaves its target\n"
-         "untouched. A symbolic link is written through to its file. Several inputs end\n"
-         "with a summary line.\n"
+         "warning an error), and replaced whole; a failed input removes the output an\n"
+         "earlier compile left, as gcc does, so that no stale output remains. An input\n"
+         "is never removed. A symbolic link is written through to its file. Several\n"
+         "inputs end with a summary line.\n"
          "Exit status: 0 all compiled, 1 some input failed, 2 usage error.\n";
 }
 
@@ -155,7 +160,8 @@ enum class DiagnosticsFormat { kText, kJson, kSarif };
 struct CompileOptions {
   std::vector<std::string> inputs;
   std::string output, outDir, plugin;
-  unsigned workers = 0;  // 0: one per core
+  std::string stdinName;  // --stdin-filename: standard input's name in findings
+  unsigned workers = 0;   // 0: one per core
   bool force = false;
   bool check = false;  // xmlc check: compile, report, write nothing
   DiagnosticsFormat format = DiagnosticsFormat::kText;
@@ -164,7 +170,13 @@ struct CompileOptions {
 };
 
 // The codes of the long options without a short one.
-enum LongOption { kPluginOption = 256, kWarningOption, kFormatOption, kColorOption };
+enum LongOption {
+  kPluginOption = 256,
+  kWarningOption,
+  kFormatOption,
+  kColorOption,
+  kStdinNameOption
+};
 
 int ParseCompile(const std::vector<std::string>& args, CompileOptions* o, bool* help) {
   const char* command = o->check ? "check" : "compile";
@@ -177,6 +189,7 @@ int ParseCompile(const std::vector<std::string>& args, CompileOptions* o, bool* 
                                  {"warning", required_argument, nullptr, kWarningOption},
                                  {"diagnostics-format", required_argument, nullptr, kFormatOption},
                                  {"color", optional_argument, nullptr, kColorOption},
+                                 {"stdin-filename", required_argument, nullptr, kStdinNameOption},
                                  {"help", no_argument, nullptr, 'h'},
                                  {nullptr, 0, nullptr, 0}};
   CommandLine line;
@@ -198,6 +211,10 @@ int ParseCompile(const std::vector<std::string>& args, CompileOptions* o, bool* 
         break;
       case kPluginOption:
         o->plugin = value;
+        break;
+      case kStdinNameOption:
+        if (value.empty()) return Usage(command, "--stdin-filename needs a name");
+        o->stdinName = value;
         break;
       case 'w':
         o->warnings.HideAll();
@@ -309,45 +326,51 @@ void Finish(CompileOutcome* outcome, const tools::SourceText* text, bool render,
 }
 
 // Compiles one input to its target (none: write nothing). Nothing is
-// written when the input failed or a warning is an error (-Werror).
+// written when the input failed or a warning is an error (-Werror), and the
+// output an earlier compile left there is removed, so that a build never
+// ships the last good layout as this one.
 CompileOutcome CompileOne(CompilerSession& session, const std::string& input,
                           const std::string& target, const CompileOptions& o,
                           const tools::EngineSettings& settings, bool color) {
-  const bool render = o.format == DiagnosticsFormat::kText;
-  const std::string shown = input == "-" ? "<stdin>" : input;
+  const std::string shown = input != "-" ? input : o.stdinName.empty() ? "<stdin>" : o.stdinName;
   CompileOutcome outcome;
+  std::unique_ptr<tools::SourceText> source;  // read only when there is something to say
+  tools::Diagnosis diagnosis;
   std::vector<std::uint8_t> document;
   std::string error;
   if (!ReadAll(input, &document, &error)) {
     outcome.records.push_back(tools::FileError(shown, "cannot read: " + error));
-    Finish(&outcome, nullptr, render, color);
-    return outcome;
-  }
-  try {
-    const CompilerSession::Result r = session.Compile(std::move(document));
-    const tools::Compilation compilation = tools::CompilationOf(r);
-    std::unique_ptr<tools::SourceText> source;  // read only when there is something to say
-    tools::Diagnosis diagnosis;
-    if (!tools::NothingToReport(compilation)) {
-      const std::uint8_t* bytes = r.input ? r.input->GetBuffer() : nullptr;
-      source = std::make_unique<tools::SourceText>(bytes, r.input ? r.input->GetSize() : 0);
-      diagnosis = tools::Diagnose(compilation, *source, settings);
+  } else {
+    try {
+      const CompilerSession::Result r = session.Compile(std::move(document));
+      const tools::Compilation compilation = tools::CompilationOf(r);
+      if (!tools::NothingToReport(compilation)) {
+        const std::uint8_t* bytes = r.input ? r.input->GetBuffer() : nullptr;
+        source = std::make_unique<tools::SourceText>(bytes, r.input ? r.input->GetSize() : 0);
+        diagnosis = tools::Diagnose(compilation, *source, settings);
+      }
+      outcome.records = std::move(diagnosis.records);
+      tools::ApplyPolicy(o.warnings, &outcome.records);
+      for (tools::Record& record : outcome.records) record.file = shown;
+      outcome.failed = Failed(r.hr) || tools::AnyError(outcome.records);
+      if (!outcome.failed && !target.empty() &&
+          !WriteAtomically(target, r.Data(), r.Size(), &error)) {
+        outcome.records.push_back(
+            tools::FileError(target == "-" ? "<stdout>" : target, "cannot write: " + error));
+      }
+    } catch (const std::bad_alloc&) {
+      outcome = CompileOutcome();
+      source.reset();
+      outcome.records.push_back(tools::FileError(shown, "out of memory"));
     }
-    outcome.records = std::move(diagnosis.records);
-    tools::ApplyPolicy(o.warnings, &outcome.records);
-    for (tools::Record& record : outcome.records) record.file = shown;
-    outcome.failed = Failed(r.hr) || tools::AnyError(outcome.records);
-    if (!outcome.failed && !target.empty() &&
-        !WriteAtomically(target, r.Data(), r.Size(), &error)) {
-      outcome.records.push_back(
-          tools::FileError(target == "-" ? "<stdout>" : target, "cannot write: " + error));
-    }
-    Finish(&outcome, source ? &diagnosis.TextFor(*source) : nullptr, render, color);
-  } catch (const std::bad_alloc&) {
-    outcome = CompileOutcome();
-    outcome.records.push_back(tools::FileError(shown, "out of memory"));
-    Finish(&outcome, nullptr, render, color);
   }
+  outcome.failed = outcome.failed || tools::AnyError(outcome.records);
+  if (outcome.failed && !target.empty() && !RemoveStale(target, &error)) {
+    outcome.records.push_back(
+        tools::FileError(target, "cannot remove the output of an earlier compile: " + error));
+  }
+  Finish(&outcome, source ? &diagnosis.TextFor(*source) : nullptr,
+         o.format == DiagnosticsFormat::kText, color);
   return outcome;
 }
 
@@ -400,6 +423,10 @@ int RunCompile(const CompileOptions& o, const char* argv0) {
   Progress progress(text ? o.inputs.size() : 0);
   // For json and sarif: every input's records, in the order of the inputs.
   std::vector<std::vector<tools::Record>> records(text ? 0 : o.inputs.size());
+  // For text: the texts of inputs done before all those ahead of them, held
+  // back so that the output keeps the inputs' order, whatever the workers.
+  std::vector<std::optional<std::string>> waiting(text ? o.inputs.size() : 0);
+  std::size_t printed = 0;
   auto work = [&](CompilerSession& session) {
     for (std::size_t i; (i = next++) < o.inputs.size();) {
       const std::string& input = o.inputs[i];
@@ -413,7 +440,13 @@ int RunCompile(const CompileOptions& o, const char* argv0) {
       warnings += outcome.warnings;
       errors += outcome.errors;
       if (text) {
-        progress.Report(done, outcome.text);
+        waiting[i] = std::move(outcome.text);
+        std::string ready;
+        for (; printed < waiting.size() && waiting[printed]; ++printed) {
+          ready += *waiting[printed];
+          waiting[printed].reset();
+        }
+        progress.Report(done, ready);
       } else {
         records[i] = std::move(outcome.records);
       }

@@ -7,6 +7,8 @@
 // little-endian, so the plain struct below has exactly that layout.
 #pragma once
 
+#include <xmlcompiler/com/platform.h>
+
 #include <bit>
 #include <cstdint>
 #include <cstring>

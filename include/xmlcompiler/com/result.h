@@ -2,6 +2,8 @@
 // failure. The named constants are the only codes the library produces.
 #pragma once
 
+#include <xmlcompiler/com/platform.h>
+
 #include <cstdint>
 #include <type_traits>
 

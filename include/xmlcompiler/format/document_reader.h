@@ -19,6 +19,8 @@
 // Elements are used.
 #pragma once
 
+#include <xmlcompiler/com/platform.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <iterator>

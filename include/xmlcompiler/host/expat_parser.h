@@ -116,6 +116,13 @@ struct DocumentScan {
   // The ordinals of the elements still open where the parse stopped
   // (outermost first): for a malformed document, those around the failure.
   std::vector<std::uint32_t> open;
+  // Each end of an element, in document order: the element's ordinal, and
+  // where its end tag begins (for an empty-element tag, its start tag).
+  struct End {
+    std::uint32_t element;
+    TagPosition at;
+  };
+  std::vector<End> ends;
   // The general entities the document's DTD declares before the stop.
   std::set<std::string> entities;
 };

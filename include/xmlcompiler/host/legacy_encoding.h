@@ -26,6 +26,8 @@
 // case, and shared by every parse after it on any thread.
 #pragma once
 
+#include <xmlcompiler/com/platform.h>
+
 #include <expat.h>
 
 #include <cstddef>
