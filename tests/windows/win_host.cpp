@@ -15,6 +15,7 @@
 
 #include <xmlcompiler/com/com_ptr.h>
 #include <xmlcompiler/com/plugin_interfaces.h>
+#include <xmlcompiler/deva3201.h>
 #include <xmlcompiler/host/event_recording.h>
 #include <xmlcompiler/host/host_objects.h>
 
@@ -83,9 +84,7 @@ int main(int argc, char** argv) {
   Check(module != nullptr, std::string("LoadLibrary ") + dll);
   if (module == nullptr) return 1;
 
-  using CreateFn = HResult(OXA_CALL*)(oxa::IUnknown**);
-  using ShutdownFn = HResult(OXA_CALL*)();
-  using SetPathsFn = HResult(OXA_CALL*)(const char*);
+  // The exports through the C header an MSVC program uses.
   const FARPROC byOrdinal[3] = {GetProcAddress(module, MAKEINTRESOURCEA(1)),
                                 GetProcAddress(module, MAKEINTRESOURCEA(2)),
                                 GetProcAddress(module, MAKEINTRESOURCEA(3))};
@@ -99,9 +98,13 @@ int main(int argc, char** argv) {
         "no decorated stdcall names exported");
   CheckVersionResource(dll);
   if (g_failures != 0) return 1;
-  auto create = reinterpret_cast<CreateFn>(reinterpret_cast<void*>(byOrdinal[0]));
-  auto shutdown = reinterpret_cast<ShutdownFn>(reinterpret_cast<void*>(byOrdinal[1]));
-  auto setPaths = reinterpret_cast<SetPathsFn>(reinterpret_cast<void*>(byOrdinal[2]));
+  const auto createInstance =
+      reinterpret_cast<OxaCreateInstanceFn>(reinterpret_cast<void*>(byOrdinal[0]));
+  const auto shutdown = reinterpret_cast<OxaShutdownFn>(reinterpret_cast<void*>(byOrdinal[1]));
+  const auto setPaths = reinterpret_cast<SetDLLAccessPathFn>(reinterpret_cast<void*>(byOrdinal[2]));
+  const auto create = [&](oxa::IUnknown** out) {
+    return static_cast<HResult>(createInstance(reinterpret_cast<void**>(out)));
+  };
 
   Check(setPaths("DT_Plugins=C:\\oxa\\plugins\0DT_Codecs=C:\\oxa\\codecs\\\0\0") == kOk,
         "SetDLLAccessPath");
