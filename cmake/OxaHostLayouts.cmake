@@ -70,3 +70,31 @@ function(oxa_compile_layouts target)
   endforeach()
   target_sources(${target} PRIVATE ${outputs})
 endfunction()
+
+# oxa_deploy_plugin(TARGET [INSTALL_DESTINATION dir])
+#
+# Puts the module (OxaHost::plugin: deva3201.dll, or deva3201.so) beside
+# TARGET's program after each build, where the host's default lookup
+# (DefaultPluginPath) finds it first; with INSTALL_DESTINATION, installs it
+# there too, which is the program's own install folder (bin on Windows).
+function(oxa_deploy_plugin target)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "INSTALL_DESTINATION" "")
+  if(arg_UNPARSED_ARGUMENTS)
+    message(FATAL_ERROR "oxa_deploy_plugin: unknown arguments: ${arg_UNPARSED_ARGUMENTS}")
+  endif()
+  if(NOT TARGET ${target} OR NOT TARGET OxaHost::plugin)
+    message(FATAL_ERROR "oxa_deploy_plugin: no target '${target}', or no OxaHost::plugin; "
+                        "find_package(OxaHost) first")
+  endif()
+  get_target_property(plugin OxaHost::plugin ALIASED_TARGET)
+  if(plugin)
+    add_dependencies(${target} ${plugin})  # built in this project: before the copy
+  endif()
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:OxaHost::plugin> $<TARGET_FILE_DIR:${target}>
+    COMMENT "Putting the xmlcompiler module beside ${target}"
+    VERBATIM)
+  if(arg_INSTALL_DESTINATION)
+    install(FILES $<TARGET_FILE:OxaHost::plugin> DESTINATION ${arg_INSTALL_DESTINATION})
+  endif()
+endfunction()

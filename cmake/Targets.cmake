@@ -146,9 +146,13 @@ if(OXA_BUILD_HOST)
   # Where the module is when none is found beside the program: the build's own
   # module in-tree (consumers of the installed package get the installed one
   # from OxaHostConfig.cmake), and the configured install location otherwise.
-  target_compile_definitions(oxa_host
-    PUBLIC $<BUILD_INTERFACE:OXA_INSTALLED_PLUGIN="$<TARGET_FILE:deva3201>">
-    PRIVATE OXA_CONFIGURED_PLUGIN="${CMAKE_INSTALL_FULL_LIBDIR}/xmlcompiler/deva3201${CMAKE_SHARED_MODULE_SUFFIX}")
+  # On Windows none: a program is deployed with its DLLs, and no path of the
+  # building machine goes into a shipped library or program.
+  if(NOT WIN32)
+    target_compile_definitions(oxa_host
+      PUBLIC $<BUILD_INTERFACE:OXA_INSTALLED_PLUGIN="$<TARGET_FILE:deva3201>">
+      PRIVATE OXA_CONFIGURED_PLUGIN="${CMAKE_INSTALL_FULL_LIBDIR}/xmlcompiler/deva3201${CMAKE_SHARED_MODULE_SUFFIX}")
+  endif()
   target_link_libraries(oxa_host PUBLIC oxa_interfaces EXPAT::EXPAT ${CMAKE_DL_LIBS})
   oxa_defaults(oxa_host)
 

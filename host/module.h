@@ -10,6 +10,8 @@ namespace oxa::host::module {
 
 // The module's file name on this system: deva3201.so or deva3201.dll.
 extern const char kFileName[];
+// The separator of a path's folders on this system: '/' or '\\'.
+extern const char kSeparator[];
 
 // Loads the module at `path`; null, with the system's reason in `error`, when it cannot.
 void* Open(const std::string& path, std::string* error);

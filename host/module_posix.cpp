@@ -8,6 +8,7 @@
 namespace oxa::host::module {
 
 extern const char kFileName[] = "deva3201.so";
+extern const char kSeparator[] = "/";
 
 void* Open(const std::string& path, std::string* error) {
   void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);

@@ -10,6 +10,7 @@ using windows::Narrow;
 using windows::Wide;
 
 extern const char kFileName[] = "deva3201.dll";
+extern const char kSeparator[] = "\\";
 
 void* Open(const std::string& path, std::string* error) {
   const HMODULE module = LoadLibraryW(Wide(path).c_str());

@@ -16,17 +16,21 @@ std::string ResultText(HResult hr) {
   return text;
 }
 
-// The module's install location, as configured when this library was built.
+// The module's install location, as configured when this library was built
+// (POSIX systems only: on Windows no path of the building machine is kept).
 #ifndef OXA_CONFIGURED_PLUGIN
 #define OXA_CONFIGURED_PLUGIN nullptr
 #endif
 
 std::string DefaultPluginPath(const char* argv0, const char* installed) {
   const std::string dir = module::ProgramFolder(argv0);
-  const std::string beside = dir + "/" + module::kFileName;
+  const std::string sep = module::kSeparator;
+  const std::string beside = dir + sep + module::kFileName;
   if (module::Readable(beside)) return beside;
-  const std::string prefix = dir + "/../lib/xmlcompiler/" + module::kFileName;
-  for (const char* candidate : {prefix.c_str(), installed, OXA_CONFIGURED_PLUGIN}) {
+  const std::string prefix =
+      dir + sep + ".." + sep + "lib" + sep + "xmlcompiler" + sep + module::kFileName;
+  const char* const configured = OXA_CONFIGURED_PLUGIN;
+  for (const char* candidate : {prefix.c_str(), installed, configured}) {
     if (candidate != nullptr && module::Readable(candidate)) return candidate;
   }
   return beside;

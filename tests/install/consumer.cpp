@@ -27,10 +27,21 @@ std::vector<char> Read(const std::string& path) {
 }  // namespace
 
 int main(int, char** argv) {
-  if (oxa::host::DefaultPluginPath(argv[0]) != PLUGIN)
-    return Fail("the default lookup gives " + oxa::host::DefaultPluginPath(argv[0]));
+  // The module oxa_deploy_plugin put beside the program, in the system's spelling.
+#ifdef _WIN32
+  const std::string beside = "\\deva3201.dll";
+  const std::string foreign = "/";
+#else
+  const std::string beside = "/deva3201.so";
+  const std::string foreign = "\\";
+#endif
+  const std::string plugin = oxa::host::DefaultPluginPath(argv[0]);
+  if (plugin.size() < beside.size() ||
+      plugin.compare(plugin.size() - beside.size(), beside.size(), beside) != 0 ||
+      plugin.find(foreign) != std::string::npos)
+    return Fail("the default lookup gives " + plugin);
   std::string error;
-  auto host = oxa::host::PluginHost::Load(PLUGIN, &error);
+  auto host = oxa::host::PluginHost::Load(plugin, &error);
   if (!host) return Fail(error);
   std::unique_ptr<oxa::host::CompilerSession> session;
   if (oxa::Failed(host->CreateSession(&session))) return Fail("no compiler session");

@@ -43,6 +43,15 @@ for notice in "expat" "winpthreads" "GCC RUNTIME LIBRARY EXCEPTION"; do
   grep -q "$notice" "$root/THIRD-PARTY-NOTICES.txt" || bad "the notices do not name $notice"
 done
 grep -q "^SYNOPSIS" "$root/xmlc.txt" || bad "xmlc.txt is not the manual"
+# No folder of the building machine in the programs and libraries: not the
+# sources, the build, nor where cpack staged the install.
+for f in "$root"/bin/*.exe "$root"/bin/*.dll "$root"/lib/*.a; do
+  for folder in "$src" "$build" "$out"; do
+    if strings "$f" | grep -qF "$folder"; then
+      bad "$(basename "$f") holds the path $folder: $(strings "$f" | grep -F "$folder" | head -n 1)"
+    fi
+  done
+done
 
 # 2. A consumer project, cross-built against the unpacked package and run under Wine.
 consumer=$outside/consumer
@@ -53,7 +62,7 @@ cmake -S "$src/tests/install" -B "$consumer" -G Ninja \
 cmake --build "$consumer" > "$out/consumer.log" 2>&1 ||
   { cat "$out/consumer.log"; fail "building the consumer against the zip failed"; }
 [ "$(grep -c "Compiling layout" "$out/consumer.log")" = 2 ] || bad "the build did not compile two layouts"
-(cd "$consumer" && wine ./consumer.exe) 2>&1 | tr -d '\r' > "$out/consumer.out"
+(cd "$consumer" && WINEDEBUG=-all wine ./consumer.exe) 2>&1 | tr -d '\r' > "$out/consumer.out"
 if diff "$src/tests/install/consumer.expected" "$out/consumer.out"; then
   ok "the consumer under Wine prints what the Linux consumer prints"
 else

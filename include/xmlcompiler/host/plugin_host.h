@@ -93,10 +93,13 @@ class PluginHost {
 
 // Where a host finds the module when it is given none, the first of these
 // that exists: the module (deva3201.so, or deva3201.dll on Windows) beside the
-// running program; DIR/../lib/xmlcompiler/ and the module, DIR being the
-// program's directory; `installed` (by default the module of the OxaHost
-// package the caller was built against); the location this library was
-// configured to install it to. When none exists, the first.
+// running program (oxa_deploy_plugin puts it there); DIR/../lib/xmlcompiler/
+// and the module, DIR being the program's directory; `installed`; on POSIX
+// systems, the location this library was configured to install it to. When
+// none exists, the first. Paths use the system's separator. On POSIX systems
+// `installed` is by default the module of the OxaHost package the caller was
+// built against; on Windows, where a program is deployed with its DLLs, no
+// path of the building machine is compiled in, and it is null by default.
 std::string DefaultPluginPath(const char* argv0,
 #ifdef OXA_INSTALLED_PLUGIN
                               const char* installed = OXA_INSTALLED_PLUGIN
