@@ -31,9 +31,12 @@ else()
   install(TARGETS deva3201 EXPORT OxaHostTargets LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/xmlcompiler)
   set(oxa_doc_dir ${CMAKE_INSTALL_DATADIR}/doc/xmlcompiler)
 endif()
-# The README and the documents it links for users and integrators.
+# The README and every document it links, so that its links resolve where
+# it is installed: the Linux install and the Windows zip alike.
 install(FILES README.md LICENSE DESTINATION ${oxa_doc_dir})
-install(FILES docs/format.md docs/hosting.md docs/encodings.md DESTINATION ${oxa_doc_dir}/docs)
+install(FILES docs/format.md docs/hosting.md docs/encodings.md docs/development.md
+              docs/performance.md docs/scaling.png docs/xmlc.1
+        DESTINATION ${oxa_doc_dir}/docs)
 
 set(CMAKE_DL_LIBS_FLAG "")
 if(CMAKE_DL_LIBS)

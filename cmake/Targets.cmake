@@ -154,6 +154,12 @@ if(OXA_BUILD_HOST)
       PRIVATE OXA_CONFIGURED_PLUGIN="${CMAKE_INSTALL_FULL_LIBDIR}/xmlcompiler/deva3201${CMAKE_SHARED_MODULE_SUFFIX}")
   endif()
   target_link_libraries(oxa_host PUBLIC oxa_interfaces EXPAT::EXPAT ${CMAKE_DL_LIBS})
+  if(WIN32)
+    # A program built against the package starts on a Windows without
+    # MinGW: the C++ runtime and winpthreads are linked in, whatever the
+    # program's own toolchain file says.
+    target_link_options(oxa_host INTERFACE -static)
+  endif()
   oxa_defaults(oxa_host)
 
   # nlohmann-json as oxa_json. The package's include folder is the build

@@ -29,6 +29,12 @@ for f in bin/xmlc lib/xmlcompiler/deva3201.so share/man/man1/xmlc.1 \
   [ -e "$prefix/$f" ] || fail "$f is not installed"
 done
 ! grep -rq '#include "' "$prefix/include" || fail "an installed header includes by a relative name"
+# Every relative link of the installed README and documents resolves.
+for doc in "$prefix"/share/doc/xmlcompiler/README.md "$prefix"/share/doc/xmlcompiler/docs/*.md; do
+  for link in $(grep -o '](\([^)#:]*\))' "$doc" | sed 's/^](\(.*\))$/\1/'); do
+    [ -e "$(dirname "$doc")/$link" ] || fail "$(basename "$doc") links $link, which the install lacks"
+  done
+done
 "$prefix/bin/xmlc" info | grep -q "package:     xmlcompiler" || fail "the installed xmlc does not find its module"
 
 # The installed package.

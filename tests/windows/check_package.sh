@@ -12,7 +12,7 @@ cpack=$1 build=$2 src=$3 out=$4 version=$5
 rm -rf "$out" && mkdir -p "$out/package"
 # The integrator's side stands outside the build: the unpacked zip and the consumer's build.
 outside=$(mktemp -d)
-trap 'rm -rf "$outside"' EXIT
+trap 'WINEPREFIX="$outside/wineprefix" wineserver -k 2> /dev/null; rm -rf "$outside"' EXIT
 mkdir -p "$outside/unpacked"
 status=0
 ok() { echo "ok: $*"; }
@@ -36,6 +36,12 @@ for f in bin/deva3201.dll bin/xmlc.exe include/xmlcompiler/format/document_reade
          docs/format.md docs/hosting.md docs/encodings.md; do
   [ -s "$root/$f" ] || bad "the zip has no $f"
 done
+# Every relative link of the README and the documents resolves in the zip.
+for doc in "$root"/README.md "$root"/docs/*.md; do
+  for link in $(grep -o '](\([^)#:]*\))' "$doc" | sed 's/^](\(.*\))$/\1/'); do
+    [ -e "$(dirname "$doc")/$link" ] || bad "$(basename "$doc") links $link, which the zip lacks"
+  done
+done
 cmp -s "$root/bin/deva3201.dll" "$build/release/deva3201.dll" && ok "bin/deva3201.dll is the stripped release DLL" ||
   bad "bin/deva3201.dll is not release/deva3201.dll"
 ! find "$root" -name '*.debug' | grep -q . || bad "the zip holds a .debug file"
@@ -53,16 +59,30 @@ for f in "$root"/bin/*.exe "$root"/bin/*.dll "$root"/lib/*.a; do
   done
 done
 
-# 2. A consumer project, cross-built against the unpacked package and run under Wine.
+# 2. A consumer project, cross-built against the unpacked package as the
+# README says (OxaHost_DIR), with a toolchain file like an integrator's:
+# package searches confined to the toolchain's root, no -static.
 consumer=$outside/consumer
 cmake -S "$src/tests/install" -B "$consumer" -G Ninja \
-      -DCMAKE_TOOLCHAIN_FILE="$src/cmake/toolchain-i686-w64-mingw32.cmake" \
-      -DCMAKE_PREFIX_PATH="$root" > "$out/consumer.log" 2>&1 ||
+      -DCMAKE_TOOLCHAIN_FILE="$src/tests/windows/integrator-toolchain.cmake" \
+      -DOxaHost_DIR="$root/lib/cmake/OxaHost" > "$out/consumer.log" 2>&1 ||
   { cat "$out/consumer.log"; fail "configuring the consumer against the zip failed"; }
 cmake --build "$consumer" > "$out/consumer.log" 2>&1 ||
   { cat "$out/consumer.log"; fail "building the consumer against the zip failed"; }
 [ "$(grep -c "Compiling layout" "$out/consumer.log")" = 2 ] || bad "the build did not compile two layouts"
-(cd "$consumer" && WINEDEBUG=-all wine ./consumer.exe) 2>&1 | tr -d '\r' > "$out/consumer.out"
+# It needs no MinGW runtime DLL: only Windows' own, and the module beside it.
+imports=$(i686-w64-mingw32-objdump -p "$consumer/consumer.exe" | sed -n 's/.*DLL Name: //p' | tr '\n' ' ')
+if echo "$imports" | grep -qiE 'lib[a-z_+0-9-]*\.dll'; then
+  bad "the consumer imports a runtime DLL: $imports"
+else
+  ok "the consumer imports only system DLLs: $imports"
+fi
+[ -f "$consumer/deva3201.dll" ] && ok "oxa_deploy_plugin put deva3201.dll beside the consumer" ||
+  bad "no deva3201.dll beside the consumer"
+# Run where no MinGW is: a fresh Wine prefix, nothing on WINEPATH.
+export WINEPREFIX="$outside/wineprefix" WINEDEBUG=-all
+wineboot --init > "$out/wineboot.log" 2>&1 || { cat "$out/wineboot.log"; fail "no fresh Wine prefix"; }
+(cd "$consumer" && WINEPATH= wine ./consumer.exe) 2>&1 | tr -d '\r' > "$out/consumer.out"
 if diff "$src/tests/install/consumer.expected" "$out/consumer.out"; then
   ok "the consumer under Wine prints what the Linux consumer prints"
 else
