@@ -37,6 +37,10 @@ install(FILES README.md LICENSE DESTINATION ${oxa_doc_dir})
 install(FILES docs/format.md docs/hosting.md docs/encodings.md docs/development.md
               docs/performance.md docs/scaling.png docs/xmlc.1
         DESTINATION ${oxa_doc_dir}/docs)
+# The hosting example docs/hosting.md shows, a project of its own, and a layout to try it on.
+install(FILES examples/host/CMakeLists.txt examples/host/compile_layout.cpp
+        DESTINATION ${oxa_doc_dir}/examples/host)
+install(FILES examples/skin.xml DESTINATION ${oxa_doc_dir}/examples)
 
 set(CMAKE_DL_LIBS_FLAG "")
 if(CMAKE_DL_LIBS)

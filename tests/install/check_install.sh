@@ -37,6 +37,16 @@ for doc in "$prefix"/share/doc/xmlcompiler/README.md "$prefix"/share/doc/xmlcomp
 done
 "$prefix/bin/xmlc" info | grep -q "package:     xmlcompiler" || fail "the installed xmlc does not find its module"
 
+# The hosting example, as installed, built against the package and run.
+example=$work/example
+cmake -S "$prefix/share/doc/xmlcompiler/examples/host" -B "$example" -G Ninja \
+      -DCMAKE_PREFIX_PATH="$prefix" > "$work/log" 2>&1 && cmake --build "$example" >> "$work/log" 2>&1 ||
+  { cat "$work/log"; fail "building the hosting example failed"; }
+(cd "$prefix/share/doc/xmlcompiler/examples" && "$example/compile_layout" skin.xml) > "$work/example.out" ||
+  fail "the hosting example failed: $(cat "$work/example.out")"
+grep -qx "skin.xml: [0-9]* bytes, root <skin>, [0-9]* elements" "$work/example.out" ||
+  fail "the hosting example printed: $(cat "$work/example.out")"
+
 # The installed package.
 consumer=$work/consumer
 cmake -S "$project" -B "$consumer" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" > "$work/log" 2>&1 ||

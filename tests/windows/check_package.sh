@@ -33,7 +33,8 @@ for f in bin/deva3201.dll bin/xmlc.exe include/xmlcompiler/format/document_reade
          include/xmlcompiler/host/plugin_host.h include/expat.h include/expat_external.h \
          lib/liboxa_host.a lib/liboxa_reader.a lib/libexpat.a lib/cmake/OxaHost/OxaHostConfig.cmake \
          lib/cmake/OxaHost/OxaHostLayouts.cmake README.md LICENSE xmlc.txt THIRD-PARTY-NOTICES.txt \
-         docs/format.md docs/hosting.md docs/encodings.md; do
+         docs/format.md docs/hosting.md docs/encodings.md examples/host/compile_layout.cpp \
+         examples/host/CMakeLists.txt examples/skin.xml include/xmlcompiler/deva3201.h; do
   [ -s "$root/$f" ] || bad "the zip has no $f"
 done
 # Every relative link of the README and the documents resolves in the zip.
@@ -89,7 +90,22 @@ else
   bad "the consumer under Wine printed something else"
 fi
 
-# 3. The unpacked xmlc.exe on the golden documents.
+# 3. The hosting example of docs/hosting.md, as the zip ships it, built the
+# same way and run on the zip's example layout.
+example=$outside/example
+cmake -S "$root/examples/host" -B "$example" -G Ninja \
+      -DCMAKE_TOOLCHAIN_FILE="$src/tests/windows/integrator-toolchain.cmake" \
+      -DOxaHost_DIR="$root/lib/cmake/OxaHost" > "$out/example.log" 2>&1 &&
+  cmake --build "$example" >> "$out/example.log" 2>&1 ||
+  { cat "$out/example.log"; fail "building the hosting example against the zip failed"; }
+(cd "$root/examples" && WINEPATH= wine "$example/compile_layout.exe" skin.xml) 2>&1 | tr -d '\r' > "$out/example.out"
+if grep -qx "skin.xml: [0-9]* bytes, root <skin>, [0-9]* elements" "$out/example.out"; then
+  ok "the hosting example compiles skin.xml in-process: $(cat "$out/example.out")"
+else
+  bad "the hosting example printed: $(cat "$out/example.out")"
+fi
+
+# 4. The unpacked xmlc.exe on the golden documents.
 golden=$src/tests/golden
 names=(worked list page root-only unaligned)
 mkdir -p "$out/golden"
