@@ -360,19 +360,19 @@ class Explainer {
         "end tag \"</" + Utf8(tag.name) + ">\" does not match the open element " +
             TagName(expected));
     std::string note = TagName(expected) + " starts here";
-    for (std::size_t i = scan_.open.size() - 1; i-- > 0;) {
+    bool outerHasName = false;  // an element around the expected one ends here
+    for (std::size_t i = scan_.open.size() - 1; i-- > 0 && !outerHasName;) {
       Position outer;
-      if (WrittenName(*source_, scan_, scan_.open[i], &outer) == tag.name) {
-        note += "; it must end, with \"</" + Utf8(expected) + ">\", before " + TagName(tag.name) +
-                " does";
-        break;
-      }
+      outerHasName = WrittenName(*source_, scan_, scan_.open[i], &outer) == tag.name;
+    }
+    if (outerHasName) {
+      note += "; it must end, with \"</" + Utf8(expected) + ">\", before " + TagName(tag.name) +
+              " does";
     }
     Note(startAt, static_cast<std::uint32_t>(expected.size() + 1), note);
     // No element open has the end tag's name, and it is a slip of the
     // expected one: "</pannel>" for "<panel>".
-    if (note.find("; it must end") == std::string::npos &&
-        !Closest(Utf8(tag.name), {Utf8(expected)}).empty())
+    if (!outerHasName && !Closest(Utf8(tag.name), {Utf8(expected)}).empty())
       Fix(tag.nameAt, After(tag.nameAt, static_cast<std::uint32_t>(tag.name.size())),
           Utf8(expected));
     LeftOpenByIndentation();
